@@ -1,0 +1,3 @@
+#include "app/zindle.h"
+
+int main(int argc, char** argv) { return zindleMain(argc, argv); }

@@ -1,0 +1,177 @@
+// The main program: brings up SDL, the player and the module, prepares the
+// background, then runs the event loop until Escape or a quit event. The
+// replay engine and views 1 and 2 run on the audio thread; this thread
+// handles keys, draws view 4 and presents the screen.
+#include "app/zindle.h"
+
+#include <SDL/SDL.h>
+#include <SDL/SDL_image.h>
+
+#include <cstdio>
+
+#include "audio/audio_mixer.h"
+#include "audio/volume.h"
+#include "display/sample_viewer.h"
+#include "display/textout.h"
+#include "player/protracker_loader.h"
+#include "player/protracker_sequencer.h"
+
+SDL_Surface* screen = nullptr;
+SDL_Surface* background = nullptr;
+int display_mode = 0;
+int base_volume = 0;
+std::uint32_t next_tick = 0;
+std::mutex screen_mutex;
+std::atomic<bool> screen_dirty{false};
+
+namespace {
+
+constexpr int kWidth = 320;
+constexpr int kHeight = 240;
+constexpr int kDepth = 16;
+constexpr std::uint32_t kPassMs = 16;
+constexpr int kVolumeStep = 5;
+
+// The background picture, or plain black when there is none of the right
+// size or it can't be converted. Null only when no surface can be made.
+SDL_Surface* makeBackground() {
+    SDL_Surface* picture = IMG_Load("background.png");
+    SDL_Surface* made = nullptr;
+    if (picture && picture->w == kWidth && picture->h == kHeight)
+        made = SDL_ConvertSurface(picture, screen->format, screen->flags);
+    if (picture) SDL_FreeSurface(picture);
+    if (made) return made;
+    made = SDL_CreateRGBSurface(screen->flags, kWidth, kHeight, kDepth, 0, 0, 0, 0);
+    if (made) SDL_FillRect(made, nullptr, 0);
+    return made;
+}
+
+// View keys and the volume are read by the audio thread's tick: change
+// them under the audio lock.
+void setDisplayMode(int mode) {
+    SDL_LockAudio();
+    display_mode = mode;
+    SDL_UnlockAudio();
+}
+
+void changeVolume(int step) {
+    SDL_LockAudio();
+    base_volume += step;
+    SDL_UnlockAudio();
+    setVolume(base_volume & 255);
+}
+
+// The order position as the audio thread last mirrored it.
+int playingOrder(const Module* module) {
+    SDL_LockAudio();
+    const int order = module->order;
+    SDL_UnlockAudio();
+    return order;
+}
+
+void handleKey(SDLKey key, Module* module, bool& running) {
+    switch (key) {
+    case SDLK_BACKSPACE: zindleJump(playingOrder(module) + 1); break;
+    case SDLK_TAB: zindleJump(playingOrder(module) - 1); break;
+    case SDLK_ESCAPE: running = false; break;
+    case SDLK_SPACE: setDisplayMode(3); break;
+    case SDLK_UP:
+        if (base_volume < 96) changeVolume(kVolumeStep);
+        break;
+    case SDLK_DOWN:
+        if (base_volume >= 5) changeVolume(-kVolumeStep);
+        break;
+    case SDLK_LSHIFT: setDisplayMode(2); break;
+    case SDLK_LCTRL: setDisplayMode(1); break;
+    case SDLK_LALT: setDisplayMode(4); break;
+    default: break;
+    }
+}
+
+// Draws view 4 when it is shown and brings a new picture to the display.
+void present(Module* module) {
+    std::lock_guard<std::mutex> lock(screen_mutex);
+    if (display_mode == 4) {
+        drawQuadrascopes(screen, module);
+        screen_dirty = true;
+    }
+    if (screen_dirty.exchange(false)) SDL_UpdateRect(screen, 0, 0, 0, 0);
+}
+
+}  // namespace
+
+void syncframe() {
+    const std::uint32_t now = SDL_GetTicks();
+    if (now < next_tick) {
+        const std::uint32_t fresh = SDL_GetTicks();
+        if (fresh < next_tick) SDL_Delay(next_tick - fresh);
+    }
+    next_tick = SDL_GetTicks() + kPassMs;
+}
+
+int zindleMain(int argc, char** argv) {
+    mod_playing = 0;
+    if (argc < 2) {
+        std::fprintf(stderr, "Usage: %s <module.mod>\n", argv[0]);
+        return -1;
+    }
+    if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO) < 0) {
+        std::fprintf(stderr, "Couldn't initialize SDL: %s\n", SDL_GetError());
+        return 1;
+    }
+    SDL_ShowCursor(0);
+    SDL_WM_SetCaption("Zindle SDL", nullptr);
+    screen = SDL_SetVideoMode(kWidth, kHeight, kDepth, 0);
+    if (!screen) {
+        std::fprintf(stderr, "Couldn't set video mode: %s\n", SDL_GetError());
+        SDL_Quit();
+        return 1;
+    }
+    if (!zindleInit()) {
+        std::fprintf(stderr, "Couldn't initialize zindle!\n");
+        SDL_Quit();
+        return 1;
+    }
+    Module* module = zindleLoad(argv[1]);
+    if (!module) {
+        std::fprintf(stderr, "Couldn't load the module!\n");
+        zindleClose();
+        SDL_Quit();
+        return 1;
+    }
+    base_volume = getVolume();
+    background = makeBackground();
+    if (!background) {
+        std::fprintf(stderr, "Couldn't create the background: %s\n", SDL_GetError());
+        zindleClose();
+        zindleFree(module);
+        SDL_Quit();
+        return 1;
+    }
+    char song_name[32];
+    std::snprintf(song_name, sizeof song_name, "Song name: %.20s", module->name);
+    textOut(background, 4, 10, song_name, 0xFFFF, 0, 0);
+    textOut(background, 4, 1, "Zindle - The simple ProTracker player", 0xFFFF, 0, 0);
+    zindlePlay(module, 0);
+
+    bool running = true;
+    while (running) {
+        SDL_Event event;
+        while (SDL_PollEvent(&event)) {
+            if (event.type == SDL_QUIT) {
+                running = false;
+                break;
+            }
+            if (event.type == SDL_KEYDOWN) handleKey(event.key.keysym.sym, module, running);
+        }
+        present(module);
+        syncframe();
+    }
+
+    zindleClose();
+    zindleFree(module);
+    SDL_FreeSurface(background);
+    background = nullptr;
+    SDL_Quit();
+    return 0;
+}

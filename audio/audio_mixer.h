@@ -1,0 +1,49 @@
+// The four-voice software mixer and the SDL audio device whose callback
+// drives it (and, through zindlePulse, the replay engine).
+#pragma once
+
+#include <cstdint>
+
+constexpr int kPositionFractionBits = 14;   // 18.14 fixed-point positions and steps
+constexpr int kOutputRate = 48000;          // frames per second
+constexpr int kChunkFrames = 1024;          // frames per device buffer and per mix chunk
+constexpr int kVoices = 4;
+
+struct Voice {
+    std::int8_t* data;          // first byte of the sample; null = silent
+    std::uint8_t volume;        // 0..64
+    std::int32_t left;          // gains 0..255
+    std::int32_t right;
+    std::uint32_t rate;         // step per output frame, 18.14
+    std::uint32_t length;       // sample length in bytes
+    std::uint32_t loop_length;  // 0 = no loop
+    std::uint32_t loop_end;     // loop start + loop length; 0 = no loop
+    std::uint32_t position;     // play position, 18.14
+};
+
+extern Voice v[kVoices];
+
+// Clears the voices, opens the device (48000 Hz, s16le, stereo, 1024 frames)
+// and starts it. Returns 1 on success; 0 after printing "Unable to open audio".
+int audioStart();
+// Cuts the voices, lets the callback run 100 ms more, then closes the device.
+void audioStop();
+// Zeroes every voice field and restores the default pan gains (under the audio lock).
+void audioCutAllVoices();
+// Starts a sample on a voice from its beginning; rate, volume and gains stay.
+void audioSetSource(int voice, std::int8_t* data, std::uint32_t length,
+                    std::uint32_t loop_start, std::uint32_t loop_length);
+// Puts another sample under a voice without restarting it.
+void audioChangeSrc(int voice, std::int8_t* data, std::uint32_t length,
+                    std::uint32_t loop_start, std::uint32_t loop_length);
+// Moves the play position to byte offset; ignored at or past the sample's length.
+void audioSetOffset(int voice, std::uint32_t offset);
+void audioSetVolume(int voice, std::uint8_t volume);
+void audioSetRate(int voice, std::uint32_t rate);
+// right = pan, left = 255 - pan.
+void audioSetPanning(int voice, std::uint8_t pan);
+// Stops all voices, keeping volume, rate and gains.
+void audioPause();
+// The audio callback: fills len bytes of interleaved s16le stereo, running
+// the replay engine's ticks at their exact frames.
+void mixaudio(void* userdata, std::uint8_t* stream, int len);

@@ -1,0 +1,178 @@
+// The MOD loader: reads the whole file front to back into a Module record,
+// its decoded pattern blocks and one block of sample data. Every value taken
+// from the file is clamped where it is read; bytes past the end of a short
+// file read as zero, so a truncated file still loads.
+#include "player/protracker_loader.h"
+
+#include <SDL/SDL.h>
+
+#include <algorithm>
+#include <iterator>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "audio/audio_mixer.h"
+#include "player/protracker_sequencer.h"
+
+std::int8_t* file_sample_data = nullptr;
+
+namespace {
+
+constexpr long kTagOffset = 1080;
+constexpr int kMaxVolume = 64;
+constexpr int kMinPeriod = 113;
+constexpr int kMaxPeriod = 856;
+
+constexpr const char* kTags[] = {"M.K.", "M!K!", "M&K!", "N.T.", "FLT4", "4CHN"};
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// One byte, 0 past the end of the file or on a read error.
+int readByte(std::FILE* file) {
+    const int ch = std::fgetc(file);
+    return ch == EOF ? 0 : ch;
+}
+
+// Two bytes, the first the high one: 0..65535.
+int get_word_bigendian(std::FILE* file) {
+    const int high = readByte(file);
+    return (high << 8) | readByte(file);
+}
+
+// Reads size bytes into dest, zero-filling what the file doesn't have.
+void readBlock(std::FILE* file, void* dest, std::size_t size) {
+    const std::size_t got = std::fread(dest, 1, size, file);
+    if (got < size) std::memset(static_cast<char*>(dest) + got, 0, size - got);
+}
+
+bool hasKnownTag(std::FILE* file) {
+    char tag[4] = {};
+    if (std::fseek(file, kTagOffset, SEEK_SET) != 0) return false;
+    readBlock(file, tag, sizeof tag);
+    return std::any_of(std::begin(kTags), std::end(kTags),
+                       [&](const char* known) { return std::memcmp(tag, known, 4) == 0; });
+}
+
+void readSampleHeader(std::FILE* file, Sample& sample) {
+    readBlock(file, sample.name, 22);
+    sample.length = get_word_bigendian(file) * 2;
+    sample.finetune = readByte(file) & 15;
+    sample.volume = std::min(readByte(file), kMaxVolume);
+    sample.loop_start = get_word_bigendian(file) * 2;
+    sample.loop_length = get_word_bigendian(file) * 2;
+    if (sample.loop_length < 4) {
+        sample.loop_start = 0;
+        sample.loop_length = 0;
+    }
+}
+
+PatternCell decodeCell(const std::uint8_t b[4], int song_length) {
+    PatternCell cell;
+    int period = ((b[0] & 15) << 8) | b[1];
+    if (period != 0) period = std::clamp(period, kMinPeriod, kMaxPeriod);
+    cell.period = period;
+    cell.sample = std::min((b[0] & 0xF0) | (b[2] >> 4), kNumSamples);
+    cell.effect = b[2] & 15;
+    int param = b[3];
+    switch (cell.effect) {
+    case 0x5: case 0x6: case 0xA: param = std::min(param, 240); break;  // volume slides
+    case 0xB: param = std::min(param, song_length); break;               // position jump
+    case 0xC: param = std::min(param, kMaxVolume); break;                // set volume
+    default: break;
+    }
+    cell.param = param;
+    return cell;
+}
+
+void releasePatterns(Module* module) {
+    for (int p = 0; p < module->num_patterns; ++p) {
+        delete[] module->patterns[p];
+        module->patterns[p] = nullptr;
+    }
+}
+
+}  // namespace
+
+Module* zindleLoad(const char* path) {
+    std::unique_ptr<Module> module(new (std::nothrow) Module());
+    if (!module) return nullptr;
+    File file(std::fopen(path, "rb"));
+    if (!file) return nullptr;
+    if (!hasKnownTag(file.get())) return nullptr;
+
+    std::rewind(file.get());
+    readBlock(file.get(), module->name, 20);
+    for (Sample& sample : module->samples) {
+        readSampleHeader(file.get(), sample);
+        module->sample_bytes += sample.length;
+    }
+    module->song_length = std::min(readByte(file.get()), kOrderSlots);
+    const int restart = readByte(file.get());
+    if (restart < 127) {
+        module->restart_enabled = 1;
+        module->restart_pos = std::min(restart, module->song_length);
+    } else {
+        module->restart_enabled = 0;
+        module->restart_pos = restart;
+    }
+    int largest = 0;
+    for (std::int32_t& order : module->orders) {
+        order = readByte(file.get());
+        largest = std::max(largest, static_cast<int>(order));
+    }
+    std::uint8_t tag[4];
+    readBlock(file.get(), tag, sizeof tag);
+
+    // num_patterns only counts blocks actually stored, so that a failure
+    // half-way releases exactly those.
+    for (int p = 0; p <= largest; ++p) {
+        PatternCell* block = new (std::nothrow) PatternCell[kCellsPerPattern]();
+        if (!block) {
+            releasePatterns(module.get());
+            return nullptr;
+        }
+        module->patterns[p] = block;
+        module->num_patterns = p + 1;
+        std::uint8_t bytes[kCellsPerPattern * 4];
+        readBlock(file.get(), bytes, sizeof bytes);
+        for (int i = 0; i < kCellsPerPattern; ++i)
+            block[i] = decodeCell(bytes + 4 * i, module->song_length);
+    }
+
+    // An all-empty module still gets a (1-byte) block, so that it loads.
+    std::int8_t* data = new (std::nothrow) std::int8_t[std::max(module->sample_bytes, 1)]();
+    file_sample_data = data;
+    if (!data) {
+        releasePatterns(module.get());
+        return nullptr;
+    }
+    int offset = 0;
+    for (Sample& sample : module->samples) {
+        sample.offset = offset;
+        readBlock(file.get(), data + offset, static_cast<std::size_t>(sample.length));
+        offset += sample.length;
+    }
+    module->sample_data = data;
+    module->loaded = 1;
+    return module.release();
+}
+
+void zindleFree(Module* module) {
+    if (!module) return;
+    SDL_LockAudio();
+    mod_playing = 0;
+    SDL_UnlockAudio();
+    // No voice may go on reading the sample data once it is released.
+    audioCutAllVoices();
+    SDL_Delay(10);
+    releasePatterns(module);
+    // Release this module's own block: the global only names the latest load.
+    if (file_sample_data == module->sample_data) file_sample_data = nullptr;
+    delete[] module->sample_data;
+    delete module;
+}

@@ -1,0 +1,63 @@
+// The in-memory form of a loaded four-channel ProTracker module and the reader
+// that builds it from a MOD file.
+#pragma once
+
+#include <cstdint>
+
+// One pattern cell, decoded and clamped when the file is read.
+struct PatternCell {
+    std::int32_t period;  // Amiga period: 0 = no note, else 113..856
+    std::int32_t sample;  // 0 = none, else 1..31
+    std::int32_t effect;  // command 0..15
+    std::int32_t param;   // parameter 0..255, clamped per command
+};
+
+constexpr int kRowsPerPattern = 64;
+constexpr int kChannels = 4;
+constexpr int kCellsPerPattern = kRowsPerPattern * kChannels;
+constexpr int kNumSamples = 31;
+constexpr int kOrderSlots = 128;
+// Order bytes go up to 255, so the table holds a block for every byte value.
+constexpr int kPatternSlots = 256;
+
+struct Sample {
+    char name[24];              // up to 22 characters, zero-terminated
+    std::int32_t meter;         // bar height of the sample-meter view, 0..27
+    std::int32_t length;        // bytes, even, 0..131070
+    std::int32_t offset;        // byte offset inside Module::sample_data
+    std::int32_t loop_start;    // bytes from the sample's start (even)
+    std::int32_t loop_length;   // bytes: 0 = no loop, else >= 4
+    std::int32_t finetune;      // 0..15, rewritten by command E5
+    std::int32_t volume;        // default volume 0..64
+};
+
+struct Module {
+    std::int32_t restart_enabled;  // 1 when the restart byte was below 127
+    std::int32_t row;              // mirrors of the playing position, for the views
+    std::int32_t order;
+    std::int32_t pattern;
+    std::int32_t bpm;
+    std::int32_t speed;
+    std::int32_t loaded;           // 1 once the whole file has been read
+    std::int32_t sample_bytes;     // size of sample_data
+    std::int32_t restart_pos;      // 0..song_length when restart_enabled
+    std::int32_t song_length;      // 0..128
+    std::int32_t num_patterns;     // 1 + largest order entry (1..256)
+    std::int32_t orders[kOrderSlots];  // pattern numbers 0..255
+    char name[24];                 // title, up to 20 characters, zero-terminated
+    Sample samples[kNumSamples];   // sample n (1..31) is entry n-1
+    PatternCell* patterns[kPatternSlots];  // blocks of kCellsPerPattern cells, row by row
+    std::int8_t* sample_data;      // all samples back to back
+};
+
+// The sample-data block of the most recent successful load (null before any).
+extern std::int8_t* file_sample_data;
+
+// Reads the MOD file at path. Returns a fully loaded Module, or null when the
+// file can't be opened, carries none of the accepted tags, or memory runs out.
+// Prints nothing. Bytes past the end of a short file read as zero.
+Module* zindleLoad(const char* path);
+
+// Stops playback, silences the voices and releases the module with its
+// pattern blocks and sample data. Null does nothing.
+void zindleFree(Module* module);

@@ -1,0 +1,622 @@
+// The replay engine: tick clock and song position, the channel update that
+// reads pattern cells and drives the mixer voices, and the effect commands.
+// Everything here but the player interface runs on the audio thread, inside
+// the mixer callback; it allocates nothing and uses integer arithmetic only
+// (the period-to-step conversion is the one computation done in double).
+#include "player/protracker_sequencer.h"
+
+#include <SDL/SDL.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+#include "app/zindle.h"
+#include "audio/audio_mixer.h"
+#include "display/pattern_viewer.h"
+#include "display/sample_viewer.h"
+
+std::int32_t mod_playing = 0;
+
+Module* source = nullptr;
+std::int32_t mod_samplecounter = 0;
+std::int32_t mod_samplespertick = 0;
+std::int32_t mod_speed = 0;
+std::int32_t mod_bpm = 0;
+std::int32_t mod_tick = 0;
+std::int32_t mod_row = 0;
+std::int32_t mod_order = 0;
+std::int32_t mod_pattern = 0;
+std::int32_t pattern_jump_target = 0;
+std::int32_t pattern_jump_row = 0;
+std::int32_t pattern_delay = 0;
+std::int32_t pattern_delay_2 = 0;
+std::int32_t pattern_loop = 0;
+std::int32_t pattern_loop_row = 0;
+std::int32_t aperiod = 0;
+std::int32_t avolume = 0;
+std::int32_t aflags = 0;
+Channel channels[kChannels];
+
+void (*tick_hook)() = nullptr;
+
+namespace {
+
+constexpr int kDefaultSpeed = 6;
+constexpr int kDefaultBpm = 125;
+constexpr int kMinPeriod = 113;
+constexpr int kMaxPeriod = 856;
+constexpr int kMaxVolume = 64;
+constexpr int kMaxMeter = 27;
+
+// Row event flags of Channel::flags.
+constexpr int kFlagNote = 1;
+constexpr int kFlagSample = 2;
+constexpr int kFlagNewSample = 4;
+// Per-tick flags of aflags.
+constexpr int kTrigger = 1;
+constexpr int kHold = 2;
+
+constexpr std::uint32_t samplesPerTick(int bpm) {
+    return 240000u / (2u * static_cast<std::uint32_t>(bpm));
+}
+
+}  // namespace
+
+// Periods of three octaves (C-1..B-3) for each finetune; rows 8..15 hold -8..-1.
+const std::int32_t tab_tunes[16][36] = {
+    {856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453, 428, 404, 381, 360, 339, 320,
+     302, 285, 269, 254, 240, 226, 214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113},
+    {850, 802, 757, 715, 674, 637, 601, 567, 535, 505, 477, 450, 425, 401, 379, 357, 337, 318,
+     300, 284, 268, 253, 239, 225, 213, 201, 189, 179, 169, 159, 150, 142, 134, 126, 119, 113},
+    {844, 796, 752, 709, 670, 632, 597, 563, 532, 502, 474, 447, 422, 398, 376, 355, 335, 316,
+     298, 282, 266, 251, 237, 224, 211, 199, 188, 177, 167, 158, 149, 141, 133, 125, 118, 112},
+    {838, 791, 746, 704, 665, 628, 592, 559, 528, 498, 470, 444, 419, 395, 373, 352, 332, 314,
+     296, 280, 264, 249, 235, 222, 209, 198, 187, 176, 166, 157, 148, 140, 132, 125, 118, 111},
+    {832, 785, 741, 699, 660, 623, 588, 555, 524, 495, 467, 441, 416, 392, 370, 350, 330, 312,
+     294, 278, 262, 247, 233, 220, 208, 196, 185, 175, 165, 156, 147, 139, 131, 124, 117, 110},
+    {826, 779, 736, 694, 655, 619, 584, 551, 520, 491, 463, 437, 413, 390, 368, 347, 328, 309,
+     292, 276, 260, 245, 232, 219, 206, 195, 184, 174, 164, 155, 146, 138, 130, 123, 116, 109},
+    {820, 774, 730, 689, 651, 614, 580, 547, 516, 487, 460, 434, 410, 387, 365, 345, 325, 307,
+     290, 274, 258, 244, 230, 217, 205, 193, 183, 172, 163, 154, 145, 137, 129, 122, 115, 109},
+    {814, 768, 725, 684, 646, 610, 575, 543, 513, 484, 457, 431, 407, 384, 363, 342, 323, 305,
+     288, 272, 256, 242, 228, 216, 204, 192, 181, 171, 161, 152, 144, 136, 128, 121, 114, 108},
+    {907, 856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453, 428, 404, 381, 360, 339,
+     320, 302, 285, 269, 254, 240, 226, 214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120},
+    {900, 850, 802, 757, 715, 675, 636, 601, 567, 535, 505, 477, 450, 425, 401, 379, 357, 337,
+     318, 300, 284, 268, 253, 238, 225, 212, 200, 189, 179, 169, 159, 150, 142, 134, 126, 119},
+    {894, 844, 796, 752, 709, 670, 632, 597, 563, 532, 502, 474, 447, 422, 398, 376, 355, 335,
+     316, 298, 282, 266, 251, 237, 223, 211, 199, 188, 177, 167, 158, 149, 141, 133, 125, 118},
+    {887, 838, 791, 746, 704, 665, 628, 592, 559, 528, 498, 470, 444, 419, 395, 373, 352, 332,
+     314, 296, 280, 264, 249, 235, 222, 209, 198, 187, 176, 166, 157, 148, 140, 132, 125, 118},
+    {881, 832, 785, 741, 699, 660, 623, 588, 555, 524, 494, 467, 441, 416, 392, 370, 350, 330,
+     312, 294, 278, 262, 247, 233, 220, 208, 196, 185, 175, 165, 156, 147, 139, 131, 123, 117},
+    {875, 826, 779, 736, 694, 655, 619, 584, 551, 520, 491, 463, 437, 413, 390, 368, 347, 328,
+     309, 292, 276, 260, 245, 232, 219, 206, 195, 184, 174, 164, 155, 146, 138, 130, 123, 116},
+    {868, 820, 774, 730, 689, 651, 614, 580, 547, 516, 487, 460, 434, 410, 387, 365, 345, 325,
+     307, 290, 274, 258, 244, 230, 217, 205, 193, 183, 172, 163, 154, 145, 137, 129, 122, 115},
+    {862, 814, 768, 725, 684, 646, 610, 575, 543, 513, 484, 457, 431, 407, 384, 363, 342, 323,
+     305, 288, 272, 256, 242, 228, 216, 203, 192, 181, 171, 161, 152, 144, 136, 128, 121, 114},
+};
+
+// Period multipliers in 1/32768 units: entry n raises the pitch n semitones.
+const std::int32_t arp_table[16] = {32768, 30929, 29193, 27554, 26008, 24548, 23170, 21870,
+                                    20643, 19484, 18390, 17358, 16384, 15464, 14596, 13777};
+
+// Half a sine period of amplitude 255; the other half is the same, negated.
+const std::int32_t sin_table[32] = {0,   24,  49,  74,  97,  120, 141, 161, 180, 197, 212,
+                                    224, 235, 244, 250, 253, 255, 253, 250, 244, 235, 224,
+                                    212, 197, 180, 161, 141, 120, 97,  74,  49,  24};
+
+// Invert-loop accumulator increments per speed (entry 0 unused).
+const std::int32_t ivloop_table[16] = {0, 5, 6, 7, 8, 10, 11, 13, 15, 19, 22, 26, 32, 43, 64, 128};
+
+// ---------------------------------------------------------------------------
+// Song position
+
+namespace {
+
+// Every change of position goes through here: the song-end rule, the
+// mirrors, and the pending jump, delay and loop dropped.
+void set_position(int order, int row) {
+    if (order >= source->song_length) {
+        // A restart position at or past the song's end would play a pattern
+        // that is not part of the song: start again from the top instead.
+        if (source->restart_enabled == 1 && source->restart_pos < source->song_length) {
+            order = source->restart_pos;
+        } else {
+            order = 0;
+            row = 0;
+        }
+    }
+    mod_order = source->order = order;
+    mod_row = source->row = row;
+    mod_pattern = source->pattern = source->orders[order];
+    pattern_jump_target = 0;
+    pattern_jump_row = 0;
+    pattern_delay = 0;
+    pattern_delay_2 = 0;
+    pattern_loop = 0;
+    pattern_loop_row = 0;
+    mod_tick = 0;
+}
+
+void end_row() {
+    mod_tick = 0;
+    if (pattern_loop == 1) {
+        set_position(mod_order, pattern_loop_row);
+        return;
+    }
+    if (pattern_delay_2 != 0) return;  // the row is held: not left, not re-read
+    if (pattern_jump_row != 0) {
+        set_position(pattern_jump_target, pattern_jump_row - 1);
+    } else if (++mod_row == kRowsPerPattern) {
+        set_position(mod_order + 1, 0);
+    }
+    source->row = mod_row;
+}
+
+void run_tick() {
+    if (mod_tick == 0) {
+        if (pattern_delay != 0) {
+            pattern_delay_2 = pattern_delay;
+            pattern_delay = 0;
+        }
+        if (pattern_delay_2 > 0) --pattern_delay_2;
+    }
+    for (Channel& ch : channels) update_channel(&ch);
+
+    if (display_mode == 1 || display_mode == 2) {
+        std::lock_guard<std::mutex> lock(screen_mutex);
+        if (display_mode == 1) {
+            drawPattern(screen, background, source);
+        } else {
+            drawSampleViewer(screen, source);
+            for (Sample& sample : source->samples)
+                if (sample.meter != 0) --sample.meter;
+        }
+        screen_dirty = true;
+    }
+    if (tick_hook) tick_hook();
+
+    if (++mod_tick >= mod_speed) end_row();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Player interface
+
+int zindleInit() {
+    display_mode = 1;
+    return audioStart();
+}
+
+void zindlePlay(Module* module, int order) {
+    SDL_LockAudio();
+    audioCutAllVoices();
+    for (int i = 0; i < kChannels; ++i) {
+        channels[i].index = i;
+        channels[i].volume = kMaxVolume;
+    }
+    mod_speed = kDefaultSpeed;
+    module->speed = kDefaultSpeed;
+    source = module;
+    mod_bpm = kDefaultBpm;
+    module->bpm = kDefaultBpm;
+    mod_samplespertick = static_cast<std::int32_t>(samplesPerTick(kDefaultBpm));
+    set_position(order, 0);
+    mod_playing = 1;
+    SDL_UnlockAudio();
+}
+
+void zindleJump(int order) {
+    if (!source) return;
+    SDL_LockAudio();
+    // Stepping back from the first position wraps to the last one.
+    if (order < 0) order = source->song_length > 0 ? source->song_length - 1 : 0;
+    set_position(order, 0);
+    SDL_UnlockAudio();
+}
+
+int zindlePulse(int frames) {
+    if (mod_playing == 0) return frames;
+    if (mod_samplecounter != 0) {
+        const std::int32_t before = mod_samplecounter;
+        const std::int32_t left = before - frames;
+        if (left >= 0) {
+            mod_samplecounter = left;
+            return frames;
+        }
+        mod_samplecounter = 0;
+        return before;
+    }
+    run_tick();
+    const std::int32_t left = mod_samplespertick - frames;
+    if (left >= 0) {
+        mod_samplecounter = left;
+        return frames;
+    }
+    mod_samplecounter = 0;
+    return frames + left;
+}
+
+void zindleClose() { audioStop(); }
+
+// ---------------------------------------------------------------------------
+// Channel update
+
+std::uint32_t period_to_rate(std::int32_t period) {
+    const double p = static_cast<double>(period);
+    const double product = (7093789.2 / (p + p)) * 16384.0;
+    // Tiny periods give a product past 32 bits: it saturates.
+    const std::uint32_t whole =
+        product >= 4294967296.0 ? 4294967295u : static_cast<std::uint32_t>(product);
+    return whole / 48000u;
+}
+
+namespace {
+
+const Sample* channelSample(const Channel* ch) {
+    return ch->sample >= 1 && ch->sample <= kNumSamples ? &source->samples[ch->sample - 1] : nullptr;
+}
+
+// The note a pattern period names, at the finetune of the channel's sample.
+// A period that names no note is taken as the nearest one.
+std::int32_t note_period(std::int32_t period, const Channel* ch) {
+    int column = 0;
+    int best = INT32_MAX;
+    for (int i = 0; i < 36; ++i) {
+        const int distance = std::abs(tab_tunes[0][i] - period);
+        if (distance < best) {
+            best = distance;
+            column = i;
+            if (distance == 0) break;
+        }
+    }
+    const Sample* sample = channelSample(ch);
+    const int finetune = sample ? (sample->finetune & 15) : 0;
+    return tab_tunes[finetune][column];
+}
+
+void read_row(Channel* ch) {
+    const PatternCell& cell = source->patterns[mod_pattern][mod_row * kChannels + ch->index];
+    if (cell.sample > 0) {
+        if (cell.sample != ch->sample) ch->flags |= kFlagNewSample;
+        ch->flags |= kFlagSample;
+        ch->sample = cell.sample;
+        const Sample& sample = source->samples[cell.sample - 1];
+        if (sample.loop_length != 0) {
+            ch->loop_start = ch->invert_pos = sample.loop_start;
+            ch->loop_length = sample.loop_length;
+        } else {
+            ch->loop_start = ch->loop_length = ch->invert_pos = 0;
+        }
+        ch->data_offset = sample.offset;
+    }
+    ch->effect = cell.effect;
+    ch->param = cell.param;
+    if (cell.period > 0) {
+        ch->target_period = note_period(cell.period, ch);
+        ch->flags |= kFlagNote;
+    }
+}
+
+std::int8_t* sampleData(const Sample& sample) { return source->sample_data + sample.offset; }
+
+}  // namespace
+
+void update_channel(Channel* ch) {
+    aflags = 0;
+    if (mod_tick == 0) {
+        if (pattern_delay_2 == 0 && mod_playing != 0) read_row(ch);
+        if (ch->flags & kFlagNote) {
+            ch->flags &= ~kFlagNote;
+            if (ch->effect != 0x3 && ch->effect != 0x5) {
+                ch->period = ch->target_period;
+                if (ch->effect != 0x9) ch->sample_offset = 0;
+                aflags = kTrigger;
+            }
+            ch->wave_pos = 0;
+        }
+        if (ch->flags & kFlagSample) {
+            ch->flags &= ~kFlagSample;
+            if (const Sample* sample = channelSample(ch)) {
+                ch->volume = sample->volume;
+                if (ch->flags & kFlagNewSample) {
+                    if (ch->effect != 0x9) ch->sample_offset = 0;
+                    audioChangeSrc(ch->index, sampleData(*sample), static_cast<std::uint32_t>(sample->length),
+                                   static_cast<std::uint32_t>(sample->loop_start),
+                                   static_cast<std::uint32_t>(sample->loop_length));
+                    ch->flags &= ~kFlagNewSample;
+                }
+            }
+        }
+    }
+    aperiod = ch->period;
+    avolume = ch->volume;
+    if (ch->invert_speed > 0) invert_loop_step(ch);
+    effect_routines[ch->effect & 15](ch);
+
+    if (aflags & kHold) return;
+    const Sample* sample = channelSample(ch);
+    if ((aflags & kTrigger) && sample) {
+        audioSetSource(ch->index, sampleData(*sample), static_cast<std::uint32_t>(sample->length),
+                       static_cast<std::uint32_t>(sample->loop_start),
+                       static_cast<std::uint32_t>(sample->loop_length));
+        if (ch->sample_offset != 0) audioSetOffset(ch->index, static_cast<std::uint32_t>(ch->sample_offset));
+        if (display_mode == 2) source->samples[ch->sample - 1].meter = std::min(ch->volume >> 1, kMaxMeter);
+    }
+    // Tremolo works on the tick's volume only, so that is what the voice hears.
+    audioSetVolume(ch->index, static_cast<std::uint8_t>(ch->effect == 0x7 ? avolume : ch->volume));
+    if (aperiod <= 0) return;
+    ch->rate = period_to_rate(aperiod);
+    audioSetRate(ch->index, ch->rate);
+}
+
+// ---------------------------------------------------------------------------
+// Row effects 0..F
+
+namespace {
+
+inline int paramX(const Channel* ch) { return (ch->param >> 4) & 15; }
+inline int paramY(const Channel* ch) { return ch->param & 15; }
+
+void slide_to_target(Channel* ch) {
+    if (ch->period < ch->target_period) {
+        ch->period += ch->porta_speed;
+        if (ch->period > ch->target_period) ch->period = ch->target_period;
+    } else {
+        ch->period -= ch->porta_speed;
+        if (ch->period < ch->target_period) ch->period = ch->target_period;
+    }
+    aperiod = ch->period;
+}
+
+// Vibrato acts on tick 0 too; the wave only advances on later ticks.
+void vibrato_step(Channel* ch) {
+    const int speed = (ch->vibrato >> 4) & 15;
+    const int depth = ch->vibrato & 15;
+    const int delta = (depth * sin_table[ch->wave_pos & 31]) >> 7;
+    if (ch->wave_pos < 32)
+        aperiod += delta;
+    else
+        aperiod -= delta;
+    if (mod_tick != 0) ch->wave_pos = (ch->wave_pos + speed) & 63;
+}
+
+void volume_slide(Channel* ch) {
+    if (mod_tick == 0) return;
+    const int x = paramX(ch);
+    if (x != 0)
+        avolume = std::min(avolume + x, kMaxVolume);
+    else
+        avolume = std::max(avolume - paramY(ch), 0);
+    ch->volume = avolume;
+}
+
+void effect_arpeggio(Channel* ch) {
+    const int n = mod_tick % 3;
+    if (n == 1)
+        aperiod = (arp_table[paramX(ch)] * aperiod) >> 15;
+    else if (n == 2)
+        aperiod = (arp_table[paramY(ch)] * aperiod) >> 15;
+}
+
+void effect_portamento_up(Channel* ch) {
+    if (mod_tick == 0) return;
+    ch->period = std::max(ch->period - ch->param, kMinPeriod);
+    aperiod = ch->period;
+}
+
+void effect_portamento_down(Channel* ch) {
+    if (mod_tick == 0) return;
+    ch->period = std::min(ch->period + ch->param, kMaxPeriod);
+    aperiod = ch->period;
+}
+
+void effect_glissando(Channel* ch) {
+    if (mod_tick == 0) {
+        if (ch->param > 0) ch->porta_speed = ch->param;
+        return;
+    }
+    slide_to_target(ch);
+}
+
+void effect_vibrato(Channel* ch) {
+    if (mod_tick == 0) {
+        if (paramX(ch) != 0) ch->vibrato = (ch->vibrato & 0x0F) | (paramX(ch) << 4);
+        if (paramY(ch) != 0) ch->vibrato = (ch->vibrato & 0xF0) | paramY(ch);
+    }
+    vibrato_step(ch);
+}
+
+void effect_glissando_vslide(Channel* ch) {
+    if (mod_tick != 0) slide_to_target(ch);
+    volume_slide(ch);
+}
+
+void effect_vibrato_vslide(Channel* ch) {
+    vibrato_step(ch);
+    volume_slide(ch);
+}
+
+// Tremolo: no memory, and the wave advances before the offset is applied.
+void effect_tremolo(Channel* ch) {
+    if (mod_tick != 0) ch->wave_pos = (ch->wave_pos + paramX(ch)) & 63;
+    const int delta = (paramY(ch) * sin_table[ch->wave_pos & 31]) >> 6;
+    if (ch->wave_pos < 32)
+        avolume = std::min(avolume + delta, kMaxVolume);
+    else
+        avolume = std::max(avolume - delta, 0);
+}
+
+// Panning is fixed by the mixer.
+void effect_setpanning(Channel*) {}
+
+void effect_sample_offset(Channel* ch) {
+    if (mod_tick == 0 && ch->param > 0) ch->sample_offset = ch->param * 256;
+}
+
+void effect_volume_slide(Channel* ch) { volume_slide(ch); }
+
+// A row set by an earlier channel's pattern break stays; the target is replaced.
+void effect_position_jump(Channel* ch) {
+    if (mod_tick != 0) return;
+    if (pattern_jump_row == 0) pattern_jump_row = 1;
+    pattern_jump_target = ch->param;
+}
+
+void effect_set_volume(Channel* ch) {
+    if (mod_tick == 0) ch->volume = ch->param;
+}
+
+// The row reads as two decimal digits, but a low nibble A..F counts 10..15.
+void effect_pattern_break(Channel* ch) {
+    if (mod_tick != 0) return;
+    if (pattern_jump_row == 0) pattern_jump_target = mod_order + 1;
+    if (source->song_length == 1) pattern_jump_target = 0;
+    const int row = 10 * paramX(ch) + paramY(ch);
+    pattern_jump_row = row + 1 > kRowsPerPattern ? 1 : row + 1;
+}
+
+void effect_extended(Channel* ch) { effecte_routines[paramX(ch)](ch); }
+
+void effect_tempo(Channel* ch) {
+    if (mod_tick != 0) return;
+    if (ch->param <= 32) {
+        mod_speed = source->speed = ch->param;
+    } else {
+        mod_bpm = source->bpm = ch->param;
+        mod_samplespertick = static_cast<std::int32_t>(samplesPerTick(ch->param));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Extended effects E0..EF
+
+// Filter, glissando control, waveforms and panning have nothing to act on.
+void effecte_setfilter(Channel*) {}
+void effecte_glissandoctrl(Channel*) {}
+void effecte_vibratoctrl(Channel*) {}
+void effecte_tremoloctrl(Channel*) {}
+void effecte_setpanning(Channel*) {}
+
+void effecte_fineportaup(Channel* ch) {
+    if (mod_tick != 0) return;
+    ch->period = std::max(ch->period - paramY(ch), kMinPeriod);
+    aperiod = ch->period;
+}
+
+void effecte_fineportadown(Channel* ch) {
+    if (mod_tick != 0) return;
+    ch->period = std::min(ch->period + paramY(ch), kMaxPeriod);
+    aperiod = ch->period;
+}
+
+// Rewrites the shared sample header: every channel's later notes hear it.
+void effecte_setfinetune(Channel* ch) {
+    if (mod_tick != 0 || ch->sample <= 0 || ch->sample > kNumSamples) return;
+    source->samples[ch->sample - 1].finetune = paramY(ch);
+}
+
+void loop_count_step(Channel* ch) {
+    pattern_loop = 1;
+    ch->loop_state = 2;
+    if (ch->loop_count <= 0) {
+        // Finished: this also cancels a loop an earlier channel set this row.
+        ch->loop_state = 0;
+        ch->loop_count = 0;
+        pattern_loop = 0;
+    } else {
+        pattern_loop_row = ch->loop_row;
+        --ch->loop_count;
+    }
+}
+
+void effecte_patternloop(Channel* ch) {
+    if (mod_tick != 0) return;
+    const int y = paramY(ch);
+    if (y == 0) {
+        // The start is only marked from idle.
+        if (ch->loop_state == 0) {
+            ch->loop_row = mod_row;
+            ch->loop_state = 1;
+        }
+        return;
+    }
+    if (ch->loop_state != 2) ch->loop_count = y;
+    loop_count_step(ch);
+}
+
+void effecte_retrignote(Channel* ch) {
+    const int y = paramY(ch);
+    if (y > 0 && mod_tick % y == 0) aflags |= kTrigger;
+}
+
+void effecte_finevolup(Channel* ch) {
+    if (mod_tick != 0) return;
+    ch->volume = std::min(ch->volume + paramY(ch), kMaxVolume);
+    avolume = ch->volume;
+}
+
+void effecte_finevoldown(Channel* ch) {
+    if (mod_tick != 0) return;
+    ch->volume = std::max(ch->volume - paramY(ch), 0);
+    avolume = ch->volume;
+}
+
+void effecte_notecut(Channel* ch) {
+    if (mod_tick == paramY(ch)) avolume = ch->volume = 0;
+}
+
+// The note's trigger is parked in wave_pos until its tick comes.
+void effecte_notedelay(Channel* ch) {
+    const int y = paramY(ch);
+    if (mod_tick == 0) ch->wave_pos = aflags;
+    if (mod_tick < y)
+        aflags |= kHold;
+    else if (mod_tick == y)
+        aflags = ch->wave_pos;
+}
+
+void effecte_patterndelay(Channel* ch) {
+    if (mod_tick == 0 && pattern_delay_2 == 0) pattern_delay = paramY(ch) + 1;
+}
+
+void effecte_invertloop(Channel* ch) {
+    if (mod_tick != 0) return;
+    ch->invert_speed = paramY(ch);
+    if (ch->invert_speed > 0) invert_loop_step(ch);
+}
+
+}  // namespace
+
+const EffectRoutine effect_routines[16] = {
+    effect_arpeggio,       effect_portamento_up, effect_portamento_down,  effect_glissando,
+    effect_vibrato,        effect_glissando_vslide, effect_vibrato_vslide, effect_tremolo,
+    effect_setpanning,     effect_sample_offset, effect_volume_slide,     effect_position_jump,
+    effect_set_volume,     effect_pattern_break, effect_extended,         effect_tempo,
+};
+
+const EffectRoutine effecte_routines[16] = {
+    effecte_setfilter,   effecte_fineportaup, effecte_fineportadown, effecte_glissandoctrl,
+    effecte_vibratoctrl, effecte_setfinetune, effecte_patternloop,   effecte_tremoloctrl,
+    effecte_setpanning,  effecte_retrignote,  effecte_finevolup,     effecte_finevoldown,
+    effecte_notecut,     effecte_notedelay,   effecte_patterndelay,  effecte_invertloop,
+};
+
+void invert_loop_step(Channel* ch) {
+    ch->invert_acc += ivloop_table[ch->invert_speed & 15];
+    if ((ch->invert_acc & 128) == 0) return;
+    ch->invert_acc = 0;
+    std::int32_t p = ch->invert_pos + 1;
+    if (static_cast<std::uint32_t>(p) >= static_cast<std::uint32_t>(ch->loop_start + ch->loop_length))
+        p = ch->loop_start;
+    ch->invert_pos = p;
+    // Only bytes of the channel's own sample are touched, whatever its loop says.
+    const Sample* sample = channelSample(ch);
+    if (!sample || static_cast<std::uint32_t>(p) >= static_cast<std::uint32_t>(sample->length)) return;
+    std::int8_t& byte = source->sample_data[sample->offset + p];
+    byte = static_cast<std::int8_t>(~byte);
+}

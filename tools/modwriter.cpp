@@ -1,0 +1,119 @@
+#include "tools/modwriter.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <sstream>
+
+namespace modwriter {
+
+namespace {
+
+constexpr std::array<int, 36> kPeriods = {
+    856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453,
+    428, 404, 381, 360, 339, 320, 302, 285, 269, 254, 240, 226,
+    214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113};
+
+void putWord(std::vector<std::uint8_t>& out, int value) {
+    out.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
+    out.push_back(static_cast<std::uint8_t>(value & 0xFF));
+}
+
+void putText(std::vector<std::uint8_t>& out, const std::string& text, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i)
+        out.push_back(i < text.size() ? static_cast<std::uint8_t>(text[i]) : 0);
+}
+
+int hexValue(const std::string& text) {
+    return static_cast<int>(std::stoul(text, nullptr, 16));
+}
+
+}  // namespace
+
+int notePeriod(const std::string& name) {
+    if (name.size() != 3 || name == "---" || name == "...") return 0;
+    static const char* const kNames[12] = {"C-", "C#", "D-", "D#", "E-", "F-",
+                                           "F#", "G-", "G#", "A-", "A#", "B-"};
+    const int octave = name[2] - '1';
+    for (int n = 0; n < 12; ++n)
+        if (name.compare(0, 2, kNames[n]) == 0 && octave >= 0 && octave < 3)
+            return kPeriods[static_cast<std::size_t>(octave * 12 + n)];
+    return 0;
+}
+
+Cell parseCell(const std::string& text) {
+    std::istringstream in(text);
+    std::string note, sample, effect;
+    in >> note >> sample >> effect;
+    Cell cell;
+    cell.period = notePeriod(note);
+    if (!sample.empty() && sample != "--" && sample != "..")
+        cell.sample = std::stoi(sample);
+    if (effect.size() == 3 && effect != "...") {
+        cell.effect = hexValue(effect.substr(0, 1));
+        cell.param = hexValue(effect.substr(1, 2));
+    }
+    return cell;
+}
+
+Cell& Song::at(int pattern, int row, int channel) {
+    if (patterns.size() <= static_cast<std::size_t>(pattern))
+        patterns.resize(static_cast<std::size_t>(pattern) + 1);
+    return patterns[static_cast<std::size_t>(pattern)][static_cast<std::size_t>(row * 4 + channel)];
+}
+
+void Song::row(int pattern, int row_number, const std::string& text) {
+    std::size_t start = 0;
+    for (int channel = 0; channel < 4; ++channel) {
+        const std::size_t bar = text.find('|', start);
+        const std::string group = text.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
+        at(pattern, row_number, channel) = parseCell(group);
+        if (bar == std::string::npos) break;
+        start = bar + 1;
+    }
+}
+
+std::vector<std::uint8_t> Song::bytes() const {
+    std::vector<std::uint8_t> out;
+    putText(out, title, 20);
+    for (const SampleDesc& s : samples) {
+        putText(out, s.name, 22);
+        const int words = s.length_words >= 0 ? s.length_words : static_cast<int>((s.data.size() + 1) / 2);
+        putWord(out, words);
+        out.push_back(static_cast<std::uint8_t>(s.finetune));
+        out.push_back(static_cast<std::uint8_t>(s.volume));
+        putWord(out, s.loop_start_words);
+        putWord(out, s.loop_length_words);
+    }
+    out.push_back(static_cast<std::uint8_t>(song_length));
+    out.push_back(static_cast<std::uint8_t>(restart));
+    for (int order : orders) out.push_back(static_cast<std::uint8_t>(order));
+    putText(out, tag, 4);
+    int blocks = pattern_blocks;
+    if (blocks < 0) blocks = 1 + (*std::max_element(orders.begin(), orders.end()) & 0xFF);
+    for (int p = 0; p < blocks; ++p) {
+        for (int i = 0; i < 256; ++i) {
+            Cell cell;
+            if (static_cast<std::size_t>(p) < patterns.size()) cell = patterns[static_cast<std::size_t>(p)][static_cast<std::size_t>(i)];
+            out.push_back(static_cast<std::uint8_t>((cell.sample & 0xF0) | ((cell.period >> 8) & 0x0F)));
+            out.push_back(static_cast<std::uint8_t>(cell.period & 0xFF));
+            out.push_back(static_cast<std::uint8_t>(((cell.sample & 0x0F) << 4) | (cell.effect & 0x0F)));
+            out.push_back(static_cast<std::uint8_t>(cell.param));
+        }
+    }
+    for (const SampleDesc& s : samples) {
+        const int words = s.length_words >= 0 ? s.length_words : static_cast<int>((s.data.size() + 1) / 2);
+        for (int i = 0; i < words * 2; ++i)
+            out.push_back(static_cast<std::size_t>(i) < s.data.size() ? static_cast<std::uint8_t>(s.data[static_cast<std::size_t>(i)]) : 0);
+    }
+    return out;
+}
+
+bool Song::write(const std::string& path) const {
+    const std::vector<std::uint8_t> data = bytes();
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"), &std::fclose);
+    if (!file) return false;
+    return std::fwrite(data.data(), 1, data.size(), file.get()) == data.size();
+}
+
+}  // namespace modwriter
