@@ -193,6 +193,7 @@ int zindleInit() {
 }
 
 void zindlePlay(Module* module, int order) {
+    if (order < 0) order = 0;  // the order list has no entry before the first
     SDL_LockAudio();
     audioCutAllVoices();
     for (int i = 0; i < kChannels; ++i) {
@@ -242,6 +243,20 @@ int zindlePulse(int frames) {
 }
 
 void zindleClose() { audioStop(); }
+
+void zindleReset() {
+    SDL_LockAudio();
+    mod_playing = 0;
+    source = nullptr;
+    mod_samplecounter = mod_samplespertick = mod_speed = mod_bpm = 0;
+    mod_tick = mod_row = mod_order = mod_pattern = 0;
+    pattern_jump_target = pattern_jump_row = 0;
+    pattern_delay = pattern_delay_2 = 0;
+    pattern_loop = pattern_loop_row = 0;
+    aperiod = avolume = aflags = 0;
+    for (Channel& ch : channels) ch = Channel{};
+    SDL_UnlockAudio();
+}
 
 // ---------------------------------------------------------------------------
 // Channel update

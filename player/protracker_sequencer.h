@@ -82,6 +82,10 @@ void zindleJump(int order);
 int zindlePulse(int frames);
 // Cuts the voices and closes the audio device.
 void zindleClose();
+// Returns the replay engine (position, tempo, pending changes, channels) to
+// its program-start state, all zero, with nothing playing. For the offline
+// renderer and tests, which run the engine more than once per process.
+void zindleReset();
 
 // One channel's work for one tick.
 void update_channel(Channel* ch);
