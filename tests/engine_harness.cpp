@@ -1,0 +1,163 @@
+#include "tests/engine_harness.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "display/sample_viewer.h"
+
+namespace harness {
+
+namespace {
+
+void removeTree(const std::string& path) {
+    if (DIR* dir = opendir(path.c_str())) {
+        while (dirent* entry = readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name == "." || name == "..") continue;
+            const std::string child = path + "/" + name;
+            struct stat info {};
+            if (lstat(child.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+                chmod(child.c_str(), 0700);
+                removeTree(child);
+            } else {
+                unlink(child.c_str());
+            }
+        }
+        closedir(dir);
+    }
+    rmdir(path.c_str());
+}
+
+std::vector<TickState>* recording = nullptr;
+std::uint64_t next_tick_frame = 0;
+
+void recordTick() {
+    const std::uint64_t frame = next_tick_frame;
+    next_tick_frame += static_cast<std::uint64_t>(mod_samplespertick);
+    if (!recording) return;
+    TickState state{};
+    state.frame = frame;
+    state.order = mod_order;
+    state.row = mod_row;
+    state.tick = mod_tick;
+    state.speed = mod_speed;
+    state.bpm = mod_bpm;
+    state.samplespertick = mod_samplespertick;
+    state.aperiod = aperiod;
+    state.avolume = avolume;
+    for (int i = 0; i < 4; ++i) {
+        state.ch[static_cast<std::size_t>(i)] = channels[i];
+        state.voice[static_cast<std::size_t>(i)] = v[i];
+    }
+    recording->push_back(state);
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/zindle-test-XXXXXX";
+    if (!mkdtemp(pattern.data())) ADD_FAILURE() << "can't make a temp folder";
+    path_ = pattern;
+}
+
+TempDir::~TempDir() { removeTree(path_); }
+
+void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(out.good()) << path;
+}
+
+std::vector<std::uint8_t> readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+modwriter::SampleDesc oneShotSample(int length, int volume) {
+    modwriter::SampleDesc s;
+    s.name = "test";
+    s.volume = volume;
+    for (int i = 0; i < length; ++i) s.data.push_back(static_cast<std::int8_t>((i * 7) % 200 - 100 + (i % 2 == 0 ? 1 : 0)));
+    return s;
+}
+
+modwriter::SampleDesc loopedSample(int length, int volume) {
+    modwriter::SampleDesc s = oneShotSample(length, volume);
+    s.loop_start_words = 0;
+    s.loop_length_words = length / 2;
+    return s;
+}
+
+void resetGlobals() {
+    zindleReset();
+    audioCutAllVoices();
+    display_mode = 3;
+    base_volume = 0;
+    screen = nullptr;
+    background = nullptr;
+    tick_hook = nullptr;
+    colindex = c = colindex2 = c2 = 0;
+    recording = nullptr;
+}
+
+Engine::Engine(const modwriter::Song& song, int start_order) {
+    resetGlobals();
+    const std::string path = dir_.file("song.mod");
+    EXPECT_TRUE(song.write(path));
+    module_ = zindleLoad(path.c_str());
+    EXPECT_NE(module_, nullptr);
+    if (!module_) return;
+    next_tick_frame = 0;
+    tick_hook = recordTick;
+    zindlePlay(module_, start_order);
+}
+
+Engine::~Engine() {
+    recording = nullptr;
+    zindleFree(module_);
+    resetGlobals();
+}
+
+std::vector<TickState> Engine::ticks(int count) {
+    std::vector<TickState> out;
+    recording = &out;
+    std::uint8_t buffer[4 * kChunkFrames];
+    while (module_ && static_cast<int>(out.size()) < count) {
+        // Render up to the frame where the next tick starts, one tick at a time.
+        const std::uint64_t want = std::max<std::int32_t>(mod_samplecounter, 1);
+        mixaudio(nullptr, buffer, static_cast<int>(4 * std::min<std::uint64_t>(want, kChunkFrames)));
+    }
+    recording = nullptr;
+    return out;
+}
+
+std::vector<std::int16_t> Engine::render(std::uint64_t frames) {
+    std::vector<std::int16_t> out;
+    std::uint8_t buffer[4 * kChunkFrames];
+    while (frames > 0) {
+        const std::uint64_t n = std::min<std::uint64_t>(frames, kChunkFrames);
+        mixaudio(nullptr, buffer, static_cast<int>(4 * n));
+        for (std::uint64_t i = 0; i < 2 * n; ++i)
+            out.push_back(static_cast<std::int16_t>(buffer[2 * i] | (buffer[2 * i + 1] << 8)));
+        frames -= n;
+    }
+    return out;
+}
+
+modwriter::Song basicSong() {
+    modwriter::Song song;
+    song.title = "test";
+    song.samples[0] = loopedSample(1024);
+    song.song_length = 1;
+    song.at(0, 0, 0) = modwriter::Cell{};
+    return song;
+}
+
+}  // namespace harness

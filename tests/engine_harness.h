@@ -1,0 +1,79 @@
+// Shared test scaffolding: temporary folders, modules written to disk with
+// the MOD writer and loaded by the real loader, and an engine driven through
+// the real mixer callback with a per-tick snapshot of its state.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/zindle.h"
+#include "audio/audio_mixer.h"
+#include "player/protracker_loader.h"
+#include "player/protracker_sequencer.h"
+#include "tools/modwriter.h"
+
+namespace harness {
+
+// A fresh folder under the system's temp folder, removed with its contents.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+  private:
+    std::string path_;
+};
+
+void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+std::vector<std::uint8_t> readBytes(const std::string& path);
+
+// A looping sample of the given length (a saw, never all zero).
+modwriter::SampleDesc loopedSample(int length, int volume = 64);
+// A one-shot sample of the given length.
+modwriter::SampleDesc oneShotSample(int length, int volume = 64);
+
+// What one tick left behind, taken at the view-redraw point. The per-tick
+// values aperiod/avolume are channel 3's: tests that look at them put the
+// note of interest on channel 3.
+struct TickState {
+    std::uint64_t frame;
+    int order, row, tick, speed, bpm, samplespertick;
+    int aperiod, avolume;
+    std::array<Channel, 4> ch;
+    std::array<Voice, 4> voice;
+};
+
+// Loads song from a real file and plays it through mixaudio.
+class Engine {
+  public:
+    explicit Engine(const modwriter::Song& song, int start_order = 0);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    Module* module() const { return module_; }
+    // Renders until `count` more ticks have run (and the frames of the last one).
+    std::vector<TickState> ticks(int count);
+    // Renders exactly `frames` frames in device-sized buffers; returns s16 samples (L, R, ...).
+    std::vector<std::int16_t> render(std::uint64_t frames);
+
+  private:
+    TempDir dir_;
+    Module* module_ = nullptr;
+};
+
+// Resets every global the engine and the views keep.
+void resetGlobals();
+
+// A song with sample 1 (looped, 1024 bytes) and nothing else.
+modwriter::Song basicSong();
+
+}  // namespace harness
