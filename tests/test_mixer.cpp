@@ -1,0 +1,211 @@
+// The mixer callback: voices, loops, ends, clipping, sample changes and the
+// way it splits a device buffer at the ticks.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <numeric>
+
+#include "tests/engine_harness.h"
+
+namespace {
+
+class Mixer : public ::testing::Test {
+  protected:
+    void SetUp() override { harness::resetGlobals(); }
+    void TearDown() override { harness::resetGlobals(); }
+
+    // Renders frames through mixaudio and returns the left samples.
+    static std::vector<int> left(int frames) {
+        std::vector<std::uint8_t> buffer(static_cast<std::size_t>(frames) * 4);
+        mixaudio(nullptr, buffer.data(), frames * 4);
+        std::vector<int> out;
+        for (int i = 0; i < frames; ++i)
+            out.push_back(static_cast<std::int16_t>(buffer[4 * i] | (buffer[4 * i + 1] << 8)));
+        return out;
+    }
+
+    // A voice whose left output equals its sample byte.
+    static void unityVoice(int voice, std::int8_t* data, std::uint32_t length, std::uint32_t loop_start,
+                           std::uint32_t loop_length) {
+        audioSetSource(voice, data, length, loop_start, loop_length);
+        audioSetVolume(voice, 1);
+        audioSetRate(voice, 16384);
+        v[voice].left = 128;
+        v[voice].right = 0;
+    }
+};
+
+std::vector<std::int8_t> ramp(int length) {
+    std::vector<std::int8_t> data(static_cast<std::size_t>(length));
+    for (int i = 0; i < length; ++i) data[static_cast<std::size_t>(i)] = static_cast<std::int8_t>(i % 251 - 125);
+    return data;
+}
+
+}  // namespace
+
+TEST_F(Mixer, CutAllVoicesSetsDefaultGains) {
+    v[2].rate = 5;
+    v[2].volume = 9;
+    audioCutAllVoices();
+    const int expected[4][2] = {{191, 64}, {63, 192}, {63, 192}, {191, 64}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(v[i].left, expected[i][0]);
+        EXPECT_EQ(v[i].right, expected[i][1]);
+        EXPECT_EQ(v[i].data, nullptr);
+        EXPECT_EQ(v[i].rate, 0u);
+        EXPECT_EQ(v[i].volume, 0);
+        EXPECT_EQ(v[i].position, 0u);
+    }
+}
+
+TEST_F(Mixer, SilenceWithoutVoices) {
+    std::vector<std::uint8_t> buffer(4096, 0xAB);
+    mixaudio(nullptr, buffer.data(), 4096);
+    EXPECT_TRUE(std::all_of(buffer.begin(), buffer.end(), [](std::uint8_t b) { return b == 0; }));
+}
+
+TEST_F(Mixer, OneShotPlaysEveryByteThenEnds) {
+    std::vector<std::int8_t> data = ramp(1000);
+    unityVoice(0, data.data(), 1000, 0, 0);
+    const std::vector<int> out = left(1024);
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(out[static_cast<std::size_t>(i)], data[static_cast<std::size_t>(i)]) << i;
+    for (int i = 1000; i < 1024; ++i) EXPECT_EQ(out[static_cast<std::size_t>(i)], 0);
+    EXPECT_EQ(v[0].data, nullptr);
+}
+
+TEST_F(Mixer, LoopRepeatsTheLoopWithoutEnd) {
+    std::vector<std::int8_t> data = ramp(1000);
+    unityVoice(0, data.data(), 1000, 600, 400);
+    const std::vector<int> out = left(1000 + 400 * 5);
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(out[static_cast<std::size_t>(i)], data[static_cast<std::size_t>(i)]);
+    for (int i = 1000; i < 3000; ++i) ASSERT_EQ(out[static_cast<std::size_t>(i)], data[static_cast<std::size_t>(600 + (i - 1000) % 400)]) << i;
+    EXPECT_NE(v[0].data, nullptr);
+}
+
+TEST_F(Mixer, ScalesByVolumeAndGainsAndClips) {
+    struct Case {
+        std::int8_t byte;
+        std::uint8_t volume;
+        std::int32_t gain;
+        int expected;
+    };
+    const Case cases[] = {
+        {-128, 64, 255, -16320},  // one full-scale voice
+        {64, 128, 512, 32767},    // 32768 * 128 clips
+        {-128, 3, 10923, -32768}, // -32769 * 128 clips
+        {-1, 1, 1, -1},
+        {-128, 1, 1, -1},
+        {127, 1, 1, 0},
+    };
+    for (const Case& k : cases) {
+        harness::resetGlobals();
+        std::int8_t data[2] = {k.byte, k.byte};
+        audioSetSource(0, data, 2, 0, 0);
+        audioSetVolume(0, k.volume);
+        audioSetRate(0, 16384);
+        v[0].left = k.gain;
+        EXPECT_EQ(left(1)[0], k.expected) << int(k.byte) << " " << int(k.volume) << " " << k.gain;
+    }
+}
+
+TEST_F(Mixer, FourVoicesAddOnBothSides) {
+    std::int8_t data[4] = {100, 100, 100, 100};
+    for (int i = 0; i < 4; ++i) {
+        audioSetSource(i, data, 4, 0, 4);
+        audioSetVolume(i, 64);
+        audioSetRate(i, 16384);
+    }
+    std::uint8_t frame[4];
+    mixaudio(nullptr, frame, 4);
+    const int l = static_cast<std::int16_t>(frame[0] | frame[1] << 8);
+    const int r = static_cast<std::int16_t>(frame[2] | frame[3] << 8);
+    EXPECT_EQ(l, (100 * 64 * 508) >> 7);
+    EXPECT_EQ(r, (100 * 64 * 512) >> 7);
+}
+
+TEST_F(Mixer, SetOffsetInsideTheSampleOnly) {
+    std::vector<std::int8_t> data = ramp(4000);
+    audioSetSource(0, data.data(), 4000, 0, 0);
+    audioSetOffset(0, 5000);
+    EXPECT_EQ(v[0].position, 0u);
+    audioSetOffset(0, 3000);
+    EXPECT_EQ(v[0].position >> 14, 3000u);
+    audioSetOffset(0, 4000);
+    EXPECT_EQ(v[0].position >> 14, 3000u);
+}
+
+TEST_F(Mixer, ChangeSourceKeepsOrMovesThePosition) {
+    std::vector<std::int8_t> data = ramp(8000);
+    struct Case {
+        std::uint32_t length, loop_start, loop_length;
+        std::uint32_t expected_index, expected_loop_end, expected_loop_length;
+    };
+    const Case cases[] = {
+        {3000, 0, 0, 0, 0, 0},            // no loop, past the end: restart
+        {8000, 0, 0, 5000, 0, 0},         // no loop, inside: keep
+        {8000, 1000, 2000, 3000, 3000, 2000},  // past the loop end: to the loop end
+        {8000, 1000, 6000, 5000, 7000, 6000},  // inside the loop: keep
+        {8000, 0, 2, 5000, 0, 0},         // a loop shorter than 3 counts as none
+    };
+    for (const Case& k : cases) {
+        harness::resetGlobals();
+        audioSetSource(1, data.data(), 8000, 0, 0);
+        audioSetRate(1, 777);
+        audioSetVolume(1, 33);
+        v[1].position = 5000u << 14;
+        v[1].data = nullptr;  // an ended voice sounds again
+        audioChangeSrc(1, data.data() + 10, k.length, k.loop_start, k.loop_length);
+        EXPECT_EQ(v[1].position >> 14, k.expected_index) << k.length << "/" << k.loop_length;
+        EXPECT_EQ(v[1].loop_end, k.expected_loop_end);
+        EXPECT_EQ(v[1].loop_length, k.expected_loop_length);
+        EXPECT_EQ(v[1].length, k.length);
+        EXPECT_EQ(v[1].data, data.data() + 10);
+        EXPECT_EQ(v[1].rate, 777u);
+        EXPECT_EQ(v[1].volume, 33);
+    }
+}
+
+TEST_F(Mixer, NeverReadsAVoiceOutsideItsSample) {
+    // A voice on an empty sample ends before reading anything.
+    std::int8_t guard[4] = {99, 99, 99, 99};
+    unityVoice(0, guard, 0, 0, 0);
+    EXPECT_EQ(left(4), std::vector<int>(4, 0));
+    EXPECT_EQ(v[0].data, nullptr);
+
+    // A sample change that puts a voice at a loop end equal to the sample's
+    // end: the loop test runs before the first read, which lands in the loop.
+    harness::resetGlobals();
+    std::vector<std::int8_t> data(3001, 0);
+    data[1000] = 50;
+    data[3000] = 100;  // just past the new sample
+    unityVoice(0, data.data(), 3001, 0, 0);
+    v[0].position = 5000u << 14;
+    audioChangeSrc(0, data.data(), 3000, 1000, 2000);
+    EXPECT_EQ(left(1)[0], 50);
+}
+
+TEST_F(Mixer, LongRequestsAreMixedInPieces) {
+    std::vector<std::int8_t> data = ramp(5000);
+    unityVoice(2, data.data(), 5000, 0, 5000);
+    std::vector<std::uint8_t> whole(4 * 3000);
+    mixaudio(nullptr, whole.data(), static_cast<int>(whole.size()));
+    harness::resetGlobals();
+    unityVoice(2, data.data(), 5000, 0, 5000);
+    std::vector<std::uint8_t> pieces(4 * 3000);
+    for (int at = 0; at < 3000; at += 1000) mixaudio(nullptr, pieces.data() + 4 * at, 4000);
+    EXPECT_EQ(whole, pieces);
+}
+
+TEST_F(Mixer, TickFallsInsideTheBufferAtItsExactFrame) {
+    modwriter::Song song = harness::basicSong();
+    song.row(0, 0, "C-2 01 ... | --- -- ... | --- -- ... | --- -- ...");
+    harness::Engine engine(song);
+    // 300 frames remain before the first tick.
+    mod_samplecounter = 300;
+    std::vector<std::uint8_t> buffer(4096, 0xAB);
+    mixaudio(nullptr, buffer.data(), 4096);
+    for (int i = 0; i < 300 * 4; ++i) ASSERT_EQ(buffer[static_cast<std::size_t>(i)], 0) << i;
+    const int first = static_cast<std::int16_t>(buffer[1200] | buffer[1201] << 8);
+    EXPECT_EQ(first, (engine.module()->sample_data[0] * 64 * 191) >> 7);
+    EXPECT_EQ(mod_samplecounter, 960 - 724);
+}
