@@ -1,0 +1,206 @@
+// The sequencer: frames per tick, the song position through rows, orders,
+// jumps, loops, delays and the song's end.
+#include <gtest/gtest.h>
+
+#include <utility>
+
+#include "tests/engine_harness.h"
+
+using Pos = std::pair<int, int>;  // order, row
+
+namespace {
+
+// A song of `length` orders, pattern i at order i, speed 1 so that each
+// tick is a row.
+modwriter::Song positionSong(int length, int restart = 127) {
+    modwriter::Song song = harness::basicSong();
+    song.song_length = length;
+    song.restart = restart;
+    for (int i = 0; i < std::max(length, 1); ++i) {
+        song.orders[static_cast<std::size_t>(i)] = i;
+        song.at(i, 63, 0);
+    }
+    song.at(0, 0, 3) = modwriter::Cell{0, 0, 0xF, 1};
+    return song;
+}
+
+// The (order, row) of each of the next `count` ticks.
+std::vector<Pos> positions(harness::Engine& engine, int count) {
+    std::vector<Pos> out;
+    for (const harness::TickState& t : engine.ticks(count)) out.emplace_back(t.order, t.row);
+    return out;
+}
+
+class Sequencer : public ::testing::Test {
+  protected:
+    void SetUp() override { harness::resetGlobals(); }
+    void TearDown() override { harness::resetGlobals(); }
+};
+
+}  // namespace
+
+TEST_F(Sequencer, TicksFall960FramesApartWhateverTheBuffers) {
+    harness::Engine engine(harness::basicSong());
+    std::vector<int> pieces;
+    for (int buffer = 0; buffer < 3; ++buffer) {
+        int frames = 1024;
+        while (frames > 0) {
+            const int n = zindlePulse(frames);
+            pieces.push_back(n);
+            frames -= n;
+        }
+    }
+    EXPECT_EQ(pieces, (std::vector<int>{960, 64, 896, 128, 832, 192}));
+    const std::vector<harness::TickState> ticks = engine.ticks(5);
+    for (std::size_t i = 1; i < ticks.size(); ++i) EXPECT_EQ(ticks[i].frame - ticks[i - 1].frame, 960u);
+}
+
+TEST_F(Sequencer, PulseBeforePlayRunsNoTick) {
+    EXPECT_EQ(zindlePulse(1024), 1024);
+    EXPECT_EQ(zindlePulse(7), 7);
+    EXPECT_EQ(mod_tick, 0);
+    EXPECT_EQ(mod_samplecounter, 0);
+}
+
+TEST_F(Sequencer, PlayStartsWithDefaultTempoAndTheMirrors) {
+    harness::Engine engine(positionSong(3), 2);
+    EXPECT_EQ(mod_speed, 6);
+    EXPECT_EQ(mod_bpm, 125);
+    EXPECT_EQ(mod_samplespertick, 960);
+    EXPECT_EQ(mod_playing, 1);
+    EXPECT_EQ(engine.module()->order, 2);
+    EXPECT_EQ(engine.module()->pattern, 2);
+    EXPECT_EQ(engine.module()->speed, 6);
+    EXPECT_EQ(engine.module()->bpm, 125);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(channels[i].index, i);
+        EXPECT_EQ(channels[i].volume, 64);
+    }
+}
+
+TEST_F(Sequencer, PlayPastTheSongStartsAtTheRestartOrTheTop) {
+    {
+        harness::Engine engine(positionSong(4, 2), 9);
+        EXPECT_EQ(mod_order, 2);
+        EXPECT_EQ(mod_row, 0);
+    }
+    {
+        harness::Engine engine(positionSong(4, 127), 9);
+        EXPECT_EQ(mod_order, 0);
+    }
+}
+
+TEST_F(Sequencer, SongEndGoesOnAtTheRestartOrTheTop) {
+    {
+        harness::Engine engine(positionSong(3, 1));
+        const std::vector<Pos> p = positions(engine, 3 * 64 + 2);
+        EXPECT_EQ(p[3 * 64 - 1], Pos(2, 63));
+        EXPECT_EQ(p[3 * 64], Pos(1, 0));
+        EXPECT_EQ(p[3 * 64 + 1], Pos(1, 1));
+    }
+    {
+        harness::Engine engine(positionSong(3, 127));
+        const std::vector<Pos> p = positions(engine, 3 * 64 + 1);
+        EXPECT_EQ(p[3 * 64], Pos(0, 0));
+    }
+}
+
+TEST_F(Sequencer, RestartAtOrPastTheSongLengthStartsFromTheTop) {
+    // A restart byte of 0x78 with three orders: order 3 isn't part of the song.
+    modwriter::Song song = positionSong(3, 0x78);
+    song.orders[3] = 7;
+    harness::Engine engine(song);
+    EXPECT_EQ(engine.module()->restart_pos, 3);
+    const std::vector<Pos> p = positions(engine, 3 * 64 + 65);
+    EXPECT_EQ(p[3 * 64], Pos(0, 0));
+    EXPECT_EQ(p[4 * 64], Pos(1, 0));
+}
+
+TEST_F(Sequencer, BreakPastTheSongKeepsItsRowOnlyWithRestart) {
+    for (int restart : {1, 127}) {
+        modwriter::Song song = positionSong(2, restart);
+        song.at(1, 10, 1) = modwriter::Cell{0, 0, 0xD, 0x05};
+        harness::Engine engine(song);
+        const std::vector<Pos> p = positions(engine, 64 + 12);
+        EXPECT_EQ(p[64 + 10], Pos(1, 10));
+        EXPECT_EQ(p[64 + 11], restart == 1 ? Pos(1, 5) : Pos(0, 0)) << restart;
+    }
+}
+
+TEST_F(Sequencer, EmptySongPlaysOrderZeroOverAndOver) {
+    harness::Engine engine(positionSong(0, 0));
+    const std::vector<Pos> p = positions(engine, 130);
+    EXPECT_EQ(p[63], Pos(0, 63));
+    EXPECT_EQ(p[64], Pos(0, 0));
+    EXPECT_EQ(p[129], Pos(0, 1));
+}
+
+TEST_F(Sequencer, SpeedZeroEndsEveryRowLikeSpeedOne) {
+    modwriter::Song song = positionSong(1);
+    song.at(0, 0, 3) = modwriter::Cell{0, 0, 0xF, 0};
+    harness::Engine engine(song);
+    const std::vector<harness::TickState> t = engine.ticks(4);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(t[static_cast<std::size_t>(i)].row, i);
+        EXPECT_EQ(t[static_cast<std::size_t>(i)].tick, 0);
+    }
+    EXPECT_EQ(t[1].speed, 0);
+}
+
+TEST_F(Sequencer, JumpStepsOrdersAndWrapsBelowTheFirst) {
+    harness::Engine engine(positionSong(5, 127));
+    engine.ticks(3);
+    zindleJump(3);
+    EXPECT_EQ(mod_order, 3);
+    EXPECT_EQ(mod_row, 0);
+    EXPECT_EQ(engine.module()->pattern, 3);
+    zindleJump(-1);
+    EXPECT_EQ(mod_order, 4);
+    zindleJump(5);
+    EXPECT_EQ(mod_order, 0);
+    zindleJump(200);
+    EXPECT_EQ(mod_order, 0);
+    EXPECT_EQ(mod_speed, 1);  // speed, tempo and channels stay
+}
+
+TEST_F(Sequencer, JumpBelowTheFirstOrderOfAnEmptySongStaysAtZero) {
+    harness::Engine engine(positionSong(0));
+    zindleJump(-1);
+    EXPECT_EQ(mod_order, 0);
+    EXPECT_EQ(mod_pattern, 0);
+}
+
+TEST_F(Sequencer, LoopWinsOverAJumpOnTheSameRow) {
+    modwriter::Song song = positionSong(3);
+    song.at(0, 2, 0) = modwriter::Cell{0, 0, 0xE, 0x60};
+    song.at(0, 4, 0) = modwriter::Cell{0, 0, 0xE, 0x61};
+    song.at(0, 4, 1) = modwriter::Cell{0, 0, 0xB, 0x02};
+    harness::Engine engine(song);
+    const std::vector<Pos> p = positions(engine, 9);
+    EXPECT_EQ(p, (std::vector<Pos>{{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 2}, {0, 3}, {0, 4}, {2, 0}}));
+}
+
+TEST_F(Sequencer, DelayIsDroppedByAChangeOfPosition) {
+    // EE2 on row 63: the next order starts at once.
+    modwriter::Song song = positionSong(3);
+    song.at(0, 63, 2) = modwriter::Cell{0, 0, 0xE, 0xE2};
+    // EE2 with a pattern break on the same row.
+    song.at(1, 5, 1) = modwriter::Cell{0, 0, 0xD, 0x10};
+    song.at(1, 5, 2) = modwriter::Cell{0, 0, 0xE, 0xE2};
+    harness::Engine engine(song);
+    const std::vector<Pos> p = positions(engine, 64 + 8);
+    EXPECT_EQ(p[63], Pos(0, 63));
+    EXPECT_EQ(p[64], Pos(1, 0));
+    EXPECT_EQ(p[69], Pos(1, 5));
+    EXPECT_EQ(p[70], Pos(2, 10));
+    EXPECT_EQ(p[71], Pos(2, 11));
+}
+
+TEST_F(Sequencer, MetersFallOnePerTickInTheMeterView) {
+    harness::Engine engine(positionSong(1));
+    display_mode = 2;
+    engine.module()->samples[4].meter = 27;
+    const std::vector<harness::TickState> t = engine.ticks(28);
+    EXPECT_EQ(engine.module()->samples[4].meter, 0);
+    display_mode = 3;
+}
