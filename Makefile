@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 MOD ?= $(BUILD)/demo.mod
 PREFIX ?= /usr/local
 
-.PHONY: all deps build play test clean
+.PHONY: all deps build play test clean bench-deps bench bench-peers bench-callgrind
 
 all: build
 
@@ -23,6 +23,25 @@ play: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Benchmarks, in their own Release build folder: `make bench` (Google
+# Benchmark), `make bench-peers` (against libxmp, libopenmpt, libmikmod),
+# `make bench-callgrind` (instruction counts).
+BENCH_BUILD ?= build-bench
+
+bench-deps:
+	@./bench/install-deps.sh libbenchmark-dev
+
+bench: deps bench-deps
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DZINDLE_BENCH=ON -DBUILD_TESTING=OFF
+	cmake --build $(BENCH_BUILD) -j $(JOBS)
+	$(BENCH_BUILD)/bench/zindle-bench
+
+bench-peers: deps
+	JOBS=$(JOBS) ./bench/peers.sh $(BENCH_BUILD)
+
+bench-callgrind: deps
+	JOBS=$(JOBS) ./bench/callgrind.sh $(BENCH_BUILD)
 
 clean:
 	rm -rf $(BUILD)

@@ -1,0 +1,208 @@
+// zindle-bench: Google Benchmark suite for the code that runs inside the
+// audio callback (the mixer, a whole render with the replay engine, views 1
+// and 2) and for view 4, text output and the loader. Figures per frame and
+// per call are reported as counters beside the time per iteration.
+#include <benchmark/benchmark.h>
+
+#include <SDL/SDL.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/zindle.h"
+#include "audio/audio_mixer.h"
+#include "bench/bench_fixtures.h"
+#include "bench/bench_modules.h"
+#include "display/pattern_viewer.h"
+#include "display/sample_viewer.h"
+#include "display/textout.h"
+#include "player/protracker_loader.h"
+#include "player/protracker_sequencer.h"
+
+namespace {
+
+constexpr int kFramesPerBuffer = benchfix::kBufferBytes / 4;
+constexpr int kRenderSeconds = 60;
+
+std::string large_path;        // the large module on disk, for the loader
+long large_bytes = 0;
+Module* large = nullptr;       // the same, loaded: full patterns for the views
+Module* demo = nullptr;
+std::uint8_t out[benchfix::kBufferBytes];
+
+// Throughput and its inverse, e.g. "frames=94M/s" and "per_frame=10.6ns".
+void perUnit(benchmark::State& state, const std::string& unit, double per_iteration) {
+    using benchmark::Counter;
+    state.counters[unit + "s"] = Counter(per_iteration, Counter::kIsIterationInvariantRate);
+    state.counters["per_" + unit] = Counter(per_iteration, Counter::kIsIterationInvariantRate | Counter::kInvert);
+}
+
+void BM_MixLoopingVoices(benchmark::State& state) {
+    benchfix::setLoopingVoices();
+    for (auto _ : state) {
+        mixaudio(nullptr, out, benchfix::kBufferBytes);
+        benchmark::DoNotOptimize(out);
+    }
+    perUnit(state, "frame", kFramesPerBuffer);
+    perUnit(state, "voice_frame", kFramesPerBuffer * kVoices);
+}
+BENCHMARK(BM_MixLoopingVoices);
+
+void BM_MixOneShotVoices(benchmark::State& state) {
+    benchfix::setOneShotVoices();
+    for (auto _ : state) {
+        // Voices are started again before any of them could end in this buffer.
+        if (benchfix::oneShotNearEnd(kFramesPerBuffer)) {
+            state.PauseTiming();
+            benchfix::setOneShotVoices();
+            state.ResumeTiming();
+        }
+        mixaudio(nullptr, out, benchfix::kBufferBytes);
+        benchmark::DoNotOptimize(out);
+    }
+    perUnit(state, "frame", kFramesPerBuffer);
+    perUnit(state, "voice_frame", kFramesPerBuffer * kVoices);
+}
+BENCHMARK(BM_MixOneShotVoices);
+
+void BM_MixSilence(benchmark::State& state) {
+    zindleReset();
+    audioCutAllVoices();
+    for (auto _ : state) {
+        mixaudio(nullptr, out, benchfix::kBufferBytes);
+        benchmark::DoNotOptimize(out);
+    }
+    perUnit(state, "frame", kFramesPerBuffer);
+}
+BENCHMARK(BM_MixSilence);
+
+// The demo song from its start, replay engine included, view 3 as in zindle-render.
+void BM_RenderDemo(benchmark::State& state) {
+    if (!demo) {
+        state.SkipWithError("demo module not loaded");
+        return;
+    }
+    constexpr int kBuffers = kRenderSeconds * kOutputRate / kFramesPerBuffer;
+    for (auto _ : state) {
+        state.PauseTiming();
+        zindleReset();
+        display_mode = 3;
+        audioCutAllVoices();
+        zindlePlay(demo, 0);
+        state.ResumeTiming();
+        for (int i = 0; i < kBuffers; ++i) mixaudio(nullptr, out, benchfix::kBufferBytes);
+        benchmark::DoNotOptimize(out);
+    }
+    zindleReset();
+    perUnit(state, "frame", static_cast<double>(kBuffers) * kFramesPerBuffer);
+}
+BENCHMARK(BM_RenderDemo)->Unit(benchmark::kMillisecond);
+
+// View 1 with all 25 lines full (row 32 of a pattern with every cell set).
+void BM_DrawPattern(benchmark::State& state) {
+    zindleReset();
+    mod_playing = 1;
+    large->row = 32;
+    large->order = 5;
+    large->pattern = large->orders[5];
+    large->bpm = 125;
+    large->speed = 6;
+    base_volume = 40;
+    for (auto _ : state) {
+        drawPattern(screen, background, large);
+        benchmark::ClobberMemory();
+    }
+    mod_playing = 0;
+}
+BENCHMARK(BM_DrawPattern);
+
+// The floor under view 1: one full-screen copy of the background.
+void BM_BlitBackground(benchmark::State& state) {
+    for (auto _ : state) {
+        SDL_BlitSurface(background, nullptr, screen, nullptr);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_BlitBackground);
+
+void BM_DrawSampleViewer(benchmark::State& state) {
+    benchfix::fillMeters(large);
+    for (auto _ : state) {
+        drawSampleViewer(screen, large);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_DrawSampleViewer);
+
+void BM_DrawQuadrascopes(benchmark::State& state) {
+    benchfix::setLoopingVoices();
+    for (auto _ : state) {
+        drawQuadrascopes(screen, large);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_DrawQuadrascopes);
+
+// A header-sized line of text, transparent (state.range(0) == 0) or opaque.
+void BM_TextOut(benchmark::State& state) {
+    static const char kText[] = "#005/128 - 125bpm (06 ticks) - Vol: 040";
+    constexpr int kChars = sizeof kText - 1;
+    const int opaque = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        textOut(screen, 4, 19, kText, 0xFFFF, opaque, 0x43D3);
+        benchmark::ClobberMemory();
+    }
+    perUnit(state, "char", kChars);
+}
+BENCHMARK(BM_TextOut)->Arg(0)->Arg(1);
+
+// Reading the largest module the loader accepts; the release is not timed.
+void BM_ZindleLoad(benchmark::State& state) {
+    for (auto _ : state) {
+        Module* module = zindleLoad(large_path.c_str());
+        state.PauseTiming();
+        if (!module) {
+            state.SkipWithError("load failed");
+            break;
+        }
+        zindleFree(module);
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * large_bytes);
+}
+BENCHMARK(BM_ZindleLoad)->Unit(benchmark::kMillisecond);
+
+long fileSize(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return 0;
+    std::fseek(file, 0, SEEK_END);
+    const long size = std::ftell(file);
+    std::fclose(file);
+    return size;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    if (!benchfix::openScreen()) return 1;
+    large_path = benchfix::writeTemp(benchmods::largeModule());
+    large = large_path.empty() ? nullptr : zindleLoad(large_path.c_str());
+    if (!large) {
+        std::fprintf(stderr, "zindle-bench: can't write and load the large module\n");
+        return 1;
+    }
+    large_bytes = fileSize(large_path);
+    demo = zindleLoad(ZINDLE_DEMO_MOD);
+    if (!demo) std::fprintf(stderr, "zindle-bench: can't load %s\n", ZINDLE_DEMO_MOD);
+
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+
+    if (demo) zindleFree(demo);
+    zindleFree(large);
+    std::remove(large_path.c_str());
+    benchfix::closeScreen();
+    return 0;
+}
