@@ -242,7 +242,13 @@ int zindlePulse(int frames) {
     return frames + left;
 }
 
-void zindleClose() { audioStop(); }
+void zindleClose() {
+    // No tick may start a note again while the cut voices fade out.
+    SDL_LockAudio();
+    mod_playing = 0;
+    SDL_UnlockAudio();
+    audioStop();
+}
 
 void zindleReset() {
     SDL_LockAudio();

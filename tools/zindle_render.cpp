@@ -306,6 +306,10 @@ int main(int argc, char** argv) {
     if (options.module.empty()) return usageError("no module given");
     if (!output_given) options.output = defaultOutput(options.module, options.raw);
     const bool to_stdout = options.output == "-";
+    // Devices and pipes are written straight through; regular files go
+    // through a temporary file beside them.
+    struct stat target {};
+    const bool direct = to_stdout || (stat(options.output.c_str(), &target) == 0 && !S_ISREG(target.st_mode));
 
     tick_hook = onTick;
     watch.trace_out = to_stdout ? stderr : stdout;
@@ -317,9 +321,9 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // A WAV file on standard output can't be patched afterwards: learn the
-    // length of one pass with a silent first run, then render for real.
-    if (to_stdout && !options.raw && !options.seconds_given) {
+    // A WAV header that can't be patched afterwards needs the length first:
+    // learn the length of one pass with a silent run, then render for real.
+    if (direct && !options.raw && !options.seconds_given) {
         resetWatch(options, false);
         Progress quiet(false);
         options.frames = render([](const std::uint8_t*, std::uint64_t) { return true; }, quiet);
@@ -336,13 +340,24 @@ int main(int argc, char** argv) {
     std::unique_ptr<std::FILE, FileCloser> file;
     std::string temp;
     std::FILE* out = stdout;
-    if (!to_stdout) {
-        // Written beside the target and renamed when complete, so that an
-        // interrupted render never leaves a truncated file under its name.
+    auto cantWrite = [&](const std::string& what) {
+        std::fprintf(stderr, "zindle-render: can't write %s: %s\n", what.c_str(), std::strerror(errno));
+    };
+    if (direct && !to_stdout) {
+        out = std::fopen(options.output.c_str(), "wb");
+        if (!out) {
+            cantWrite(options.output);
+            zindleFree(module);
+            return 1;
+        }
+        file.reset(out);
+    } else if (!direct) {
+        // Renamed when complete, so that an interrupted render never leaves
+        // a truncated file under the final name.
         temp = options.output + ".partXXXXXX";
         const int fd = mkstemp(temp.data());
         if (fd < 0 || !(out = fdopen(fd, "wb"))) {
-            std::fprintf(stderr, "zindle-render: can't write %s: %s\n", options.output.c_str(), std::strerror(errno));
+            cantWrite(options.output);
             if (fd >= 0) {
                 close(fd);
                 std::remove(temp.c_str());
@@ -367,18 +382,17 @@ int main(int argc, char** argv) {
             return ok;
         },
         progress);
-    if (ok && !options.raw && !to_stdout) {
+    if (ok && !options.raw && !direct) {
         const std::vector<std::uint8_t> header = wavHeader(frames);
         ok = std::fseek(out, 0, SEEK_SET) == 0 && std::fwrite(header.data(), 1, header.size(), out) == header.size();
     }
     ok = std::fflush(out) == 0 && ok;
     if (file) ok = std::fclose(file.release()) == 0 && ok;
-    if (ok && !to_stdout && std::rename(temp.c_str(), options.output.c_str()) != 0) ok = false;
+    if (ok && !direct && std::rename(temp.c_str(), options.output.c_str()) != 0) ok = false;
     partial_path[0] = 0;
     if (!ok) {
-        std::fprintf(stderr, "zindle-render: can't write %s: %s\n", to_stdout ? "standard output" : options.output.c_str(),
-                     std::strerror(errno));
-        if (!to_stdout) std::remove(temp.c_str());
+        cantWrite(to_stdout ? "standard output" : options.output);
+        if (!direct) std::remove(temp.c_str());
     }
     zindleFree(module);
     return ok ? 0 : 1;

@@ -1,0 +1,121 @@
+#include "tests/process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace harness {
+
+namespace {
+
+pid_t spawn(const std::vector<std::string>& argv, const Env& env, int out_fd, int err_fd) {
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    if (out_fd >= 0) dup2(out_fd, 1);
+    if (err_fd >= 0) dup2(err_fd, 2);
+    const int null_fd = open("/dev/null", O_RDONLY);
+    if (null_fd >= 0) dup2(null_fd, 0);
+    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+}
+
+int decode(int status) {
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return -1;
+}
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+}  // namespace
+
+Result run(const std::vector<std::string>& argv, const Env& env, int timeout_s) {
+    char out_name[] = "/tmp/zindle-out-XXXXXX";
+    char err_name[] = "/tmp/zindle-err-XXXXXX";
+    const int out_fd = mkstemp(out_name);
+    const int err_fd = mkstemp(err_name);
+    Result result;
+    {
+        Child child(argv, env, out_name, err_name);
+        result.status = child.wait(timeout_s);
+    }
+    result.out = slurp(out_name);
+    result.err = slurp(err_name);
+    close(out_fd);
+    close(err_fd);
+    unlink(out_name);
+    unlink(err_name);
+    return result;
+}
+
+Child::Child(const std::vector<std::string>& argv, const Env& env, const std::string& out_path,
+             const std::string& err_path) {
+    const int out_fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err_fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_ = spawn(argv, env, out_fd, err_fd);
+    if (out_fd >= 0) close(out_fd);
+    if (err_fd >= 0) close(err_fd);
+}
+
+Child::~Child() {
+    if (running()) {
+        kill(pid_, SIGKILL);
+        wait(10);
+    }
+}
+
+bool Child::running() {
+    if (pid_ <= 0 || status_ != -1) return false;
+    int status = 0;
+    const pid_t done = waitpid(pid_, &status, WNOHANG);
+    if (done == pid_) {
+        status_ = decode(status);
+        return false;
+    }
+    return true;
+}
+
+void Child::signal(int sig) {
+    if (running()) kill(pid_, sig);
+}
+
+int Child::wait(int timeout_s) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_s);
+    while (running()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid_, SIGKILL);
+            int status = 0;
+            waitpid(pid_, &status, 0);
+            status_ = -1;
+            pid_ = -1;
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return status_;
+}
+
+Env headlessEnv(const std::string& audio_file) {
+    return {{"SDL_VIDEODRIVER", "dummy"},
+            {"SDL_AUDIODRIVER", "disk"},
+            {"SDL_DISKAUDIOFILE", audio_file},
+            {"SDL_DISKAUDIODELAY", "10"}};
+}
+
+}  // namespace harness

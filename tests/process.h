@@ -1,0 +1,46 @@
+// Running the real programs from tests: arguments, environment, captured
+// output, exit status, and signals.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace harness {
+
+struct Result {
+    int status = -1;   // exit status, or 128 + signal
+    std::string out;   // standard output
+    std::string err;   // standard error
+};
+
+using Env = std::vector<std::pair<std::string, std::string>>;
+
+// Runs a program to its end (killed after timeout_s seconds).
+Result run(const std::vector<std::string>& argv, const Env& env = {}, int timeout_s = 120);
+
+// A program running in the background, its output going to files.
+class Child {
+  public:
+    Child(const std::vector<std::string>& argv, const Env& env, const std::string& out_path,
+          const std::string& err_path);
+    ~Child();
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    pid_t pid() const { return pid_; }
+    bool running();
+    void signal(int sig);
+    // Waits for the end (up to timeout_s); the exit status or 128 + signal, -1 on timeout.
+    int wait(int timeout_s);
+
+  private:
+    pid_t pid_ = -1;
+    int status_ = -1;
+};
+
+// Environment for the player without a screen or sound card.
+Env headlessEnv(const std::string& audio_file);
+
+}  // namespace harness

@@ -1,0 +1,302 @@
+// The real programs: zindle under SDL's dummy video and disk audio drivers,
+// and zindle-render, with their messages, exit statuses and output files.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <sstream>
+#include <thread>
+
+#include "tests/engine_harness.h"
+#include "tests/process.h"
+
+using harness::TempDir;
+
+namespace {
+
+const std::string kZindle = ZINDLE_BIN;
+const std::string kRender = ZINDLE_RENDER_BIN;
+constexpr std::uint64_t kRowFrames = 6 * 960;  // one row at speed 6, 125 BPM
+
+// Four channels of looped notes from the first frame on, so that every
+// frame of the song is sound.
+modwriter::Song busySong(int orders) {
+    modwriter::Song song = harness::basicSong();
+    song.samples[1] = harness::loopedSample(600, 50);
+    song.song_length = orders;
+    for (int o = 0; o < orders; ++o) {
+        song.orders[static_cast<std::size_t>(o)] = o;
+        song.row(o, 0, "C-2 01 ... | E-2 02 ... | G-2 01 ... | C-3 02 ...");
+        song.row(o, 32, "D-2 02 ... | F-2 01 A01 | A-2 02 ... | D-3 01 ...");
+    }
+    return song;
+}
+
+std::string writeSong(const TempDir& dir, const modwriter::Song& song, const std::string& name = "song.mod") {
+    const std::string path = dir.file(name);
+    EXPECT_TRUE(song.write(path));
+    return path;
+}
+
+std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+}
+
+std::uint16_t le16(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
+}
+
+bool endsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+bool waitForSize(const std::string& path, off_t size, int timeout_s) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_s);
+    struct stat info {};
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (stat(path.c_str(), &info) == 0 && info.st_size >= size) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+}  // namespace
+
+// --- zindle
+
+TEST(Player, WithoutArgumentPrintsUsage) {
+    const harness::Result r = harness::run({kZindle});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.err, "Usage: " + kZindle + " <module.mod>\n");
+}
+
+TEST(Player, RefusesWhatIsNotAModule) {
+    TempDir dir;
+    const std::vector<std::uint8_t> good = harness::basicSong().bytes();
+    harness::writeBytes(dir.file("short.mod"), std::vector<std::uint8_t>(good.begin(), good.begin() + 1083));
+    modwriter::Song wrong = harness::basicSong();
+    wrong.tag = "M.k.";
+    writeSong(dir, wrong, "tag.mod");
+    for (const std::string& path : {dir.file("missing.mod"), dir.file("short.mod"), dir.file("tag.mod"), dir.path()}) {
+        const harness::Result r = harness::run({kZindle, path}, harness::headlessEnv(dir.file("audio.raw")));
+        EXPECT_EQ(r.status, 1) << path;
+        // SDL's disk driver announces itself first.
+        EXPECT_TRUE(endsWith(r.err, "\nCouldn't load the module!\n")) << path << r.err;
+    }
+}
+
+TEST(Player, ReportsAnAudioDeviceThatWontOpen) {
+    TempDir dir;
+    const harness::Result r =
+        harness::run({kZindle, writeSong(dir, busySong(1))}, harness::headlessEnv(dir.file("no/such/folder/a.raw")));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Unable to open audio: "), std::string::npos) << r.err;
+    EXPECT_TRUE(endsWith(r.err, "\nCouldn't initialize zindle!\n")) << r.err;
+}
+
+TEST(Player, QuitsCleanlyOnTermAndInt) {
+    for (int sig : {SIGTERM, SIGINT}) {
+        TempDir dir;
+        const std::string audio = dir.file("audio.raw");
+        harness::Child child({kZindle, writeSong(dir, busySong(1))}, harness::headlessEnv(audio), dir.file("out"),
+                             dir.file("err"));
+        ASSERT_TRUE(waitForSize(audio, 8 * 4096, 60));
+        EXPECT_TRUE(child.running());
+        child.signal(sig);
+        EXPECT_EQ(child.wait(30), 0) << sig;
+    }
+}
+
+// The disk driver's file: whole buffers of silence from before the song
+// started, the very output of zindle-render, then the silence of shutdown.
+TEST(Player, PlaysExactlyWhatTheRendererRenders) {
+    TempDir dir;
+    const std::string module = writeSong(dir, busySong(2));
+    const std::string audio = dir.file("audio.raw");
+    {
+        harness::Child child({kZindle, module}, harness::headlessEnv(audio), dir.file("out"), dir.file("err"));
+        ASSERT_TRUE(waitForSize(audio, 48000 * 4 * 2, 60));
+        child.signal(SIGTERM);
+        ASSERT_EQ(child.wait(30), 0);
+    }
+    std::vector<std::uint8_t> played = harness::readBytes(audio);
+    ASSERT_GE(played.size(), 48000u * 4 * 2);
+    ASSERT_EQ(played.size() % 4096, 0u);
+
+    std::size_t lead = 0;
+    while (lead < played.size() && played[lead] == 0) ++lead;
+    lead -= lead % 4096;  // the song starts on a buffer boundary
+    const std::size_t body = played.size() - lead;
+    const std::string rendered = dir.file("render.raw");
+    const harness::Result r = harness::run({kRender, "--raw", "--seconds", std::to_string(body / 192000 + 1),
+                                            "--output", rendered, module});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::uint8_t> expected = harness::readBytes(rendered);
+    ASSERT_GE(expected.size(), body);
+
+    std::size_t same = 0;
+    while (same < body && played[lead + same] == expected[same]) ++same;
+    EXPECT_GE(same, 48000u * 4) << "the first second differs";
+    EXPECT_EQ(same % 4096, 0u) << "the song ended inside a buffer";
+    for (std::size_t i = lead + same; i < played.size(); ++i)
+        ASSERT_EQ(played[i], 0) << "sound after the song was stopped, at byte " << i;
+    EXPECT_NE(expected[same], 0) << "renderer and player agree up to the shutdown";
+}
+
+// --- zindle-render
+
+TEST(Render, WritesAValidWavFile) {
+    TempDir dir;
+    const std::string module = writeSong(dir, busySong(1));
+    const harness::Result r = harness::run({kRender, "--seconds", "0.5", "--output", dir.file("a.wav"), module});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::uint8_t> wav = harness::readBytes(dir.file("a.wav"));
+    ASSERT_EQ(wav.size(), 44u + 24000 * 4);
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(le32(wav, 4), wav.size() - 8);
+    EXPECT_EQ(std::string(wav.begin() + 8, wav.begin() + 16), "WAVEfmt ");
+    EXPECT_EQ(le32(wav, 16), 16u);
+    EXPECT_EQ(le16(wav, 20), 1);       // PCM
+    EXPECT_EQ(le16(wav, 22), 2);       // stereo
+    EXPECT_EQ(le32(wav, 24), 48000u);
+    EXPECT_EQ(le32(wav, 28), 192000u);
+    EXPECT_EQ(le16(wav, 32), 4);
+    EXPECT_EQ(le16(wav, 34), 16);
+    EXPECT_EQ(std::string(wav.begin() + 36, wav.begin() + 40), "data");
+    EXPECT_EQ(le32(wav, 40), 24000u * 4);
+
+    const harness::Result raw = harness::run({kRender, "--raw", "--seconds", "0.5", "--output", dir.file("a.raw"), module});
+    ASSERT_EQ(raw.status, 0);
+    EXPECT_EQ(harness::readBytes(dir.file("a.raw")), std::vector<std::uint8_t>(wav.begin() + 44, wav.end()));
+}
+
+TEST(Render, SecondsAreExactFrames) {
+    TempDir dir;
+    const std::string module = writeSong(dir, busySong(1));
+    const std::pair<const char*, std::size_t> cases[] = {{"0", 0}, {"1", 48000}, {"0.3", 14400},
+                                                         {"1.00001", 48000}, {"0.0000209", 1}, {"2.5", 120000}};
+    for (const auto& [seconds, frames] : cases) {
+        const harness::Result r = harness::run({kRender, "--raw", "--seconds", seconds, "--output", "-", module});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out.size(), frames * 4) << seconds;
+    }
+}
+
+TEST(Render, TraceGivesOneLinePerTick) {
+    TempDir dir;
+    modwriter::Song song = busySong(1);
+    song.row(0, 1, "--- -- ... | --- -- ... | --- -- ... | --- -- F7D");
+    const std::string module = writeSong(dir, song);
+    const harness::Result r =
+        harness::run({kRender, "--trace", "--seconds", "0.2", "--output", dir.file("t.wav"), module});
+    ASSERT_EQ(r.status, 0);
+    std::istringstream lines(r.out);
+    std::string line;
+    std::vector<std::string> all;
+    while (std::getline(lines, line)) all.push_back(line);
+    ASSERT_EQ(all.size(), 10u);  // ticks at 0, 960, ..., 8640 of 9600 frames
+    EXPECT_EQ(all[0], "0 0 0 0 6 125 0:0:2828:64 1024:0:3571:50 0:0:4247:64 1024:0:5657:50");
+    EXPECT_EQ(all[1].rfind("960 0 0 1 6 125 0:165:2828:64 1024:", 0), 0u) << all[1];
+    EXPECT_EQ(all[6].rfind("5760 0 1 0 6 125 ", 0), 0u) << all[6];
+    EXPECT_EQ(all[7].rfind("6720 0 1 1 6 125 ", 0), 0u) << all[7];
+
+    // With the audio on standard output the trace goes to standard error.
+    const harness::Result piped = harness::run({kRender, "--raw", "--trace", "--seconds", "0.2", "--output", "-", module});
+    EXPECT_EQ(piped.out.size(), 9600u * 4);
+    EXPECT_EQ(piped.err.substr(0, all[0].size()), all[0]);
+}
+
+TEST(Render, OnePassEndsWhereTheSongComesBack) {
+    struct Case {
+        const char* name;
+        modwriter::Song song;
+        std::uint64_t rows;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"ends", busySong(2), 128});
+    {
+        modwriter::Song song = busySong(3);
+        song.at(2, 63, 1) = modwriter::Cell{0, 0, 0xB, 1};  // back to order 1
+        cases.push_back({"jumps back", song, 192});
+    }
+    {
+        modwriter::Song song = busySong(1);
+        song.at(0, 4, 2) = modwriter::Cell{0, 0, 0xE, 0x60};
+        song.at(0, 8, 2) = modwriter::Cell{0, 0, 0xE, 0x62};
+        song.at(0, 20, 2) = modwriter::Cell{0, 0, 0xE, 0xE2};
+        cases.push_back({"loops and delays", song, 64 + 10 + 2});
+    }
+    {
+        modwriter::Song song = busySong(2);
+        song.restart = 1;
+        cases.push_back({"restarts", song, 128});
+    }
+    for (const Case& k : cases) {
+        TempDir dir;
+        const std::string module = writeSong(dir, k.song);
+        const harness::Result r = harness::run({kRender, "--raw", "--output", dir.file("o.raw"), module});
+        ASSERT_EQ(r.status, 0) << k.name << r.err;
+        EXPECT_EQ(harness::readBytes(dir.file("o.raw")).size(), k.rows * kRowFrames * 4) << k.name;
+        const harness::Result wav = harness::run({kRender, "--output", "-", module});
+        EXPECT_EQ(wav.out.size(), 44 + k.rows * kRowFrames * 4) << k.name;
+    }
+}
+
+TEST(Render, StartsAtTheGivenOrder) {
+    TempDir dir;
+    const std::string module = writeSong(dir, busySong(3));
+    const harness::Result r = harness::run({kRender, "--trace", "--start", "2", "--seconds", "0.01", "--output", dir.file("o.wav"), module});
+    EXPECT_EQ(r.out.rfind("0 2 0 0 6 125 ", 0), 0u) << r.out;
+}
+
+TEST(Render, DefaultOutputIsTheModuleNameInTheCurrentFolder) {
+    TempDir dir;
+    const std::string module = writeSong(dir, busySong(1), "tune.mod");
+    const harness::Result r = harness::run({"/bin/sh", "-c", "cd '" + dir.path() + "' && '" + kRender + "' --seconds 0.1 tune.mod"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(harness::readBytes(dir.file("tune.wav")).size(), 44u + 4800 * 4);
+}
+
+TEST(Render, OptionsAndFailures) {
+    TempDir dir;
+    const std::string module = writeSong(dir, busySong(1));
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--bogus", module}, {"--seconds", "x", module}, {"--seconds"}, {"--start", "-1", module}, {}, {module, module}}) {
+        std::vector<std::string> argv = {kRender};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const harness::Result r = harness::run(argv);
+        EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
+        EXPECT_NE(r.err.find("Usage: zindle-render"), std::string::npos);
+    }
+    const harness::Result help = harness::run({kRender, "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: zindle-render", 0), 0u);
+
+    const harness::Result missing = harness::run({kRender, dir.file("none.mod")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "Couldn't load the module!\n");
+
+    mkdir(dir.file("locked").c_str(), 0500);
+    const harness::Result unwritable =
+        harness::run({kRender, "--seconds", "1", "--output", dir.file("locked/o.wav"), module});
+    if (geteuid() != 0) {
+        EXPECT_EQ(unwritable.status, 1);
+        EXPECT_NE(unwritable.err.find("o.wav"), std::string::npos);
+    }
+    const harness::Result no_folder =
+        harness::run({kRender, "--seconds", "1", "--output", dir.file("none/o.wav"), module});
+    EXPECT_EQ(no_folder.status, 1);
+    EXPECT_NE(no_folder.err.find("none/o.wav"), std::string::npos);
+    // A device is written straight through, and a full one is an error.
+    const harness::Result full = harness::run({kRender, "--seconds", "1", "--output", "/dev/full", module});
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("/dev/full"), std::string::npos);
+    const harness::Result null = harness::run({kRender, "--output", "/dev/null", module});
+    EXPECT_EQ(null.status, 0);
+    struct stat info {};
+    ASSERT_EQ(stat("/dev/null", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+}
