@@ -1,7 +1,113 @@
+// View 1: the header line and 25 rows of the playing pattern around the
+// current row, with note, sample and effect per channel. Drawn by the tick
+// on the audio thread, so it formats into small fixed buffers and never
+// allocates; presenting the screen is the main loop's job.
 #include "display/pattern_viewer.h"
 
-const int period_tab[37] = {};
-const char name_tab[38][4] = {};
-const char hextable[17] = "0123456789ABCDEF";
+#include <cstdio>
 
-void drawPattern(SDL_Surface*, SDL_Surface*, Module*) {}
+#include "app/zindle.h"
+#include "display/textout.h"
+#include "player/protracker_sequencer.h"
+
+// Amiga periods of three octaves at finetune 0, after 0 for "no note".
+constexpr int period_tab[37] = {
+    0,   856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453, 428, 404, 381, 360, 339, 320,
+    302, 285, 269, 254, 240, 226, 214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113};
+
+// The names of period_tab's entries, then "???" for a period not in it.
+constexpr char name_tab[38][4] = {
+    "...",
+    "C-1", "C#1", "D-1", "D#1", "E-1", "F-1", "F#1", "G-1", "G#1", "A-1", "A#1", "B-1",
+    "C-2", "C#2", "D-2", "D#2", "E-2", "F-2", "F#2", "G-2", "G#2", "A-2", "A#2", "B-2",
+    "C-3", "C#3", "D-3", "D#3", "E-3", "F-3", "F#3", "G-3", "G#3", "A-3", "A#3", "B-3",
+    "???"};
+
+constexpr char hextable[17] = "0123456789ABCDEF";
+
+namespace {
+
+constexpr bool periodsFall() {
+    for (int k = 2; k < 37; ++k)
+        if (period_tab[k] >= period_tab[k - 1]) return false;
+    return true;
+}
+static_assert(period_tab[13] == 428 && period_tab[36] == 113 && periodsFall(),
+              "three octaves from C-1 (856) down to B-3 (113)");
+static_assert(name_tab[13][0] == 'C' && name_tab[13][2] == '2' && name_tab[37][0] == '?',
+              "names line up with the periods");
+
+constexpr int kUnknownNote = 37;
+constexpr int kLines = 25;
+constexpr int kPlayingLine = 12;   // the highlighted line: the row being played
+constexpr int kFirstLineY = 35;
+constexpr int kLineHeight = 8;
+constexpr int kHeaderX = 4;
+constexpr int kHeaderY = 19;
+constexpr int kChannelX = 67;      // effect column of channel 0
+constexpr int kChannelStride = 76;
+constexpr int kNoteOffset = 46;    // note, left of the effect
+constexpr int kSampleOffset = 19;  // sample, left of the effect
+
+constexpr int kWhite = 0xFFFF;
+constexpr int kRowColour = 0xD6BA;
+constexpr int kSampleColour = 0x171F;
+constexpr int kEffectColour = 0xFF0F;
+constexpr int kHighlight = 0x43D3;
+
+const char* noteName(std::int32_t period) {
+    int k = 0;
+    while (k < kUnknownNote && period_tab[k] != period) ++k;
+    return name_tab[k];
+}
+
+// Two decimal digits of n (0..99) into out.
+void twoDigits(char* out, int n) {
+    out[0] = static_cast<char>('0' + n / 10 % 10);
+    out[1] = static_cast<char>('0' + n % 10);
+    out[2] = '\0';
+}
+
+void drawCell(SDL_Surface* screen, const PatternCell& cell, int x, int y, int opaque) {
+    textOut(screen, x - kNoteOffset, y, noteName(cell.period), kWhite, opaque, kHighlight);
+
+    char sample[3] = "..";
+    if (cell.sample != 0) twoDigits(sample, cell.sample);
+    textOut(screen, x - kSampleOffset, y, sample, kSampleColour, opaque, kHighlight);
+
+    char effect[4] = {hextable[cell.effect & 15], hextable[(cell.param >> 4) & 15], hextable[cell.param & 15],
+                      '\0'};
+    if (effect[0] == '0' && effect[1] == '0' && effect[2] == '0') effect[0] = effect[1] = effect[2] = '.';
+    textOut(screen, x, y, effect, kEffectColour, opaque, kHighlight);
+}
+
+}  // namespace
+
+void drawPattern(SDL_Surface* screen, SDL_Surface* background, Module* module) {
+    if (!screen || !background || !module || module->loaded == 0 || mod_playing == 0) return;
+
+    SDL_BlitSurface(background, nullptr, screen, nullptr);
+
+    char header[96];
+    std::snprintf(header, sizeof header, "#%03d/%03d - %03dbpm (%02d ticks) - Vol: %03d", module->order,
+                  module->song_length, module->bpm, module->speed, base_volume);
+    textOut(screen, kHeaderX, kHeaderY, header, kWhite, 0, 0);
+
+    // Guards against a position mirror that names no pattern block.
+    if (module->pattern < 0 || module->pattern >= kPatternSlots) return;
+    const PatternCell* block = module->patterns[module->pattern];
+    if (!block) return;
+
+    for (int line = 0; line < kLines; ++line) {
+        const int r = module->row + line - kPlayingLine;
+        if (r < 0 || r >= kRowsPerPattern) continue;
+        const int y = kFirstLineY + kLineHeight * line;
+        const int opaque = line == kPlayingLine ? 1 : 0;
+
+        char number[3];
+        twoDigits(number, r);
+        textOut(screen, 0, y, number, kRowColour, opaque, kHighlight);
+        for (int j = 0; j < kChannels; ++j)
+            drawCell(screen, block[r * kChannels + j], kChannelX + kChannelStride * j, y, opaque);
+    }
+}

@@ -1,10 +1,177 @@
+// View 2, the sample meters, and view 4, the oscilloscopes: both on black
+// under two title lines, coloured from one slowly turning rainbow. View 2 is
+// drawn by the tick on the audio thread, view 4 by the main loop; neither
+// presents the screen.
 #include "display/sample_viewer.h"
 
-const int coltab[768] = {};
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "audio/audio_mixer.h"
+#include "display/textout.h"
+
+namespace {
+
+constexpr int kSegment = 128;
+
+constexpr int rgb565(int red, int green, int blue) { return red << 11 | green << 5 | blue; }
+
+// Entry n of the wheel: segment n / 128 blends one half-bright primary into
+// the next over its 128 entries.
+constexpr int wheelColour(int n) {
+    const int k = n % kSegment;
+    switch (n / kSegment) {
+    case 0: return rgb565(16, (k + 1) >> 2, 0);       // red -> yellow
+    case 1: return rgb565(15 - (k >> 3), 32, 0);      // yellow -> green
+    case 2: return rgb565(0, 32, (k + 1) >> 3);       // green -> cyan
+    case 3: return rgb565(0, 31 - (k >> 2), 16);      // cyan -> blue
+    case 4: return rgb565((k + 1) >> 3, 0, 16);       // blue -> magenta
+    default: return rgb565(16, 0, 15 - (k >> 3));     // magenta -> red
+    }
+}
+
+constexpr std::array<int, kColtabSize> makeColtab() {
+    std::array<int, kColtabSize> table{};
+    for (int n = 0; n < kColtabSize; ++n) table[static_cast<std::size_t>(n)] = wheelColour(n);
+    return table;
+}
+
+}  // namespace
+
+constexpr std::array<int, kColtabSize> coltab = makeColtab();
+
+static_assert(coltab[0] == 0x8000 && coltab[3] == 0x8020 && coltab[127] == 0x8400 && coltab[128] == 0x7C00 &&
+                  coltab[255] == 0x0400 && coltab[256] == 0x0400 && coltab[383] == 0x0410 &&
+                  coltab[384] == 0x03F0 && coltab[511] == 0x0010 && coltab[512] == 0x0010 &&
+                  coltab[639] == 0x8010 && coltab[640] == 0x800F && coltab[767] == 0x8000,
+              "the wheel's seams");
+
 int colindex = 0;
 int c = 0;
 int colindex2 = 0;
 int c2 = 0;
 
-void drawSampleViewer(SDL_Surface*, Module*) {}
-void drawQuadrascopes(SDL_Surface*, Module*) {}
+namespace {
+
+constexpr int kCell = 8;
+constexpr int kWhite = 0xFFFF;
+constexpr int kTitleX = 4;
+constexpr int kNameY = 0;
+constexpr int kPositionY = 10;
+
+constexpr int kScreenRows = 30;       // character lines on the 240-pixel screen
+constexpr int kColumnHue = 10;        // wheel entries between neighbouring meter columns
+constexpr int kColumnsPerMove = 32;   // meter columns drawn per step of colindex
+constexpr int kTracesPerMove = 25;    // traces drawn per step of colindex2
+constexpr int kIndexStep = 2;
+
+constexpr int kScopeX = 32;
+constexpr int kScopeWidth = 256;
+constexpr int kScopeFirstBaseline = 37;
+constexpr int kScopeSpacing = 55;
+constexpr int kLastY = 239;
+
+// What the two title lines show.
+struct Titles {
+    char name[sizeof(Module::name)];
+    int order;
+    int song_length;
+    int bpm;
+    int speed;
+};
+
+Titles titlesOf(const Module& module) {
+    Titles t{};
+    std::memcpy(t.name, module.name, sizeof t.name);
+    t.name[sizeof t.name - 1] = '\0';
+    t.order = module.order;
+    t.song_length = module.song_length;
+    t.bpm = module.bpm;
+    t.speed = module.speed;
+    return t;
+}
+
+void clearWithTitles(SDL_Surface* screen, const Titles& t) {
+    SDL_FillRect(screen, nullptr, 0);
+    char line[64];
+    std::snprintf(line, sizeof line, "Now Playing: %s", t.name);
+    textOut(screen, kTitleX, kNameY, line, kWhite, 0, 0);
+    std::snprintf(line, sizeof line, "#%03d/%03d - %03dbpm (%02d ticks)", t.order, t.song_length, t.bpm,
+                  t.speed);
+    textOut(screen, kTitleX, kPositionY, line, kWhite, 0, 0);
+}
+
+// Moves an offset into coltab on by one step, wrapping at the table's end.
+void stepIndex(int& index) {
+    index += kIndexStep;
+    if (index >= kColtabSize) index = 0;
+}
+
+// floor(n / 256) for negative n too.
+constexpr int floorDiv256(std::int32_t n) { return n >= 0 ? n / 256 : -((-n + 255) / 256); }
+static_assert(floorDiv256(-1) == -1 && floorDiv256(-256) == -1 && floorDiv256(-257) == -2 &&
+                  floorDiv256(255) == 0,
+              "rounds towards minus infinity");
+
+// The row of trace column j of a voice whose baseline is y0.
+int traceY(const Voice& voice, std::uint32_t j, int y0) {
+    int y = y0;
+    if (voice.data) {
+        std::uint32_t p = j + (voice.position >> kPositionFractionBits);
+        if (p >= voice.loop_end) p -= voice.loop_length;  // one wrap only, as the mixer would loop
+        if (p < voice.length) {
+            const std::int32_t s = voice.data[p];
+            y = y0 + floorDiv256((-s - 1) * static_cast<std::int32_t>(voice.volume));
+            if (y < 0) y = 0;
+        }
+    }
+    return y < kLastY ? y : kLastY;
+}
+
+}  // namespace
+
+void drawSampleViewer(SDL_Surface* screen, Module* module) {
+    if (!screen || !module) return;
+    clearWithTitles(screen, titlesOf(*module));
+
+    for (int i = 0; i < kNumSamples; ++i) {
+        int m = module->samples[i].meter;
+        // Guards against a meter taller than the screen.
+        if (m > kScreenRows) m = kScreenRows;
+        const int colour = coltab[static_cast<std::size_t>((kColumnHue * i + colindex) % kColtabSize)];
+        for (int n = 0; n < m; ++n) textOut(screen, kCell * i, (kScreenRows - m + n) * kCell, "#", colour, 0, 0);
+        if (++c == kColumnsPerMove) {
+            c = 0;
+            stepIndex(colindex);
+        }
+    }
+}
+
+void drawQuadrascopes(SDL_Surface* screen, Module* module) {
+    if (!screen || !module) return;
+
+    // The mixer and the tick rewrite the voices: take one consistent copy.
+    Voice voices[kVoices];
+    SDL_LockAudio();
+    std::memcpy(voices, v, sizeof voices);
+    const Titles titles = titlesOf(*module);
+    SDL_UnlockAudio();
+
+    clearWithTitles(screen, titles);
+    auto* const pixels = static_cast<std::uint16_t*>(screen->pixels);
+    const int width = screen->w;
+    for (int i = 0; i < kVoices; ++i) {
+        const int y0 = kScopeFirstBaseline + kScopeSpacing * i;
+        const int offset = colindex2;
+        for (int j = 0; j < kScopeWidth; ++j) {
+            const int y = traceY(voices[i], static_cast<std::uint32_t>(j), y0);
+            pixels[y * width + kScopeX + j] =
+                static_cast<std::uint16_t>(coltab[static_cast<std::size_t>((j + i + offset) % kColtabSize)]);
+        }
+        if (++c2 == kTracesPerMove) {
+            c2 = 0;
+            stepIndex(colindex2);
+        }
+    }
+}

@@ -1,21 +1,30 @@
 // View 2 (a bar meter per sample) and view 4 (four oscilloscopes).
 #pragma once
 
+#include <array>
+
 #include <SDL/SDL.h>
 
 #include "player/protracker_loader.h"
 
-// The rainbow: 768 RGB565 colours, a half-bright colour wheel.
-extern const int coltab[768];
-// Colour-cycling state: offsets into coltab and the counts that move them.
+constexpr int kColtabSize = 768;
+// The rainbow: a half-bright colour wheel of RGB565 values, in six segments
+// of 128 entries (red, yellow, green, cyan, blue, magenta, back to red).
+extern const std::array<int, kColtabSize> coltab;
+// Colour-cycling state: offsets into coltab (even, 0..766) and the counts
+// that move them. colindex/c belong to view 2 (audio thread), colindex2/c2
+// to view 4 (main thread). They live for the whole run.
 extern int colindex;
 extern int c;
 extern int colindex2;
 extern int c2;
 
-// Paints view 2 from the module's meters. Does not present the screen.
-void drawSampleViewer(SDL_Surface* screen, Module* module);
-// Paints view 4 from the module and the four voices, copied together under
-// the audio lock so that each voice's fields belong together. Does not
+// Paints view 2 from the module's meters: titles, and a column of '#' per
+// sample, meter characters high, standing on the bottom line. Does not
 // present the screen.
+void drawSampleViewer(SDL_Surface* screen, Module* module);
+// Paints view 4: titles and one trace per voice of the next 256 sample bytes
+// it will play, scaled by its volume. The voices and the module's title
+// fields are copied together under the audio lock first, so that each
+// voice's fields belong together. Does not present the screen.
 void drawQuadrascopes(SDL_Surface* screen, Module* module);
