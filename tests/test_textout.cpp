@@ -1,0 +1,99 @@
+// textOut on off-screen surfaces: where cells land, which pixels are
+// written in opaque and transparent text, and what codes without a glyph do.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "display/textout.h"
+#include "tests/screen_text.h"
+
+namespace {
+
+using screentext::makeSurface;
+using screentext::pixelAt;
+
+constexpr std::uint16_t kFill = 0x1234;
+constexpr std::uint16_t kInk = 0xF800;
+constexpr std::uint16_t kPaper = 0x07E0;
+
+bool sheetInk(unsigned char code, int row, int column) {
+    if (code < 32 || code > 122) return false;
+    return __bitmapFont[static_cast<std::size_t>(row * kFontSheetWidth + (code - 32) * 8 + column)] != 0;
+}
+
+struct TextCase {
+    const char* name;
+    std::string text;
+    int opaque;
+    int x, y;
+};
+
+class TextOutCells : public testing::TestWithParam<TextCase> {};
+
+// Every pixel of the surface: the text's cells hold ink or (opaque) paper,
+// everything else keeps the fill.
+TEST_P(TextOutCells, WritesOnlyTheTextsCells) {
+    const TextCase& tc = GetParam();
+    auto surface = makeSurface(kFill);
+    textOut(surface.get(), tc.x, tc.y, tc.text.c_str(), 0x10000 | kInk, tc.opaque, 0xF0000 | kPaper);
+
+    const int cells = static_cast<int>(tc.text.size());
+    for (int y = 0; y < 240; ++y) {
+        for (int x = 0; x < 320; ++x) {
+            std::uint16_t expected = kFill;
+            const int cell = (x - tc.x) >> 3;
+            if (y >= tc.y && y < tc.y + 8 && x >= tc.x && cell < cells) {
+                const auto code = static_cast<unsigned char>(tc.text[static_cast<std::size_t>(cell)]);
+                if (sheetInk(code, y - tc.y, (x - tc.x) & 7))
+                    expected = kInk;
+                else if (tc.opaque == 1)
+                    expected = kPaper;
+            }
+            ASSERT_EQ(pixelAt(surface.get(), x, y), expected) << "at " << x << "," << y;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TextOut, TextOutCells,
+    testing::Values(TextCase{"Opaque", "Az09", 1, 8, 16}, TextCase{"Transparent", "Az09", 0, 8, 16},
+                    TextCase{"OpaqueTwoIsTransparent", "Az09", 2, 8, 16},
+                    TextCase{"BlankCellKeepsItsPlace", "A%B", 1, 100, 50},
+                    TextCase{"BlankCellTransparent", "A%B", 0, 100, 50},
+                    TextCase{"CodesWithoutGlyphOpaque", "\x01\x1F{~\x7F\x80\xFF", 1, 0, 0},
+                    TextCase{"CodesWithoutGlyphTransparent", "\x01\x1F{~\x7F\x80\xFF", 0, 0, 0},
+                    TextCase{"LastCellOfTheSurface", "y", 1, 312, 232},
+                    TextCase{"EmptyString", "", 1, 40, 40}),
+    [](const testing::TestParamInfo<TextCase>& info) { return std::string(info.param.name); });
+
+// Drawn text reads back glyph by glyph, wherever it starts.
+TEST(TextOut, DrawnTextReadsBack) {
+    auto surface = makeSurface();
+    const std::string all = "!#'()*+,-./0123456789:?ABCDEFGHIJKLMNOPQRSTUVWXYZ_abcdefghijklmnopqrstuvwxyz";
+    textOut(surface.get(), 3, 7, all.substr(0, 39).c_str(), 0xFFFF, 0, 0);
+    textOut(surface.get(), 5, 101, all.substr(39).c_str(), 0xFFFF, 1, 0x43D3);
+    const auto img = screentext::imageOf(surface.get());
+    EXPECT_EQ(screentext::readText(img, 3, 7, 39, 0xFFFF), all.substr(0, 39));
+    EXPECT_EQ(screentext::readText(img, 5, 101, static_cast<int>(all.size()) - 39, 0xFFFF), all.substr(39));
+}
+
+// The meter bars are stacked '#': crossed strokes filling 7 columns and
+// 7 rows, leaving a one-pixel gap to the next character in both directions.
+TEST(TextOut, HashFillsSevenBySeven) {
+    auto surface = makeSurface();
+    textOut(surface.get(), 0, 0, "#", 0xFFFF, 0, 0);
+    textOut(surface.get(), 0, 8, "#", 0xFFFF, 0, 0);
+    int ink_rows = 0;
+    for (int y = 0; y < 16; ++y) {
+        int ink = 0;
+        for (int x = 0; x < 8; ++x) ink += pixelAt(surface.get(), x, y) == 0xFFFF;
+        EXPECT_EQ(pixelAt(surface.get(), 7, y), 0) << "right-hand column, row " << y;
+        if (y == 7 || y == 15) {
+            EXPECT_EQ(ink, 0) << "bottom row of the cell";
+        }
+        if (ink == 7) ++ink_rows;
+    }
+    EXPECT_EQ(ink_rows, 4);  // two full horizontal strokes per cell
+}
+
+}  // namespace

@@ -1,0 +1,447 @@
+// The three views drawn on off-screen 320x240 surfaces from a real loaded
+// module: the pattern view's texts, colours and highlight, the meters' bars,
+// the oscilloscopes' traces, and the colour cycling of both.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/zindle.h"
+#include "audio/audio_mixer.h"
+#include "display/pattern_viewer.h"
+#include "display/sample_viewer.h"
+#include "display/textout.h"
+#include "player/protracker_loader.h"
+#include "player/protracker_sequencer.h"
+#include "tests/screen_text.h"
+#include "tools/modwriter.h"
+
+namespace {
+
+using screentext::Image;
+using screentext::imageOf;
+using screentext::makeSurface;
+using screentext::readText;
+
+constexpr std::uint16_t kBackdrop = 0x2104;  // dark grey, so that copying the background shows
+constexpr std::uint16_t kWhite = 0xFFFF;
+constexpr std::uint16_t kRowColour = 0xD6BA;
+constexpr std::uint16_t kSampleColour = 0x171F;
+constexpr std::uint16_t kEffectColour = 0xFF0F;
+constexpr std::uint16_t kHighlight = 0x43D3;
+constexpr int kPlayingY = 131;
+
+void resetDisplayState() {
+    mod_playing = 0;
+    base_volume = 0;
+    colindex = c = colindex2 = c2 = 0;
+    for (Voice& voice : v) voice = Voice{};
+}
+
+class Views : public testing::Test {
+protected:
+    void SetUp() override {
+        resetDisplayState();
+        modwriter::Song song;
+        song.title = "view test";
+        song.song_length = 3;
+        song.orders[1] = 1;
+        song.orders[2] = 2;
+        for (int i = 0; i < 31; ++i) song.samples[static_cast<std::size_t>(i)].data.assign(32, 0);
+        for (int r = 0; r < 64; ++r) song.at(0, r, 0).period = 0;
+        song.at(2, 0, 0).period = 0;
+        path_ = testing::TempDir() + "zindle_views_" +
+                testing::UnitTest::GetInstance()->current_test_info()->name() + ".mod";
+        customise(song);
+        ASSERT_TRUE(song.write(path_));
+        module_ = zindleLoad(path_.c_str());
+        ASSERT_NE(module_, nullptr);
+        setPosition(0, 0);
+        module_->bpm = 125;
+        module_->speed = 6;
+        background_ = makeSurface(kBackdrop);
+        textOut(background_.get(), 4, 1, "Zindle - The simple ProTracker player", kWhite, 0, 0);
+        screen_ = makeSurface(0x1234);
+    }
+    void TearDown() override {
+        zindleFree(module_);
+        std::remove(path_.c_str());
+        resetDisplayState();
+    }
+    virtual void customise(modwriter::Song&) {}
+
+    void setPosition(int order, int row) {
+        module_->order = order;
+        module_->pattern = module_->orders[order];
+        module_->row = row;
+    }
+    Image drawPatternView() {
+        mod_playing = 1;
+        drawPattern(screen_.get(), background_.get(), module_);
+        return imageOf(screen_.get());
+    }
+
+    std::string path_;
+    Module* module_ = nullptr;
+    screentext::SurfacePtr background_{nullptr, SDL_FreeSurface};
+    screentext::SurfacePtr screen_{nullptr, SDL_FreeSurface};
+};
+
+// y of pattern line i (0..24); line 12 is the playing row.
+int lineY(int line) { return 35 + 8 * line; }
+
+bool rowsAreBackdrop(const Image& img, int y_from, int y_to) {
+    for (int y = y_from; y <= y_to; ++y)
+        for (int x = 0; x < 320; ++x)
+            if (img.at(x, y) != kBackdrop) return false;
+    return true;
+}
+
+// --- Pattern view ----------------------------------------------------------
+
+TEST_F(Views, PatternHeaderShowsPositionTempoAndVolume) {
+    struct Case {
+        int order, bpm, speed, volume;
+        const char* header;
+    };
+    const Case cases[] = {
+        {0, 125, 6, 0, "#000/003 - 125bpm (06 ticks) - Vol: 000"},
+        {2, 32, 31, 100, "#002/003 - 032bpm (31 ticks) - Vol: 100"},
+        {1, 255, 1, 5, "#001/003 - 255bpm (01 ticks) - Vol: 005"},
+    };
+    for (const Case& tc : cases) {
+        setPosition(tc.order, 10);
+        module_->bpm = tc.bpm;
+        module_->speed = tc.speed;
+        base_volume = tc.volume;
+        const Image img = drawPatternView();
+        EXPECT_EQ(readText(img, 4, 19, 39, kWhite), tc.header);
+        // The title comes with the background, whose colour fills the rest.
+        EXPECT_EQ(readText(img, 4, 1, 37, kWhite), "Zindle - The simple ProTracker player");
+        EXPECT_EQ(img.at(319, 239), kBackdrop);
+        EXPECT_EQ(img.at(0, 30), kBackdrop);
+    }
+}
+
+TEST_F(Views, PatternLinesStopAtThePatternsEdges) {
+    // Row 0: nothing above the playing line; rows 00..12 from it down.
+    setPosition(0, 0);
+    Image img = drawPatternView();
+    EXPECT_TRUE(rowsAreBackdrop(img, lineY(0), lineY(12) - 1));
+    EXPECT_EQ(readText(img, 0, lineY(12), 2, kRowColour), "00");
+    EXPECT_EQ(readText(img, 0, lineY(13), 2, kRowColour), "01");
+    EXPECT_EQ(readText(img, 0, lineY(24), 2, kRowColour), "12");
+
+    // Row 63: rows 51..63 down to the playing line, nothing below it.
+    setPosition(0, 63);
+    img = drawPatternView();
+    EXPECT_EQ(readText(img, 0, lineY(0), 2, kRowColour), "51");
+    EXPECT_EQ(readText(img, 0, lineY(11), 2, kRowColour), "62");
+    EXPECT_EQ(readText(img, 0, lineY(12), 2, kRowColour), "63");
+    EXPECT_TRUE(rowsAreBackdrop(img, lineY(13), 239));
+}
+
+class PatternCells : public Views {
+protected:
+    void customise(modwriter::Song& song) override {
+        // Row 20 of pattern 1, and the same cells on row 21.
+        for (int row : {20, 21}) {
+            song.at(1, row, 0) = modwriter::Cell{0, 0, 0x0, 0x00};
+            song.at(1, row, 1) = modwriter::Cell{428, 9, 0x0, 0x37};
+            song.at(1, row, 2) = modwriter::Cell{850, 31, 0xC, 0x00};
+            song.at(1, row, 3) = modwriter::Cell{856, 1, 0xF, 0x7D};
+        }
+        song.at(1, 22, 0) = modwriter::Cell{113, 0, 0x1, 0x00};
+        song.at(1, 22, 1) = modwriter::Cell{453, 0, 0xE, 0xC3};
+    }
+};
+
+TEST_F(PatternCells, CellsShowNoteSampleAndEffect) {
+    setPosition(1, 20);
+    const Image img = drawPatternView();
+    struct Expected {
+        const char* note;
+        const char* sample;
+        const char* effect;
+    };
+    const Expected row[4] = {{"...", "..", "..."}, {"C-2", "09", "037"}, {"???", "31", "C00"}, {"C-1", "01", "F7D"}};
+    // The playing line (opaque) and the line below it (transparent) read alike.
+    for (int line : {12, 13}) {
+        const int y = lineY(line);
+        SCOPED_TRACE("line " + std::to_string(line));
+        EXPECT_EQ(readText(img, 0, y, 2, kRowColour), line == 12 ? "20" : "21");
+        for (int j = 0; j < 4; ++j) {
+            EXPECT_EQ(readText(img, 21 + 76 * j, y, 3, kWhite), row[j].note) << "channel " << j;
+            EXPECT_EQ(readText(img, 48 + 76 * j, y, 2, kSampleColour), row[j].sample) << "channel " << j;
+            EXPECT_EQ(readText(img, 67 + 76 * j, y, 3, kEffectColour), row[j].effect) << "channel " << j;
+        }
+    }
+    EXPECT_EQ(readText(img, 21, lineY(14), 3, kWhite), "B-3");
+    EXPECT_EQ(readText(img, 67, lineY(14), 3, kEffectColour), "100");
+    EXPECT_EQ(readText(img, 97, lineY(14), 3, kWhite), "B-1");
+    EXPECT_EQ(readText(img, 143, lineY(14), 3, kEffectColour), "EC3");
+    EXPECT_EQ(readText(img, 124, lineY(14), 2, kSampleColour), "..");
+}
+
+TEST_F(Views, HighlightCoversOnlyTheDrawnCells) {
+    setPosition(0, 30);
+    const Image img = drawPatternView();
+    // Columns of the cells drawn on a line: row number, then per channel
+    // note (24), sample (16) and effect (24) pixels wide.
+    auto inCell = [](int x) {
+        if (x < 16) return true;
+        for (int j = 0; j < 4; ++j) {
+            const int e = 67 + 76 * j;
+            if ((x >= e - 46 && x < e - 22) || (x >= e - 19 && x < e - 3) || (x >= e && x < e + 24)) return true;
+        }
+        return false;
+    };
+    for (int y = 0; y < 240; ++y) {
+        for (int x = 0; x < 320; ++x) {
+            const std::uint16_t p = img.at(x, y);
+            const bool on_line = y >= kPlayingY && y < kPlayingY + 8;
+            if (on_line && inCell(x)) {
+                ASSERT_NE(p, kBackdrop) << "uncovered cell pixel at " << x << "," << y;
+            } else {
+                ASSERT_NE(p, kHighlight) << "highlight outside the cells at " << x << "," << y;
+            }
+            if (on_line && !inCell(x)) {
+                ASSERT_EQ(p, kBackdrop) << "gap painted at " << x << "," << y;
+            }
+        }
+    }
+    // The empty effect "..." is three cells of highlight around three 2x2 dots.
+    int paper = 0;
+    for (int y = kPlayingY; y < kPlayingY + 8; ++y)
+        for (int x = 67; x < 91; ++x) paper += img.at(x, y) == kHighlight;
+    EXPECT_EQ(paper, 24 * 8 - 3 * 4);
+}
+
+TEST_F(Views, PatternLeavesTheScreenWhenNotPlaying) {
+    const Image before = imageOf(screen_.get());
+    mod_playing = 0;
+    drawPattern(screen_.get(), background_.get(), module_);
+    EXPECT_EQ(imageOf(screen_.get()), before);
+
+    mod_playing = 1;
+    module_->loaded = 0;
+    drawPattern(screen_.get(), background_.get(), module_);
+    EXPECT_EQ(imageOf(screen_.get()), before);
+    module_->loaded = 1;
+
+    drawPattern(nullptr, background_.get(), module_);
+    drawPattern(screen_.get(), nullptr, module_);
+    drawPattern(screen_.get(), background_.get(), nullptr);
+    EXPECT_EQ(imageOf(screen_.get()), before);
+}
+
+TEST(PatternTables, NotesAndPeriodsLineUp) {
+    const std::pair<int, const char*> notes[] = {{0, "..."}, {856, "C-1"}, {808, "C#1"}, {453, "B-1"},
+                                                 {428, "C-2"}, {254, "A-2"}, {214, "C-3"}, {113, "B-3"}};
+    for (const auto& [period, name] : notes) {
+        int k = 0;
+        while (k < 37 && period_tab[k] != period) ++k;
+        ASSERT_LT(k, 37) << period;
+        EXPECT_STREQ(name_tab[k], name) << period;
+    }
+    EXPECT_STREQ(name_tab[37], "???");
+    EXPECT_STREQ(hextable, "0123456789ABCDEF");
+}
+
+// --- Sample meters ---------------------------------------------------------
+
+bool columnBlackBetween(const Image& img, int column, int y_from, int y_to) {
+    for (int y = y_from; y <= y_to; ++y)
+        for (int x = 8 * column; x < 8 * column + 8; ++x)
+            if (img.at(x, y) != 0) return false;
+    return true;
+}
+
+TEST_F(Views, MetersStandOnTheBottomLine) {
+    module_->samples[0].meter = 27;
+    module_->samples[4].meter = 1;
+    module_->samples[30].meter = 2;
+    setPosition(1, 0);
+    drawSampleViewer(screen_.get(), module_);
+    const Image img = imageOf(screen_.get());
+
+    EXPECT_EQ(readText(img, 4, 0, 22, kWhite), "Now Playing: view test");
+    EXPECT_EQ(readText(img, 4, 10, 28, kWhite), "#001/003 - 125bpm (06 ticks)");
+
+    // 27 characters from row 24 down, in the colour of wheel entry 0.
+    EXPECT_EQ(readText(img, 0, 24, 1, 0x8000), "#");
+    for (int n = 0; n < 27; ++n) EXPECT_EQ(readText(img, 0, 24 + 8 * n, 1, 0x8000), "#") << n;
+    EXPECT_TRUE(columnBlackBetween(img, 0, 18, 23));
+    // One character at rows 232-239; column 4 is 40 entries on: 0x8140.
+    EXPECT_EQ(readText(img, 32, 232, 1, 0x8140), "#");
+    EXPECT_TRUE(columnBlackBetween(img, 4, 18, 231));
+    // Two characters in the last column, entry 300: 0x0405.
+    EXPECT_EQ(readText(img, 240, 224, 1, 0x0405), "#");
+    EXPECT_EQ(readText(img, 240, 232, 1, 0x0405), "#");
+    EXPECT_TRUE(columnBlackBetween(img, 30, 18, 223));
+    // Meters of 0 draw nothing; right of the 31 columns stays black.
+    for (int column : {1, 2, 3, 5, 15, 29, 31, 32, 33, 34, 35, 36, 37, 38, 39})
+        EXPECT_TRUE(columnBlackBetween(img, column, 18, 239)) << "column " << column;
+}
+
+TEST_F(Views, MeterColoursMoveEveryThirtyTwoColumns) {
+    drawSampleViewer(screen_.get(), module_);  // all meters 0: only the counters move
+    EXPECT_EQ(c, 31);
+    EXPECT_EQ(colindex, 0);
+
+    for (Sample& s : module_->samples) s.meter = 1;
+    drawSampleViewer(screen_.get(), module_);
+    EXPECT_EQ(c, 30);
+    EXPECT_EQ(colindex, 2);
+    const Image img = imageOf(screen_.get());
+    // The move falls after the first column of this picture.
+    EXPECT_EQ(readText(img, 0, 232, 1, 0x8000), "#");   // entry 0
+    EXPECT_EQ(readText(img, 8, 232, 1, 0x8060), "#");   // entry 12, not 10 (0x8040)
+
+    colindex = 766;
+    c = 31;
+    drawSampleViewer(screen_.get(), module_);
+    EXPECT_EQ(colindex, 0);
+    EXPECT_EQ(c, 30);
+}
+
+TEST_F(Views, SampleViewerWithoutSurfaceOrModuleDrawsNothing) {
+    const Image before = imageOf(screen_.get());
+    drawSampleViewer(nullptr, module_);
+    drawSampleViewer(screen_.get(), nullptr);
+    drawQuadrascopes(nullptr, module_);
+    drawQuadrascopes(screen_.get(), nullptr);
+    EXPECT_EQ(imageOf(screen_.get()), before);
+    EXPECT_EQ(c, 0);
+    EXPECT_EQ(c2, 0);
+}
+
+// --- Oscilloscopes ---------------------------------------------------------
+
+constexpr int kBaseline[4] = {37, 92, 147, 202};
+
+// Rows of the trace pixels in each scope column (x 32..287), below the titles.
+std::array<std::vector<int>, 256> tracePixels(const Image& img) {
+    std::array<std::vector<int>, 256> rows;
+    for (int j = 0; j < 256; ++j)
+        for (int y = 18; y < 240; ++y)
+            if (img.at(32 + j, y) != 0) rows[static_cast<std::size_t>(j)].push_back(y);
+    return rows;
+}
+
+TEST_F(Views, ScopesDrawSilentVoicesOnTheirBaselines) {
+    static std::int8_t data[100] = {0, 127, -128, -1, 1, -2};
+    v[0] = Voice{};                                // no data
+    v[1].data = data;                              // plays, volume 64
+    v[1].length = 100;
+    v[1].volume = 64;
+    v[2] = v[1];                                   // volume 0
+    v[2].volume = 0;
+    v[3] = v[1];                                   // ended: at its length
+    v[3].position = 100u << kPositionFractionBits;
+    setPosition(2, 0);
+    drawQuadrascopes(screen_.get(), module_);
+    const Image img = imageOf(screen_.get());
+
+    EXPECT_EQ(readText(img, 4, 0, 22, kWhite), "Now Playing: view test");
+    EXPECT_EQ(readText(img, 4, 10, 28, kWhite), "#002/003 - 125bpm (06 ticks)");
+
+    const int voice1_head[6] = {91, 60, 123, 92, 91, 92};
+    const auto rows = tracePixels(img);
+    for (int j = 0; j < 256; ++j) {
+        const int y1 = j < 6 ? voice1_head[j] : j < 100 ? 91 : 92;
+        std::vector<int> expected = {37, y1, 147, 202};
+        std::sort(expected.begin(), expected.end());
+        ASSERT_EQ(rows[static_cast<std::size_t>(j)], expected) << "column " << j;
+        for (int i = 0; i < 4; ++i) {
+            const int y = i == 1 ? y1 : kBaseline[i];
+            ASSERT_EQ(img.at(32 + j, y), coltab[static_cast<std::size_t>((j + i) % 768)]) << j << " " << i;
+        }
+    }
+    // Nothing left or right of the traces.
+    for (int y = 18; y < 240; ++y)
+        for (int x : {0, 31, 288, 319}) ASSERT_EQ(img.at(x, y), 0) << x << "," << y;
+}
+
+TEST_F(Views, ScopeWrapsOnceAtTheLoopEnd) {
+    static std::int8_t data[200] = {};
+    data[130] = -1;
+    data[139] = 100;
+    data[100] = -100;
+    data[140] = 127;
+    data[199] = 50;
+    v[1].data = data;
+    v[1].length = 200;
+    v[1].loop_length = 40;
+    v[1].loop_end = 140;
+    v[1].volume = 64;
+    v[1].position = (130u << kPositionFractionBits) | 0x3FFF;  // the fraction doesn't count
+    drawQuadrascopes(screen_.get(), module_);
+    const Image img = imageOf(screen_.get());
+
+    struct Column {
+        int j, y;
+    };
+    // j 0..9 play bytes 130..139, j 10..109 bytes 100..199 (past the loop's
+    // end too), from j 110 the sample is over.
+    const Column columns[] = {{0, 92}, {1, 91}, {9, 66}, {10, 116}, {11, 91}, {50, 60}, {109, 79}, {110, 92}, {255, 92}};
+    for (const Column& col : columns)
+        EXPECT_EQ(img.at(32 + col.j, col.y), coltab[static_cast<std::size_t>(col.j + 1)]) << "column " << col.j;
+    const auto rows = tracePixels(img);
+    for (const Column& col : columns) {
+        const auto& r = rows[static_cast<std::size_t>(col.j)];
+        EXPECT_EQ(std::count(r.begin(), r.end(), col.y), 1) << "column " << col.j;
+        EXPECT_EQ(r.size(), 4u) << "column " << col.j;
+    }
+}
+
+TEST_F(Views, ScopeClampsToTheScreen) {
+    static std::int8_t high[1] = {127};
+    static std::int8_t low[1] = {-128};
+    v[0].data = high;  // 37 - 128 would be above the screen
+    v[0].length = 1;
+    v[0].volume = 255;
+    v[3].data = low;   // 202 + 126 would be below it
+    v[3].length = 1;
+    v[3].volume = 255;
+    drawQuadrascopes(screen_.get(), module_);
+    EXPECT_EQ(screentext::pixelAt(screen_.get(), 32, 0), coltab[0]);
+    EXPECT_EQ(screentext::pixelAt(screen_.get(), 32, 239), coltab[3]);
+    EXPECT_EQ(screentext::pixelAt(screen_.get(), 33, 37), coltab[1]);
+    EXPECT_EQ(screentext::pixelAt(screen_.get(), 33, 202), coltab[4]);
+}
+
+TEST_F(Views, ScopeColoursMoveEveryTwentyFiveTraces) {
+    for (int pass = 0; pass < 6; ++pass) drawQuadrascopes(screen_.get(), module_);
+    EXPECT_EQ(c2, 24);
+    EXPECT_EQ(colindex2, 0);
+    drawQuadrascopes(screen_.get(), module_);
+    EXPECT_EQ(c2, 3);
+    EXPECT_EQ(colindex2, 2);
+    // The seventh pass's first trace still has offset 0, the others 2:
+    // at column 5, voice 0 shows entry 5 and voice 1 entry 8 (not 7 or 6).
+    EXPECT_EQ(screentext::pixelAt(screen_.get(), 37, 37), 0x8020);
+    EXPECT_EQ(screentext::pixelAt(screen_.get(), 37, 92), 0x8040);
+
+    colindex2 = 766;
+    c2 = 24;
+    drawQuadrascopes(screen_.get(), module_);
+    EXPECT_EQ(colindex2, 0);
+    EXPECT_EQ(c2, 3);
+}
+
+TEST(Coltab, WheelSeams) {
+    const std::pair<int, int> entries[] = {{0, 0x8000},   {3, 0x8020},   {127, 0x8400}, {128, 0x7C00},
+                                           {255, 0x0400}, {256, 0x0400}, {383, 0x0410}, {384, 0x03F0},
+                                           {511, 0x0010}, {512, 0x0010}, {639, 0x8010}, {640, 0x800F},
+                                           {767, 0x8000}};
+    for (const auto& [n, colour] : entries) EXPECT_EQ(coltab[static_cast<std::size_t>(n)], colour) << n;
+    std::vector<int> distinct(coltab.begin(), coltab.end());
+    std::sort(distinct.begin(), distinct.end());
+    EXPECT_EQ(std::unique(distinct.begin(), distinct.end()) - distinct.begin(), 128);
+}
+
+}  // namespace
