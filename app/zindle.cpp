@@ -89,12 +89,14 @@ void handleKey(SDLKey key, Module* module, bool& running) {
 }
 
 // Draws view 4 when it is shown and brings a new picture to the display.
+// The scopes take the audio lock and then the screen's, one after the other;
+// presenting holds the screen's alone, so no lock waits on the other here.
 void present(Module* module) {
-    std::lock_guard<std::mutex> lock(screen_mutex);
     if (display_mode == 4) {
         drawQuadrascopes(screen, module);
         screen_dirty = true;
     }
+    std::lock_guard<std::mutex> lock(screen_mutex);
     if (screen_dirty.exchange(false)) SDL_UpdateRect(screen, 0, 0, 0, 0);
 }
 

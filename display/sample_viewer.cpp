@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/zindle.h"
 #include "audio/audio_mixer.h"
 #include "display/textout.h"
 
@@ -158,6 +159,9 @@ void drawQuadrascopes(SDL_Surface* screen, Module* module) {
     const Titles titles = titlesOf(*module);
     SDL_UnlockAudio();
 
+    // Drawn apart from the tick's drawing of views 1 and 2. The audio lock is
+    // never held while waiting for the screen: the tick takes them the other way.
+    std::lock_guard<std::mutex> drawing(screen_mutex);
     clearWithTitles(screen, titles);
     auto* const pixels = static_cast<std::uint16_t*>(screen->pixels);
     const int width = screen->w;
