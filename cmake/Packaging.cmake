@@ -1,0 +1,54 @@
+# Installation and the Debian package. Installs exactly what the programs
+# use or their users read: the two programs, their manual pages, the desktop
+# entry and the demo module.
+include(GNUInstallDirs)
+
+install(TARGETS zindle zindle-render RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# Manual pages get the version, and are compressed as Debian expects when
+# gzip is at hand (man reads them either way).
+find_program(GZIP_PROGRAM gzip)
+set(zindle_man_pages)
+foreach(page zindle.1 zindle-render.1)
+  configure_file(${PROJECT_SOURCE_DIR}/man/${page} ${PROJECT_BINARY_DIR}/man/${page} @ONLY)
+  if(GZIP_PROGRAM)
+    add_custom_command(
+      OUTPUT ${PROJECT_BINARY_DIR}/man/${page}.gz
+      COMMAND ${GZIP_PROGRAM} -9 -n -c ${PROJECT_BINARY_DIR}/man/${page} > ${PROJECT_BINARY_DIR}/man/${page}.gz
+      DEPENDS ${PROJECT_BINARY_DIR}/man/${page}
+      COMMENT "Compressing manual page ${page}")
+    list(APPEND zindle_man_pages ${PROJECT_BINARY_DIR}/man/${page}.gz)
+  else()
+    list(APPEND zindle_man_pages ${PROJECT_BINARY_DIR}/man/${page})
+  endif()
+endforeach()
+add_custom_target(man_pages ALL DEPENDS ${zindle_man_pages})
+install(FILES ${zindle_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+install(FILES ${PROJECT_SOURCE_DIR}/data/zindle.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_BINARY_DIR}/demo.mod DESTINATION ${CMAKE_INSTALL_DATADIR}/zindle)
+
+# The Debian package: zindle_<version>_<arch>.deb, installed under /usr.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME zindle)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small, fast ProTracker module player")
+set(CPACK_PACKAGE_CONTACT "Zindle developers <zindle@localhost>")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+  "Plays four-channel ProTracker MOD files through SDL at 48000 Hz, with a\n"
+  "pattern view, sample meters and oscilloscopes in a 320x240 window, and\n"
+  "renders them offline to WAV files with zindle-render.")
+# The shared libraries the programs link, as dpkg-shlibdeps finds them
+# (with their minimum versions); the same list by name when it is missing.
+find_program(DPKG_SHLIBDEPS_PROGRAM dpkg-shlibdeps)
+if(DPKG_SHLIBDEPS_PROGRAM)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6, libsdl1.2debian, libsdl-image1.2")
+endif()
+include(CPack)
