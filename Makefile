@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 MOD ?= $(BUILD)/demo.mod
 PREFIX ?= /usr/local
 
-.PHONY: all deps build play test clean bench-deps bench bench-peers bench-callgrind
+.PHONY: all deps build play test install package clean bench-deps bench bench-peers bench-callgrind
 
 all: build
 
@@ -23,6 +23,14 @@ play: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# `make install PREFIX=...` (DESTDIR is honoured too) and `make package`,
+# which writes the Debian package $(BUILD)/zindle_<version>_<arch>.deb.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 # Benchmarks, in their own Release build folder: `make bench` (Google
 # Benchmark), `make bench-peers` (against libxmp, libopenmpt, libmikmod),
