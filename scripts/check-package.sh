@@ -6,10 +6,12 @@
 # place, and the package holds nothing else. Also lints the manual pages and
 # the desktop entry. Removes the package again if it wasn't installed before.
 #
-#   scripts/check-package.sh            (BUILD=folder to use another build folder)
+#   scripts/check-package.sh
+#   BUILD=folder: use another build folder; UNPACK=1: unpack, never install.
 set -eu
 cd "$(dirname "$0")/.."
 BUILD=${BUILD:-build}
+UNPACK=${UNPACK:-0}
 
 fail() {
   echo "check-package: FAIL: $*" >&2
@@ -86,7 +88,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-if [ "$sudo" != none ]; then
+if [ "$sudo" != none ] && [ "$UNPACK" != 1 ]; then
   root=/
   if command -v apt-get >/dev/null 2>&1; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "$(cd "$(dirname "$deb")" && pwd)/$(basename "$deb")"
@@ -101,7 +103,7 @@ else
   dpkg-deb -x "$deb" "$root"
   bin=$root/usr/bin
   export MANPATH="$root/usr/share/man"
-  note "not root and no sudo: unpacked into $root"
+  note "unpacked into $root"
 fi
 share=$root/usr/share
 [ "$root" = / ] && share=/usr/share
