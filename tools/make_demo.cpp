@@ -77,7 +77,7 @@ SampleDesc leadSample() {
     SampleDesc s;
     s.name = "pwm lead";
     s.data = toBytes(wave, 96);
-    s.volume = 40;
+    s.volume = 44;
     s.loop_start_words = 0;
     s.loop_length_words = kCycle * kCycles / 2;
     return s;
@@ -109,7 +109,7 @@ SampleDesc bassSample() {
     SampleDesc s;
     s.name = "filtered saw bass";
     s.data = toBytes(wave, 110);
-    s.volume = 64;
+    s.volume = 54;
     s.loop_start_words = kCycle * kAttack / 2;
     s.loop_length_words = kCycle / 2;
     return s;
@@ -128,7 +128,7 @@ SampleDesc pluckSample() {
     SampleDesc s;
     s.name = "pluck";
     s.data = toBytes(wave, 100);
-    s.volume = 34;
+    s.volume = 40;
     s.loop_start_words = kCycle * kDecay / 2;
     s.loop_length_words = kCycle / 2;
     return s;
@@ -176,7 +176,7 @@ SampleDesc snareSample() {
     SampleDesc s;
     s.name = "snare";
     s.data = toBytes(wave, 118);
-    s.volume = 54;
+    s.volume = 60;
     return s;
 }
 
