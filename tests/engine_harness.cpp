@@ -160,4 +160,23 @@ modwriter::Song basicSong() {
     return song;
 }
 
+modwriter::Song rowPerTickSong(int length, int restart) {
+    modwriter::Song song = basicSong();
+    song.samples[1] = loopedSample(1024, 32);
+    song.song_length = length;
+    song.restart = restart;
+    for (int i = 0; i < std::max(length, 1); ++i) {
+        song.orders[static_cast<std::size_t>(i)] = i;
+        song.at(i, 63, 0);
+    }
+    song.at(0, 0, 3) = modwriter::Cell{0, 0, 0xF, 1};
+    return song;
+}
+
+std::vector<std::pair<int, int>> positions(Engine& engine, int count) {
+    std::vector<std::pair<int, int>> out;
+    for (const TickState& t : engine.ticks(count)) out.emplace_back(t.order, t.row);
+    return out;
+}
+
 }  // namespace harness

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/zindle.h"
@@ -75,5 +76,12 @@ void resetGlobals();
 
 // A song with sample 1 (looped, 1024 bytes) and nothing else.
 modwriter::Song basicSong();
+
+// A song of `length` orders (pattern i at order i) played at one tick per
+// row, with samples 1 (volume 64) and 2 (volume 32), both looped.
+modwriter::Song rowPerTickSong(int length, int restart = 127);
+
+// The (order, row) of each of the next `count` ticks.
+std::vector<std::pair<int, int>> positions(Engine& engine, int count);
 
 }  // namespace harness

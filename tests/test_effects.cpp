@@ -45,23 +45,9 @@ std::vector<int> avolumes(const std::vector<TickState>& t, std::size_t from, std
     return out;
 }
 
-// A song of `length` orders, pattern i at order i, one tick per row.
-modwriter::Song fastSong(int length) {
-    modwriter::Song song = effectSong();
-    song.song_length = length;
-    for (int i = 0; i < length; ++i) {
-        song.orders[static_cast<std::size_t>(i)] = i;
-        song.at(i, 63, 0);
-    }
-    song.at(0, 0, 3) = modwriter::Cell{0, 0, 0xF, 1};
-    return song;
-}
+using harness::positions;
 
-std::vector<Pos> positions(harness::Engine& engine, int count) {
-    std::vector<Pos> out;
-    for (const TickState& t : engine.ticks(count)) out.emplace_back(t.order, t.row);
-    return out;
-}
+modwriter::Song fastSong(int length) { return harness::rowPerTickSong(length); }
 
 std::vector<Pos> rows(int order, std::initializer_list<int> list) {
     std::vector<Pos> out;

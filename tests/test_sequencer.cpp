@@ -10,26 +10,9 @@ using Pos = std::pair<int, int>;  // order, row
 
 namespace {
 
-// A song of `length` orders, pattern i at order i, speed 1 so that each
-// tick is a row.
-modwriter::Song positionSong(int length, int restart = 127) {
-    modwriter::Song song = harness::basicSong();
-    song.song_length = length;
-    song.restart = restart;
-    for (int i = 0; i < std::max(length, 1); ++i) {
-        song.orders[static_cast<std::size_t>(i)] = i;
-        song.at(i, 63, 0);
-    }
-    song.at(0, 0, 3) = modwriter::Cell{0, 0, 0xF, 1};
-    return song;
-}
+using harness::positions;
 
-// The (order, row) of each of the next `count` ticks.
-std::vector<Pos> positions(harness::Engine& engine, int count) {
-    std::vector<Pos> out;
-    for (const harness::TickState& t : engine.ticks(count)) out.emplace_back(t.order, t.row);
-    return out;
-}
+modwriter::Song positionSong(int length, int restart = 127) { return harness::rowPerTickSong(length, restart); }
 
 class Sequencer : public ::testing::Test {
   protected:
