@@ -300,3 +300,19 @@ TEST(Render, OptionsAndFailures) {
     ASSERT_EQ(stat("/dev/null", &info), 0);
     EXPECT_TRUE(S_ISCHR(info.st_mode));
 }
+
+TEST(Render, DemoModuleIsHalfAMinuteToAMinuteOfMusic) {
+    TempDir dir;
+    const std::vector<std::uint8_t> demo = harness::readBytes(ZINDLE_DEMO_MOD);
+    EXPECT_GT(demo.size(), 1084u);
+    EXPECT_LT(demo.size(), 100u * 1024);
+    const harness::Result r = harness::run({kRender, "--raw", "--output", dir.file("demo.raw"), ZINDLE_DEMO_MOD});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::uint8_t> audio = harness::readBytes(dir.file("demo.raw"));
+    EXPECT_GE(audio.size(), 30u * 48000 * 4);
+    EXPECT_LE(audio.size(), 60u * 48000 * 4);
+    std::size_t loud = 0;
+    for (std::size_t i = 0; i + 1 < audio.size(); i += 2)
+        if (std::abs(static_cast<std::int16_t>(audio[i] | audio[i + 1] << 8)) > 1000) ++loud;
+    EXPECT_GT(loud, audio.size() / 4);  // music most of the time
+}
