@@ -1,0 +1,134 @@
+// The player in a real window on a private X server, driven by real key
+// presses: each view appears on its key, Space freezes the picture, Up and
+// the order keys change what the header shows, and Escape quits cleanly.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <regex>
+#include <string>
+#include <thread>
+
+#include "tests/engine_harness.h"
+#include "tests/x11_session.h"
+
+namespace {
+
+using screentext::Image;
+using xsession::Player;
+
+const std::string kTitle = "window test";
+constexpr int kWait = 15000;  // ms: generous, the machine may be busy
+
+// The volume shown in a view-1 header, or -1.
+int headerVolume(const Image& img) {
+    static const std::regex header(R"(#\d{3}/\d{3} - \d{3}bpm \(\d{2} ticks\) - Vol: (\d{3}))");
+    std::smatch m;
+    const std::string text = xsession::patternHeader(img);
+    return std::regex_match(text, m, header) ? std::stoi(m[1]) : -1;
+}
+
+std::string header(int order, int volume) {
+    char text[64];
+    std::snprintf(text, sizeof text, "#%03d/003 - 033bpm (31 ticks) - Vol: %03d", order, volume);
+    return text;
+}
+
+// Adds what was on the screen to a failure.
+std::string seen(const Image& img, const harness::TempDir& dir, const std::string& name) {
+    xsession::writePpm(img, dir.file(name + ".ppm"));
+    std::string why_pattern, why_meters, why_scopes;
+    xsession::isPatternView(img, kTitle, &why_pattern);
+    xsession::isMeterView(img, kTitle, &why_meters);
+    xsession::isScopeView(img, kTitle, &why_scopes);
+    return "screen: header '" + xsession::patternHeader(img) + "', title '" + xsession::titleName(img) +
+           "'; not view 1: " + why_pattern + "; not view 2: " + why_meters + "; not view 4: " + why_scopes;
+}
+
+TEST(Window, KeysSwitchViewsStepOrdersAndQuit) {
+    const std::string missing = xsession::missingTools();
+    if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
+
+    harness::TempDir dir;
+    const std::string song = dir.file("window.mod");
+    ASSERT_TRUE(xsession::windowSong(kTitle).write(song));
+    xsession::Xvfb x;
+    ASSERT_TRUE(x.ok()) << "Xvfb didn't start";
+    Player player(x, song, dir.path());
+    ASSERT_TRUE(player.waitForWindow(kWait)) << "no window";
+    Image img;
+
+    // View 1: the header at the first order position and the highlighted row.
+    ASSERT_TRUE(xsession::waitForPicture(
+        player, [](const Image& i) { return xsession::isPatternView(i, kTitle) && headerVolume(i) >= 0; }, kWait,
+        img))
+        << seen(img, dir, "view1");
+    const int volume = headerVolume(img);
+    EXPECT_EQ(xsession::patternHeader(img), header(0, volume));
+
+    // Left Alt: the oscilloscopes, moving.
+    ASSERT_TRUE(player.key("Alt_L"));
+    ASSERT_TRUE(xsession::waitForPicture(player, [](const Image& i) { return xsession::isScopeView(i, kTitle); },
+                                         kWait, img))
+        << seen(img, dir, "view4");
+    EXPECT_EQ(xsession::titlePosition(img), "#000/003 - 033bpm (31 ticks)");
+    const Image scopes = img;
+    ASSERT_TRUE(xsession::waitForPicture(player, [&](const Image& i) { return !(i == scopes); }, kWait, img))
+        << "the scopes don't move";
+
+    // Space: the picture stops changing, still showing the scopes.
+    ASSERT_TRUE(player.key("space"));
+    Image previous;
+    ASSERT_TRUE(player.screenshot(previous));
+    ASSERT_TRUE(xsession::waitForPicture(
+        player,
+        [&](const Image& i) {
+            const bool same = i == previous;
+            previous = i;
+            return same;
+        },
+        kWait, img))
+        << "the picture doesn't freeze";
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    Image later;
+    ASSERT_TRUE(player.screenshot(later));
+    EXPECT_TRUE(later == img) << "the frozen picture changed";
+    EXPECT_TRUE(xsession::isScopeView(later, kTitle)) << seen(later, dir, "view3");
+
+    // Left Shift: the sample meters, with a bar once a row starts its notes.
+    ASSERT_TRUE(player.key("Shift_L"));
+    ASSERT_TRUE(xsession::waitForPicture(
+        player, [](const Image& i) { return xsession::isMeterView(i, kTitle) && xsession::hasMeterBar(i); }, kWait,
+        img))
+        << seen(img, dir, "view2");
+
+    // Left Ctrl: back to the pattern view.
+    ASSERT_TRUE(player.key("Control_L"));
+    ASSERT_TRUE(xsession::waitForPicture(
+        player, [&](const Image& i) { return xsession::isPatternView(i, kTitle) && headerVolume(i) == volume; },
+        kWait, img))
+        << seen(img, dir, "view1-again");
+
+    // Up: the volume shown goes up by 5 (up to 100).
+    const int louder = volume <= 95 ? volume + 5 : volume;
+    ASSERT_TRUE(player.key("Up"));
+    EXPECT_TRUE(xsession::waitForPicture(
+        player, [&](const Image& i) { return xsession::patternHeader(i) == header(0, louder); }, kWait, img))
+        << seen(img, dir, "volume");
+
+    // Backspace and Tab: next and previous order position.
+    ASSERT_TRUE(player.key("BackSpace"));
+    EXPECT_TRUE(xsession::waitForPicture(
+        player, [&](const Image& i) { return xsession::patternHeader(i) == header(1, louder); }, kWait, img))
+        << seen(img, dir, "next-order");
+    ASSERT_TRUE(player.key("Tab"));
+    EXPECT_TRUE(xsession::waitForPicture(
+        player, [&](const Image& i) { return xsession::patternHeader(i) == header(0, louder); }, kWait, img))
+        << seen(img, dir, "previous-order");
+
+    // Escape: a normal end.
+    ASSERT_TRUE(player.key("Escape"));
+    EXPECT_EQ(player.waitForExit(20), 0);
+}
+
+}  // namespace

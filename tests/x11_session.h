@@ -1,0 +1,88 @@
+// Running the real player in a window on a private X server (Xvfb): key
+// presses through xdotool, screenshots through xwd read back as RGB565, and
+// checks that a screenshot is a whole, well-formed picture of one view.
+#pragma once
+
+#include <sys/types.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "tests/process.h"
+#include "tests/screen_text.h"
+#include "tools/modwriter.h"
+
+namespace xsession {
+
+// The programs the window tests need that aren't installed ("" when all are).
+std::string missingTools();
+
+// An X server of its own on a free display, 640x480 at 24 bits.
+class Xvfb {
+  public:
+    Xvfb();
+    ~Xvfb();
+    Xvfb(const Xvfb&) = delete;
+    Xvfb& operator=(const Xvfb&) = delete;
+    bool ok() const { return !display_.empty(); }
+    const std::string& display() const { return display_; }  // ":N"
+
+  private:
+    pid_t pid_ = -1;
+    std::string display_;
+};
+
+// zindle playing a module in a window on the server, sound going to a file
+// in work_dir (its working directory, where no background picture lies).
+class Player {
+  public:
+    Player(const Xvfb& x, const std::string& module_path, const std::string& work_dir);
+    // Waits for the window and gives it the keyboard focus.
+    bool waitForWindow(int timeout_ms);
+    // Presses and releases a key, by X keysym name ("Alt_L", "space", ...).
+    bool key(const std::string& keysym);
+    // Presses the keys one after another, delay_ms apart, in the background.
+    std::unique_ptr<harness::Child> keysInBackground(const std::string& keysyms, int delay_ms);
+    // The window's contents, 320x240.
+    bool screenshot(screentext::Image& out);
+    bool running() { return child_.running(); }
+    // The exit status, or -1 when it doesn't end within timeout_s.
+    int waitForExit(int timeout_s) { return child_.wait(timeout_s); }
+
+  private:
+    std::string display_;
+    std::string work_dir_;
+    std::string window_;
+    harness::Child child_;
+};
+
+// Takes screenshots until one satisfies wanted (or the time is up); last is
+// the last screenshot taken.
+bool waitForPicture(Player& player, const std::function<bool(const screentext::Image&)>& wanted,
+                    int timeout_ms, screentext::Image& last);
+
+// Decodes an XWD dump of a TrueColor window into RGB565.
+bool parseXwd(const std::string& bytes, screentext::Image& out);
+// Writes a picture as a binary PPM, for looking at a failure.
+void writePpm(const screentext::Image& img, const std::string& path);
+
+// A song that keeps all four voices busy with notes on every row, slow
+// enough (speed 31 at 33 BPM: 2.3 s a row) that it stays at its first
+// order position for minutes. Traces stay within 13 pixels of their baselines.
+modwriter::Song windowSong(const std::string& title);
+
+// The texts of the views.
+std::string patternHeader(const screentext::Image& img);  // view 1, at (4, 19)
+std::string titleName(const screentext::Image& img);      // views 2 and 4, at (4, 0)
+std::string titlePosition(const screentext::Image& img);  // views 2 and 4, at (4, 10)
+
+// Whether a screenshot is a complete picture of view 1, 2 or 4 of a song of
+// that title on a black background; why says what is wrong when it isn't.
+bool isPatternView(const screentext::Image& img, const std::string& title, std::string* why = nullptr);
+bool isMeterView(const screentext::Image& img, const std::string& title, std::string* why = nullptr);
+bool isScopeView(const screentext::Image& img, const std::string& title, std::string* why = nullptr);
+// At least one meter bar is up.
+bool hasMeterBar(const screentext::Image& img);
+
+}  // namespace xsession
