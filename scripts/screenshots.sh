@@ -1,0 +1,59 @@
+#!/bin/sh
+# Takes the README's pictures: the demo module (or the module given) playing
+# in a window under Xvfb, one PNG per view, written to docs/. Needs xvfb,
+# xdotool, x11-apps and imagemagick. BUILD names the build folder (build).
+# Usage: scripts/screenshots.sh [module.mod]
+set -e
+cd "$(dirname "$0")/.."
+build=${BUILD:-build}
+module=$(realpath "${1:-$build/demo.mod}")
+player=$(realpath "$build/zindle")
+out=$(pwd)/docs
+for tool in Xvfb xdotool xwd convert; do
+  command -v "$tool" >/dev/null || { echo "$0: $tool is missing" >&2; exit 1; }
+done
+mkdir -p "$out"
+
+work=$(mktemp -d)
+xvfb=""
+pid=""
+cleanup() {
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Xvfb picks a free display and writes its number to file descriptor 3.
+Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+DISPLAY=:$(cat "$work/display")
+export DISPLAY
+
+# No background picture in the working folder: the views stand on black.
+(cd "$work" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_DISKAUDIODELAY=20 exec "$player" "$module") &
+pid=$!
+window=""
+for _ in $(seq 100); do
+  window=$(xdotool search --name '^Zindle SDL$' 2>/dev/null | head -n 1) && [ -n "$window" ] && break
+  sleep 0.1
+done
+[ -n "$window" ] || { echo "$0: no window" >&2; exit 1; }
+xdotool windowfocus --sync "$window"
+
+shot() {
+  xwd -silent -id "$window" | convert xwd:- "png:$out/$1"
+  echo "wrote docs/$1"
+}
+sleep 3
+shot view1-pattern.png
+xdotool key Shift_L
+sleep 1.5
+shot view2-meters.png
+xdotool key Alt_L
+sleep 1
+shot view4-scopes.png
+xdotool key Escape
+wait "$pid"
+pid=""
