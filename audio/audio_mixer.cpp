@@ -5,6 +5,10 @@
 
 #include <SDL/SDL.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -22,8 +26,20 @@ struct PanGains {
 // Voices 0 and 3 sound mostly left, 1 and 2 mostly right.
 constexpr PanGains kDefaultGains[kVoices] = {{191, 64}, {63, 192}, {63, 192}, {191, 64}};
 
-std::int32_t mixbufL[kChunkFrames];
-std::int32_t mixbufR[kChunkFrames];
+// One accumulator per frame holds both sides: the left sum in the low 32
+// bits, offset by 2^31, and the right sum in the high 32 bits. Adding
+// s * (left + right * 2^32) adds s * left below and s * right above. Each
+// side's sum fits in 32 bits (at most 4 x 128 x 255 x 255 in size), so with
+// the offset the low half ends between 0 and 2^32 and has neither borrowed
+// from nor carried into the high half: both sums read back exactly.
+alignas(16) std::int64_t mixbuf[kChunkFrames];
+constexpr std::int64_t kSilence = std::int64_t{1} << 31;
+constexpr std::int64_t kRightUnit = std::int64_t{1} << 32;
+
+inline std::int32_t sideLeft(std::int64_t accumulator) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(accumulator) - static_cast<std::uint32_t>(kSilence));
+}
+inline std::int32_t sideRight(std::int64_t accumulator) { return static_cast<std::int32_t>(accumulator >> 32); }
 
 inline std::uint32_t byteIndex(std::uint32_t position) { return position >> kPositionFractionBits; }
 
@@ -38,40 +54,94 @@ inline bool wrapOrEnd(Voice& voice) {
     return true;
 }
 
+// The lowest position at which one of the tests acts: the end of the sample
+// or, for a voice that loops, the end of the loop (a loop test that
+// subtracts nothing changes nothing). Capped at 2^32, where the position
+// would wrap around.
+std::uint64_t boundaryPosition(const Voice& voice) {
+    std::uint64_t bytes = voice.length;
+    if (voice.loop_length != 0) bytes = std::min<std::uint64_t>(bytes, voice.loop_end);
+    return std::min<std::uint64_t>(bytes << kPositionFractionBits, std::uint64_t{1} << 32);
+}
+
+// How many of `frames` steps of `rate` from `position` stay below `boundary`:
+// for those frames the tests can't act and are skipped.
+int framesBefore(std::uint32_t position, std::uint32_t rate, std::uint64_t boundary, int frames) {
+    if (position >= boundary) return 0;
+    if (rate == 0) return frames;
+    return static_cast<int>(std::min<std::uint64_t>((boundary - 1 - position) / rate, static_cast<std::uint64_t>(frames)));
+}
+
+// Mixes `count` frames with no boundary among them; returns the new position.
+// The unrolled loop does little more than the work of each frame.
+std::uint32_t mixSpan(const std::int8_t* data, std::uint32_t position, std::uint32_t rate, std::int64_t gains,
+                      std::int64_t* out, int count) {
+#pragma GCC unroll 4
+    for (int i = 0; i < count; ++i) {
+        out[i] += data[byteIndex(position)] * gains;
+        position += rate;
+    }
+    return position;
+}
+
 void mixVoice(Voice& voice, int frames) {
     // A voice on an empty sample, or moved to its loop end by a sample
     // change, must not be read before the tests have run on it.
     if (!voice.data || !wrapOrEnd(voice)) return;
     const std::int8_t* data = voice.data;
     const std::int32_t volume = voice.volume;
-    const std::int32_t left = voice.left * volume;
-    const std::int32_t right = voice.right * volume;
+    const std::int64_t gains = voice.left * volume + std::int64_t{voice.right * volume} * kRightUnit;
     const std::uint32_t rate = voice.rate;
-    for (int i = 0; i < frames; ++i) {
-        const std::int32_t s = data[byteIndex(voice.position)];
-        mixbufL[i] += s * left;
-        mixbufR[i] += s * right;
-        voice.position += rate;
+    const std::uint64_t boundary = boundaryPosition(voice);
+    // Runs of frames up to the next boundary, each followed by the one frame
+    // that reaches it and the tests, as often as the chunk needs.
+    int done = 0;
+    while (done < frames) {
+        const int run = framesBefore(voice.position, rate, boundary, frames - done);
+        voice.position = mixSpan(data, voice.position, rate, gains, mixbuf + done, run);
+        done += run;
+        if (done == frames) return;
+        // The frame whose step reaches the boundary, then the tests.
+        voice.position = mixSpan(data, voice.position, rate, gains, mixbuf + done, 1);
+        ++done;
         if (!wrapOrEnd(voice)) return;
     }
 }
 
-inline std::int16_t clip(std::int32_t accumulator) {
-    return static_cast<std::int16_t>(std::clamp(accumulator >> 7, -32768, 32767));
+inline std::int16_t clip(std::int32_t side) {
+    return static_cast<std::int16_t>(std::clamp(side >> 7, -32768, 32767));
 }
 
-void mixChunk(std::uint8_t* out, int frames) {
-    std::memset(mixbufL, 0, sizeof(std::int32_t) * static_cast<std::size_t>(frames));
-    std::memset(mixbufR, 0, sizeof(std::int32_t) * static_cast<std::size_t>(frames));
-    for (Voice& voice : v) mixVoice(voice, frames);
-    for (int i = 0; i < frames; ++i) {
-        const std::uint16_t l = static_cast<std::uint16_t>(clip(mixbufL[i]));
-        const std::uint16_t r = static_cast<std::uint16_t>(clip(mixbufR[i]));
+// Each side divided by 128 (rounding down) and clipped to 16 bits, written
+// as s16le frames, left first.
+void writeFrames(std::uint8_t* out, int frames) {
+    int i = 0;
+#if defined(__SSE2__)
+    // In memory an accumulator is its left word (with the offset), then its
+    // right word: already the order of the output. Flipping bit 31 of the
+    // left words removes the offset; the saturating pack is the clip.
+    const __m128i offset = _mm_set_epi32(0, INT32_MIN, 0, INT32_MIN);
+    const auto sides = [&](int frame) {  // two frames: L, R, L, R
+        const __m128i words = _mm_load_si128(reinterpret_cast<const __m128i*>(mixbuf + frame));
+        return _mm_srai_epi32(_mm_xor_si128(words, offset), 7);
+    };
+    for (; i + 4 <= frames; i += 4)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), _mm_packs_epi32(sides(i), sides(i + 2)));
+#endif
+    for (; i < frames; ++i) {
+        const std::uint16_t l = static_cast<std::uint16_t>(clip(sideLeft(mixbuf[i])));
+        const std::uint16_t r = static_cast<std::uint16_t>(clip(sideRight(mixbuf[i])));
         out[4 * i + 0] = static_cast<std::uint8_t>(l & 0xFF);
         out[4 * i + 1] = static_cast<std::uint8_t>(l >> 8);
         out[4 * i + 2] = static_cast<std::uint8_t>(r & 0xFF);
         out[4 * i + 3] = static_cast<std::uint8_t>(r >> 8);
     }
+}
+
+void mixChunk(std::uint8_t* out, int frames) {
+    std::fill(mixbuf, mixbuf + frames, kSilence);
+    for (Voice& voice : v) mixVoice(voice, frames);
+    writeFrames(out, frames);
 }
 
 }  // namespace
