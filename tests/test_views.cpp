@@ -51,8 +51,7 @@ protected:
         song.orders[1] = 1;
         song.orders[2] = 2;
         for (int i = 0; i < 31; ++i) song.samples[static_cast<std::size_t>(i)].data.assign(32, 0);
-        for (int r = 0; r < 64; ++r) song.at(0, r, 0).period = 0;
-        song.at(2, 0, 0).period = 0;
+        song.at(2, 0, 0) = modwriter::Cell{};  // patterns 0 to 2, empty
         path_ = testing::TempDir() + "zindle_views_" +
                 testing::UnitTest::GetInstance()->current_test_info()->name() + ".mod";
         customise(song);
