@@ -98,7 +98,9 @@ void mixVoice(Voice& voice, int frames) {
     int done = 0;
     while (done < frames) {
         const int run = framesBefore(voice.position, rate, boundary, frames - done);
-        voice.position = mixSpan(data, voice.position, rate, gains, mixbuf + done, run);
+        // A voice at volume 0 adds nothing: only its position moves.
+        voice.position = gains == 0 ? voice.position + static_cast<std::uint32_t>(run) * rate
+                                    : mixSpan(data, voice.position, rate, gains, mixbuf + done, run);
         done += run;
         if (done == frames) return;
         // The frame whose step reaches the boundary, then the tests.
