@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 MOD ?= $(BUILD)/demo.mod
 PREFIX ?= /usr/local
 
-.PHONY: all deps build play test install package clean bench-deps bench bench-peers bench-callgrind
+.PHONY: all deps build play test install package clean bench-deps bench bench-peers bench-callgrind fuzz
 
 all: build
 
@@ -53,3 +53,11 @@ bench-callgrind: deps
 
 clean:
 	rm -rf $(BUILD)
+
+# Fuzzing (clang, ASan and UBSan) in its own build folder for FUZZ_SECONDS:
+# `make fuzz FUZZ_SECONDS=600`. Findings land in $(FUZZ_BUILD)/findings/.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 300
+
+fuzz: deps
+	./fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
