@@ -956,30 +956,84 @@ constexpr std::array<std::uint32_t, 8 * kFontSheetWidth> buildSheet() {
 
 constexpr std::array<std::uint32_t, 8 * kFontSheetWidth> __bitmapFont = buildSheet();
 
+namespace {
+
+// The sheet read the way textOut draws it: for every byte value, one ink
+// mask per glyph row, bit k set where column k is ink. Codes without a glyph
+// get eight empty rows, so any byte indexes it and draws a blank cell.
+using GlyphRows = std::array<std::uint8_t, kCell>;
+
+constexpr std::array<GlyphRows, 256> buildInkRows() {
+    std::array<GlyphRows, 256> rows{};
+    for (int code = kFontFirstCode; code < kFontFirstCode + kFontGlyphs; ++code)
+        for (int r = 0; r < kCell; ++r)
+            for (int k = 0; k < kCell; ++k)
+                if (__bitmapFont[static_cast<std::size_t>(r * kFontSheetWidth + (code - kFontFirstCode) * kCell + k)] !=
+                    0)
+                    rows[static_cast<std::size_t>(code)][static_cast<std::size_t>(r)] |=
+                        static_cast<std::uint8_t>(1u << k);
+    return rows;
+}
+constexpr std::array<GlyphRows, 256> kInkRows = buildInkRows();
+static_assert(kInkRows['#'][0] == 0x36 && kInkRows['#'][7] == 0 && kInkRows['4'][4] == 0xFE &&
+                  kInkRows[0x7F][0] == 0 && kInkRows[' '][3] == 0,
+              "row masks follow the sheet");
+
+// For every row mask, its eight pixels as lanes: 0xFFFF where the bit is
+// set, 0 where it isn't. A row is then drawn with three bitwise operations on
+// eight pixels at once, with no branch per pixel.
+using RowLanes = std::array<std::uint16_t, kCell>;
+
+constexpr std::array<RowLanes, 256> buildLanes() {
+    std::array<RowLanes, 256> lanes{};
+    for (int m = 0; m < 256; ++m)
+        for (int k = 0; k < kCell; ++k)
+            lanes[static_cast<std::size_t>(m)][static_cast<std::size_t>(k)] = (m >> k & 1) != 0 ? 0xFFFF : 0;
+    return lanes;
+}
+constexpr std::array<RowLanes, 256> kLanes = buildLanes();
+
+// One glyph row of 8 pixels: ink where the mask is set, and elsewhere paper
+// (opaque) or the pixel as it was (transparent). The pixels and the table
+// never overlap, which lets the compiler do all eight in one vector.
+inline void paintRow(std::uint16_t* __restrict row, const std::uint16_t* __restrict lanes, std::uint16_t ink,
+                     std::uint16_t paper) {
+    for (int k = 0; k < kCell; ++k) row[k] = static_cast<std::uint16_t>((ink & lanes[k]) | (paper & ~lanes[k]));
+}
+
+inline void inkRow(std::uint16_t* __restrict row, const std::uint16_t* __restrict lanes, std::uint16_t ink) {
+    for (int k = 0; k < kCell; ++k) row[k] = static_cast<std::uint16_t>((ink & lanes[k]) | (row[k] & ~lanes[k]));
+}
+
+}  // namespace
+
 void textOut(SDL_Surface* surface, int x, int y, const char* text, int colour, int opaque,
              int background_colour) {
     if (!surface || !text || *text == '\0') return;
     const auto ink = static_cast<std::uint16_t>(colour & 0xFFFF);
     const auto paper = static_cast<std::uint16_t>(background_colour & 0xFFFF);
-    const bool paint_paper = opaque == 1;
     const std::ptrdiff_t width = surface->w;
-    auto* const pixels = static_cast<std::uint16_t*>(surface->pixels);
+    std::uint16_t* cell = static_cast<std::uint16_t*>(surface->pixels) + (y * width + x);
 
     // Bytes are taken unsigned: a name byte of 128 or more must not index
-    // below the sheet.
-    for (const auto* p = reinterpret_cast<const unsigned char*>(text); *p != 0; ++p, x += kCell) {
-        const int code = *p;
-        const bool on_sheet = code >= kFontFirstCode && code < kFontFirstCode + kFontGlyphs;
-        if (!on_sheet && !paint_paper) continue;
-        const std::uint32_t* glyph =
-            on_sheet ? &__bitmapFont[static_cast<std::size_t>((code - kFontFirstCode) * kCell)] : nullptr;
-        std::uint16_t* row = pixels + (y * width + x);
-        for (int r = 0; r < kCell; ++r, row += width) {
-            for (int k = 0; k < kCell; ++k) {
-                if (glyph && glyph[r * kFontSheetWidth + k] != 0)
-                    row[k] = ink;
-                else if (paint_paper)
-                    row[k] = paper;
+    // below the tables.
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    if (opaque == 1) {
+        for (; *p != 0; ++p, cell += kCell) {
+            std::uint16_t* row = cell;
+#pragma GCC unroll 8
+            for (std::uint8_t mask : kInkRows[*p]) {
+                paintRow(row, kLanes[mask].data(), ink, paper);
+                row += width;
+            }
+        }
+    } else {
+        for (; *p != 0; ++p, cell += kCell) {
+            std::uint16_t* row = cell;
+#pragma GCC unroll 8
+            for (std::uint8_t mask : kInkRows[*p]) {
+                inkRow(row, kLanes[mask].data(), ink);
+                row += width;
             }
         }
     }
