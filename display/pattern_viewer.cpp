@@ -4,7 +4,9 @@
 // allocates; presenting the screen is the main loop's job.
 #include "display/pattern_viewer.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "app/zindle.h"
 #include "display/textout.h"
@@ -81,12 +83,41 @@ void drawCell(SDL_Surface* screen, const PatternCell& cell, int x, int y, int op
     textOut(screen, x, y, effect, kEffectColour, opaque, kHighlight);
 }
 
+// SDL's blit of one surface onto the whole of another is a plain copy of
+// pixel memory when both are unlocked 16-bit memory of the same size and
+// format, the source has no colour key or surface alpha and the target no
+// clip. Then the rows are copied here directly, at a small part of the cost of
+// SDL's own copy loop; anything else goes through SDL_BlitSurface.
+bool blitIsPlainCopy(const SDL_Surface* from, const SDL_Surface* to) {
+    const SDL_PixelFormat& a = *from->format;
+    const SDL_PixelFormat& b = *to->format;
+    const SDL_Rect& clip = to->clip_rect;
+    return from != to && from->w == to->w && from->h == to->h && a.BytesPerPixel == 2 &&
+           b.BytesPerPixel == 2 && a.BitsPerPixel == b.BitsPerPixel && a.Rmask == b.Rmask &&
+           a.Gmask == b.Gmask && a.Bmask == b.Bmask && a.Amask == b.Amask &&
+           (from->flags & (SDL_SRCCOLORKEY | SDL_SRCALPHA)) == 0 && !SDL_MUSTLOCK(from) && !SDL_MUSTLOCK(to) &&
+           clip.x == 0 && clip.y == 0 && clip.w == to->w && clip.h == to->h;
+}
+
+void copyBackground(SDL_Surface* screen, SDL_Surface* background) {
+    if (!blitIsPlainCopy(background, screen)) {
+        SDL_BlitSurface(background, nullptr, screen, nullptr);
+        return;
+    }
+    // Row by row, each surface stepping by its own pitch.
+    const auto row_bytes = static_cast<std::size_t>(screen->w) * 2;
+    const auto* from = static_cast<const std::uint8_t*>(background->pixels);
+    auto* to = static_cast<std::uint8_t*>(screen->pixels);
+    for (int y = 0; y < screen->h; ++y, from += background->pitch, to += screen->pitch)
+        std::memcpy(to, from, row_bytes);
+}
+
 }  // namespace
 
 void drawPattern(SDL_Surface* screen, SDL_Surface* background, Module* module) {
     if (!screen || !background || !module || module->loaded == 0 || mod_playing == 0) return;
 
-    SDL_BlitSurface(background, nullptr, screen, nullptr);
+    copyBackground(screen, background);
 
     char header[96];
     std::snprintf(header, sizeof header, "#%03d/%03d - %03dbpm (%02d ticks) - Vol: %03d", module->order,
