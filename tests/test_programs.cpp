@@ -88,6 +88,43 @@ TEST(Player, RefusesWhatIsNotAModule) {
     }
 }
 
+// A module without read permission is refused like a missing one, by both
+// programs. Root reads every file whatever its mode, so as root the programs
+// run as the unprivileged user nobody.
+TEST(Player, RefusesAModuleItMayNotRead) {
+    TempDir dir;
+    chmod(dir.path().c_str(), 0755);  // let nobody into the folder
+    const std::string module = writeSong(dir, busySong(1));
+    const std::string sound = dir.file("sound");
+    mkdir(sound.c_str(), 0777);
+    chmod(sound.c_str(), 0777);  // whatever the umask: the disk driver writes here
+    std::vector<std::string> as_user;
+    if (geteuid() == 0) {
+        const std::string setpriv = "/usr/bin/setpriv";
+        if (access(setpriv.c_str(), X_OK) != 0) GTEST_SKIP() << "root without setpriv: every file is readable";
+        as_user = {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups"};
+    }
+    const auto command = [&](const std::vector<std::string>& args) {
+        std::vector<std::string> argv = as_user;
+        argv.insert(argv.end(), args.begin(), args.end());
+        return argv;
+    };
+    // While the file is readable it loads: the refusal below is the permission's doing.
+    const harness::Result readable = harness::run(command({kRender, "--seconds", "0.1", "--output", "/dev/null", module}));
+    if (readable.status == 126 || readable.status == 127)
+        GTEST_SKIP() << "nobody may not run the programs in this folder: " << readable.err;
+    ASSERT_EQ(readable.status, 0) << readable.err;
+
+    ASSERT_EQ(chmod(module.c_str(), 0), 0);
+    const harness::Result player =
+        harness::run(command({kZindle, module}), harness::headlessEnv(sound + "/audio.raw"));
+    EXPECT_EQ(player.status, 1);
+    EXPECT_TRUE(endsWith(player.err, "\nCouldn't load the module!\n")) << player.err;
+    const harness::Result render = harness::run(command({kRender, "--output", "/dev/null", module}));
+    EXPECT_EQ(render.status, 1);
+    EXPECT_EQ(render.err, "Couldn't load the module!\n");
+}
+
 TEST(Player, ReportsAnAudioDeviceThatWontOpen) {
     TempDir dir;
     const harness::Result r =
