@@ -4,6 +4,7 @@
 // allocates; presenting the screen is the main loop's job.
 #include "display/pattern_viewer.h"
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -57,10 +58,28 @@ constexpr int kSampleColour = 0x171F;
 constexpr int kEffectColour = 0xFF0F;
 constexpr int kHighlight = 0x43D3;
 
+// For every period up to the longest in period_tab, the index of its entry
+// there, or kUnknownNote when it has none: one look-up per cell instead of a
+// search through the table.
+constexpr int kLongestPeriod = 856;
+
+constexpr std::array<std::uint8_t, kLongestPeriod + 1> buildNoteOfPeriod() {
+    std::array<std::uint8_t, kLongestPeriod + 1> notes{};
+    for (int period = 0; period <= kLongestPeriod; ++period) {
+        int k = 0;
+        while (k < kUnknownNote && period_tab[k] != period) ++k;
+        notes[static_cast<std::size_t>(period)] = static_cast<std::uint8_t>(k);
+    }
+    return notes;
+}
+constexpr std::array<std::uint8_t, kLongestPeriod + 1> kNoteOfPeriod = buildNoteOfPeriod();
+static_assert(period_tab[1] == kLongestPeriod && kNoteOfPeriod[0] == 0 && kNoteOfPeriod[428] == 13 &&
+                  kNoteOfPeriod[113] == 36 && kNoteOfPeriod[850] == kUnknownNote,
+              "note indexes line up with period_tab");
+
 const char* noteName(std::int32_t period) {
-    int k = 0;
-    while (k < kUnknownNote && period_tab[k] != period) ++k;
-    return name_tab[k];
+    if (period < 0 || period > kLongestPeriod) return name_tab[kUnknownNote];
+    return name_tab[kNoteOfPeriod[static_cast<std::size_t>(period)]];
 }
 
 // Two decimal digits of n (0..99) into out.
