@@ -1,10 +1,12 @@
 // The real programs: zindle under SDL's dummy video and disk audio drivers,
 // and zindle-render, with their messages, exit statuses and output files.
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <sstream>
@@ -63,6 +65,24 @@ bool waitForSize(const std::string& path, off_t size, int timeout_s) {
     return false;
 }
 
+// What runs a program without root's right to read and write every file: the
+// program itself for an ordinary user, through setpriv as nobody for root.
+// Sets why_not and returns nothing when that isn't possible here.
+std::vector<std::string> unprivileged(std::string& why_not) {
+    if (geteuid() != 0) return {};
+    const std::string setpriv = "/usr/bin/setpriv";
+    if (access(setpriv.c_str(), X_OK) != 0) {
+        why_not = "root without setpriv: every file is readable and writable";
+        return {};
+    }
+    return {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups"};
+}
+
+std::vector<std::string> joined(std::vector<std::string> prefix, const std::vector<std::string>& args) {
+    prefix.insert(prefix.end(), args.begin(), args.end());
+    return prefix;
+}
+
 }  // namespace
 
 // --- zindle
@@ -89,38 +109,30 @@ TEST(Player, RefusesWhatIsNotAModule) {
 }
 
 // A module without read permission is refused like a missing one, by both
-// programs. Root reads every file whatever its mode, so as root the programs
-// run as the unprivileged user nobody.
+// programs (run as nobody when the tests run as root).
 TEST(Player, RefusesAModuleItMayNotRead) {
+    std::string why_not;
+    const std::vector<std::string> as_user = unprivileged(why_not);
+    if (!why_not.empty()) GTEST_SKIP() << why_not;
     TempDir dir;
     chmod(dir.path().c_str(), 0755);  // let nobody into the folder
     const std::string module = writeSong(dir, busySong(1));
     const std::string sound = dir.file("sound");
     mkdir(sound.c_str(), 0777);
     chmod(sound.c_str(), 0777);  // whatever the umask: the disk driver writes here
-    std::vector<std::string> as_user;
-    if (geteuid() == 0) {
-        const std::string setpriv = "/usr/bin/setpriv";
-        if (access(setpriv.c_str(), X_OK) != 0) GTEST_SKIP() << "root without setpriv: every file is readable";
-        as_user = {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups"};
-    }
-    const auto command = [&](const std::vector<std::string>& args) {
-        std::vector<std::string> argv = as_user;
-        argv.insert(argv.end(), args.begin(), args.end());
-        return argv;
-    };
     // While the file is readable it loads: the refusal below is the permission's doing.
-    const harness::Result readable = harness::run(command({kRender, "--seconds", "0.1", "--output", "/dev/null", module}));
+    const harness::Result readable =
+        harness::run(joined(as_user, {kRender, "--seconds", "0.1", "--output", "/dev/null", module}));
     if (readable.status == 126 || readable.status == 127)
         GTEST_SKIP() << "nobody may not run the programs in this folder: " << readable.err;
     ASSERT_EQ(readable.status, 0) << readable.err;
 
     ASSERT_EQ(chmod(module.c_str(), 0), 0);
     const harness::Result player =
-        harness::run(command({kZindle, module}), harness::headlessEnv(sound + "/audio.raw"));
+        harness::run(joined(as_user, {kZindle, module}), harness::headlessEnv(sound + "/audio.raw"));
     EXPECT_EQ(player.status, 1);
     EXPECT_TRUE(endsWith(player.err, "\nCouldn't load the module!\n")) << player.err;
-    const harness::Result render = harness::run(command({kRender, "--output", "/dev/null", module}));
+    const harness::Result render = harness::run(joined(as_user, {kRender, "--output", "/dev/null", module}));
     EXPECT_EQ(render.status, 1);
     EXPECT_EQ(render.err, "Couldn't load the module!\n");
 }
@@ -352,4 +364,46 @@ TEST(Render, DemoModuleIsHalfAMinuteToAMinuteOfMusic) {
     for (std::size_t i = 0; i + 1 < audio.size(); i += 2)
         if (std::abs(static_cast<std::int16_t>(audio[i] | audio[i + 1] << 8)) > 1000) ++loud;
     EXPECT_GT(loud, audio.size() / 4);  // music most of the time
+}
+
+// An output the renderer can't write, from the start or half-way: a message
+// naming it, status 1, and no file of its own left behind; a file that was
+// already there keeps its contents.
+TEST(Render, LeavesNothingBehindWhenItCantWrite) {
+    TempDir dir;
+    const std::string module = writeSong(dir, busySong(1));
+    const auto files = [](const std::string& folder) {
+        std::vector<std::string> names;
+        if (DIR* d = opendir(folder.c_str())) {
+            while (dirent* e = readdir(d))
+                if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
+            closedir(d);
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+
+    // The disk fills up half-way: a file size limit of 50 kB, its signal ignored.
+    const std::string out = dir.file("out");
+    mkdir(out.c_str(), 0755);
+    const harness::Result full = harness::run({"/bin/sh", "-c",
+                                               "ulimit -f 100; trap '' XFSZ; exec \"$0\" \"$@\"", kRender,
+                                               "--seconds", "2", "--output", out + "/big.wav", module});
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find(out + "/big.wav"), std::string::npos) << full.err;
+    EXPECT_EQ(files(out), std::vector<std::string>{});
+
+    std::string why_not;
+    const std::vector<std::string> as_user = unprivileged(why_not);
+    if (!why_not.empty()) GTEST_SKIP() << why_not;
+    chmod(dir.path().c_str(), 0755);  // nobody may read the module, but write nowhere here
+    harness::writeBytes(out + "/old.wav", {1, 2, 3});
+    for (const std::string& target : {out + "/new.wav", out + "/old.wav"}) {
+        const harness::Result r = harness::run(joined(as_user, {kRender, "--seconds", "1", "--output", target, module}));
+        if (r.status == 126 || r.status == 127) GTEST_SKIP() << "nobody may not run the programs in this folder: " << r.err;
+        EXPECT_EQ(r.status, 1) << target;
+        EXPECT_NE(r.err.find(target), std::string::npos) << r.err;
+        EXPECT_EQ(files(out), std::vector<std::string>{"old.wav"}) << target;
+    }
+    EXPECT_EQ(harness::readBytes(out + "/old.wav"), (std::vector<std::uint8_t>{1, 2, 3}));
 }
