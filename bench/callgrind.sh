@@ -65,8 +65,8 @@ echo "Views, per call ($calls calls each):"
 for mode in draw_pattern blit copy draw_samples draw_scopes text; do
   case $mode in
     draw_pattern) label="drawPattern (25 full lines)" ;;
-    blit) label="  background copy alone (its floor)" ;;
-    copy) label="  the same copy by memcpy per line" ;;
+    blit) label="  the background copy by SDL's blit" ;;
+    copy) label="  by memcpy per line (its floor)" ;;
     draw_samples) label="drawSampleViewer (all meters 27)" ;;
     draw_scopes) label="drawQuadrascopes (four voices)" ;;
     text) label="textOut (39 characters)" ;;
