@@ -994,8 +994,9 @@ constexpr std::array<RowLanes, 256> buildLanes() {
 constexpr std::array<RowLanes, 256> kLanes = buildLanes();
 
 // One glyph row of 8 pixels: ink where the mask is set, and elsewhere paper
-// (opaque) or the pixel as it was (transparent). The pixels and the table
-// never overlap, which lets the compiler do all eight in one vector.
+// (opaque) or the pixel as it was (transparent: read and written back
+// unchanged). The pixels and the table never overlap, which lets the compiler
+// do all eight in one vector.
 inline void paintRow(std::uint16_t* __restrict row, const std::uint16_t* __restrict lanes, std::uint16_t ink,
                      std::uint16_t paper) {
     for (int k = 0; k < kCell; ++k) row[k] = static_cast<std::uint16_t>((ink & lanes[k]) | (paper & ~lanes[k]));
@@ -1017,6 +1018,7 @@ void textOut(SDL_Surface* surface, int x, int y, const char* text, int colour, i
 
     // Bytes are taken unsigned: a name byte of 128 or more must not index
     // below the tables.
+    // The row loops are unrolled: their counting would add a third to a cell.
     const auto* p = reinterpret_cast<const unsigned char*>(text);
     if (opaque == 1) {
         for (; *p != 0; ++p, cell += kCell) {
