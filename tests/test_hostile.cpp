@@ -380,10 +380,15 @@ TEST(Hostile, EveryCommandWithExtremeParameters) {
 // Titles and sample names made of control bytes and bytes of 128 and more:
 // the views draw the title as blank cells.
 TEST(Hostile, ControlAndHighBytesInNames) {
-    for (int start : {1, 128, 236}) {
+    // Titles of bytes 1..31 and 128..255, twenty at a time, and one that a
+    // zero byte ends half-way.
+    for (int start : {1, 12, 128, 148, 168, 188, 208, 228, 236, 0}) {
         Song song = richSong();
         song.title.clear();
-        for (int i = 0; i < 20; ++i) song.title.push_back(static_cast<char>(start + i));
+        for (int i = 0; i < 20; ++i) {
+            const int byte = start != 0 ? start + i : i == 10 ? 0 : 200 + i;
+            song.title.push_back(static_cast<char>(byte));
+        }
         for (int s = 0; s < 31; ++s) {
             std::string name;
             for (int j = 0; j < 22; ++j) {
