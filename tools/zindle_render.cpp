@@ -39,8 +39,8 @@ const char kUsage[] =
     "  --raw           write bare interleaved s16le frames instead of a WAV file\n"
     "  --trace         print one line per tick: FRAME ORDER ROW TICK SPEED BPM and, per voice,\n"
     "                  OFF:POS:RATE:VOL (on standard error when the audio goes to standard output)\n"
-    "  --output FILE   where to write (default: the module's base name with .wav or .raw\n"
-    "                  in the current folder; \"-\" is standard output)\n"
+    "  --output FILE   where to write (default: the module's base name with .wav,\n"
+    "                  also with --raw, in the current folder; \"-\" is standard output)\n"
     "  --help          show this text\n"
     "  --version       show the version\n";
 
@@ -87,17 +87,17 @@ bool parseInt(const char* text, int& value) {
     char* end = nullptr;
     errno = 0;
     const long parsed = std::strtol(text, &end, 10);
-    if (errno || end == text || *end || parsed < 0 || parsed > 255) return false;
+    if (errno || end == text || *end || parsed < 0 || parsed > 1000000) return false;
     value = static_cast<int>(parsed);
     return true;
 }
 
-std::string defaultOutput(const std::string& module, bool raw) {
+std::string defaultOutput(const std::string& module) {
     std::string base = module.substr(module.find_last_of('/') + 1);
     const std::size_t dot = base.find_last_of('.');
     if (dot != std::string::npos && dot > 0) base.erase(dot);
     if (base.empty()) base = "zindle";
-    return base + (raw ? ".raw" : ".wav");
+    return base + ".wav";
 }
 
 // --- The one-pass rule and the trace, watched from the tick's redraw point.
@@ -285,7 +285,7 @@ int main(int argc, char** argv) {
             options.seconds_given = true;
         } else if (arg == "--start") {
             const char* text = value();
-            if (!text || !parseInt(text, options.start)) return usageError("--start needs an order position 0..255");
+            if (!text || !parseInt(text, options.start)) return usageError("--start needs an order position (0 or more)");
         } else if (arg == "--raw") {
             options.raw = true;
         } else if (arg == "--trace") {
@@ -304,7 +304,7 @@ int main(int argc, char** argv) {
         }
     }
     if (options.module.empty()) return usageError("no module given");
-    if (!output_given) options.output = defaultOutput(options.module, options.raw);
+    if (!output_given) options.output = defaultOutput(options.module);
     const bool to_stdout = options.output == "-";
     // Devices and pipes are written straight through; regular files go
     // through a temporary file beside them.
