@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <regex>
 #include <string>
 #include <thread>
 
@@ -22,10 +21,15 @@ constexpr int kWait = 15000;  // ms: generous, the machine may be busy
 
 // The volume shown in a view-1 header, or -1.
 int headerVolume(const Image& img) {
-    static const std::regex header(R"(#\d{3}/\d{3} - \d{3}bpm \(\d{2} ticks\) - Vol: (\d{3}))");
-    std::smatch m;
     const std::string text = xsession::patternHeader(img);
-    return std::regex_match(text, m, header) ? std::stoi(m[1]) : -1;
+    int order = 0, length = 0, bpm = 0, speed = 0, volume = 0;
+    if (std::sscanf(text.c_str(), "#%3d/%3d - %3dbpm (%2d ticks) - Vol: %3d", &order, &length, &bpm, &speed,
+                    &volume) != 5)
+        return -1;
+    char again[64];
+    std::snprintf(again, sizeof again, "#%03d/%03d - %03dbpm (%02d ticks) - Vol: %03d", order, length, bpm, speed,
+                  volume);
+    return text == again ? volume : -1;
 }
 
 std::string header(int order, int volume) {
