@@ -38,7 +38,7 @@ package: build
 BENCH_BUILD ?= build-bench
 
 bench-deps:
-	@./bench/install-deps.sh libbenchmark-dev
+	@./scripts/install-deps.sh libbenchmark-dev
 
 bench: deps bench-deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DZINDLE_BENCH=ON -DBUILD_TESTING=OFF

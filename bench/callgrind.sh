@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build-bench}
 jobs=${JOBS:-2}
 
-./bench/install-deps.sh valgrind
+./scripts/install-deps.sh valgrind
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DZINDLE_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" -j "$jobs" --target zindle-callgrind-driver zindle-make-bench-modules demo_module >/dev/null
 

@@ -22,7 +22,7 @@ seconds=${BENCH_SECONDS:-60}
 runs=${BENCH_RUNS:-5}
 jobs=${JOBS:-2}
 
-./bench/install-deps.sh libxmp-dev libopenmpt-dev libmikmod-dev pkg-config time gcc
+./scripts/install-deps.sh libxmp-dev libopenmpt-dev libmikmod-dev pkg-config time gcc
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DZINDLE_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" -j "$jobs" --target zindle-bench-render zindle-make-bench-modules zindle-render demo_module >/dev/null

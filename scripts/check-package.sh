@@ -28,17 +28,7 @@ else
 fi
 
 # The tools of the checks themselves, when they are missing and can be had.
-tools="man-db desktop-file-utils mandoc"
-missing=""
-for p in $tools; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
-done
-if [ -n "$missing" ] && [ "$sudo" != none ]; then
-  note "installing:$missing"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -q || true
-  $sudo apt-get install -y -q --no-install-recommends $missing
-fi
+if [ "$sudo" != none ]; then ./scripts/install-deps.sh man-db desktop-file-utils mandoc; fi
 
 # --- Build the package.
 rm -f "$BUILD"/zindle_*.deb
