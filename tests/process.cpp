@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,14 +37,24 @@ int decode(int status) {
     return -1;
 }
 
-std::string slurp(const std::string& path) {
+}  // namespace
+
+std::string readText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
-}  // namespace
+bool waitForSize(const std::string& path, off_t size, int timeout_s) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_s);
+    struct stat info {};
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (stat(path.c_str(), &info) == 0 && info.st_size >= size) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
 
 Result run(const std::vector<std::string>& argv, const Env& env, int timeout_s) {
     char out_name[] = "/tmp/zindle-out-XXXXXX";
@@ -55,8 +66,8 @@ Result run(const std::vector<std::string>& argv, const Env& env, int timeout_s) 
         Child child(argv, env, out_name, err_name);
         result.status = child.wait(timeout_s);
     }
-    result.out = slurp(out_name);
-    result.err = slurp(err_name);
+    result.out = readText(out_name);
+    result.err = readText(err_name);
     close(out_fd);
     close(err_fd);
     unlink(out_name);

@@ -40,6 +40,12 @@ class Child {
     int status_ = -1;
 };
 
+// Waits until the file at path holds at least size bytes; false on timeout.
+bool waitForSize(const std::string& path, off_t size, int timeout_s);
+
+// The whole file at path ("" when it can't be read).
+std::string readText(const std::string& path);
+
 // Environment for the player without a screen or sound card.
 Env headlessEnv(const std::string& audio_file);
 

@@ -55,16 +55,6 @@ bool endsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-bool waitForSize(const std::string& path, off_t size, int timeout_s) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_s);
-    struct stat info {};
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (stat(path.c_str(), &info) == 0 && info.st_size >= size) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-}
-
 // What runs a program without root's right to read and write every file: the
 // program itself for an ordinary user, through setpriv as nobody for root.
 // Sets why_not and returns nothing when that isn't possible here.
@@ -152,7 +142,7 @@ TEST(Player, QuitsCleanlyOnTermAndInt) {
         const std::string audio = dir.file("audio.raw");
         harness::Child child({kZindle, writeSong(dir, busySong(1))}, harness::headlessEnv(audio), dir.file("out"),
                              dir.file("err"));
-        ASSERT_TRUE(waitForSize(audio, 8 * 4096, 60));
+        ASSERT_TRUE(harness::waitForSize(audio, 8 * 4096, 60));
         EXPECT_TRUE(child.running());
         child.signal(sig);
         EXPECT_EQ(child.wait(30), 0) << sig;
@@ -167,7 +157,7 @@ TEST(Player, PlaysExactlyWhatTheRendererRenders) {
     const std::string audio = dir.file("audio.raw");
     {
         harness::Child child({kZindle, module}, harness::headlessEnv(audio), dir.file("out"), dir.file("err"));
-        ASSERT_TRUE(waitForSize(audio, 48000 * 4 * 2, 60));
+        ASSERT_TRUE(harness::waitForSize(audio, 48000 * 4 * 2, 60));
         child.signal(SIGTERM);
         ASSERT_EQ(child.wait(30), 0);
     }

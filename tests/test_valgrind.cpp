@@ -51,23 +51,6 @@ std::vector<std::string> memcheck(const std::string& valgrind, const std::string
             "--log-file=" + log};
 }
 
-std::string slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-bool waitForSize(const std::string& path, off_t size, int timeout_s) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_s);
-    struct stat info {};
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (stat(path.c_str(), &info) == 0 && info.st_size >= size) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-}
-
 // Memcheck's verdict from its log: no error, and no definite loss.
 void expectClean(const std::string& log_text, const std::string& what) {
     EXPECT_NE(log_text.find("ERROR SUMMARY: 0 errors"), std::string::npos) << what << "\n" << log_text;
@@ -97,10 +80,10 @@ TEST_F(Valgrind, PlayerPlaysAndQuitsOnTerm) {
     argv.insert(argv.end(), {ZINDLE_BIN, ZINDLE_DEMO_MOD});
     harness::Child child(argv, harness::headlessEnv(audio), dir.file("out"), dir.file("err"));
     // Two seconds of sound: the song has been ticking and drawing its view.
-    ASSERT_TRUE(waitForSize(audio, 2 * 48000 * 4, 120)) << slurp(dir.file("err"));
+    ASSERT_TRUE(harness::waitForSize(audio, 2 * 48000 * 4, 120)) << harness::readText(dir.file("err"));
     child.signal(SIGTERM);
-    EXPECT_EQ(child.wait(120), 0) << slurp(dir.file("err"));
-    expectClean(slurp(dir.file("memcheck.log")), "zindle");
+    EXPECT_EQ(child.wait(120), 0) << harness::readText(dir.file("err"));
+    expectClean(harness::readText(dir.file("memcheck.log")), "zindle");
 }
 
 TEST_F(Valgrind, RendererOnTheDemoAndOnACutFile) {
@@ -113,6 +96,6 @@ TEST_F(Valgrind, RendererOnTheDemoAndOnACutFile) {
         argv.insert(argv.end(), {ZINDLE_RENDER_BIN, "--trace", "--seconds", "3", "--output", dir.file("o.wav"), module});
         const harness::Result r = harness::run(argv);
         EXPECT_EQ(r.status, 0) << module << r.err;
-        expectClean(slurp(dir.file("memcheck.log")), module);
+        expectClean(harness::readText(dir.file("memcheck.log")), module);
     }
 }
