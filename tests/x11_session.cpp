@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -81,12 +80,23 @@ bool isDigits(const std::string& s) {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
 }
 
+// Whether text has the shape, where each '9' of the shape stands for a digit.
+bool fitsShape(const std::string& text, const std::string& shape) {
+    if (text.size() != shape.size()) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (shape[i] == '9' ? !digit : text[i] != shape[i]) return false;
+    }
+    return true;
+}
+
+const std::string kPositionShape = "#999/999 - 999bpm (99 ticks)";
+
 // The two title lines of views 2 and 4, and black between them and the picture.
 bool hasBlackTitles(const Image& img, const std::string& title, std::string* why) {
-    static const std::regex position(R"(#\d{3}/\d{3} - \d{3}bpm \(\d{2} ticks\))");
     if (img.width != 320 || img.height != 240) return fail(why, "not 320x240");
     if (titleName(img) != "Now Playing: " + title) return fail(why, "title reads '" + titleName(img) + "'");
-    if (!std::regex_match(titlePosition(img), position))
+    if (!fitsShape(titlePosition(img), kPositionShape))
         return fail(why, "position line reads '" + titlePosition(img) + "'");
     return true;
 }
@@ -297,14 +307,13 @@ std::string titleName(const Image& img) {
 std::string titlePosition(const Image& img) { return readText(img, 4, 10, 28, kWhite); }
 
 bool isPatternView(const Image& img, const std::string& title, std::string* why) {
-    static const std::regex header(R"(#\d{3}/\d{3} - \d{3}bpm \(\d{2} ticks\) - Vol: \d{3})");
     static const std::set<std::uint16_t> allowed = {0, kWhite, kRowColour, 0x171F, 0xFF0F, kHighlight};
     if (img.width != 320 || img.height != 240) return fail(why, "not 320x240");
     if (readText(img, 4, 1, 37, kWhite) != kProgramTitle) return fail(why, "no program title");
     const std::string song_line = "Song name: " + title;
     if (readText(img, 4, 10, static_cast<int>(song_line.size()), kWhite) != song_line)
         return fail(why, "no song name line");
-    if (!std::regex_match(patternHeader(img), header))
+    if (!fitsShape(patternHeader(img), kPositionShape + " - Vol: 999"))
         return fail(why, "header reads '" + patternHeader(img) + "'");
     for (std::uint16_t p : img.pixels)
         if (!allowed.count(p)) return fail(why, "a pixel of a colour view 1 doesn't use");
