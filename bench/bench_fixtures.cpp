@@ -109,4 +109,13 @@ void fillMeters(Module* module) {
     for (Sample& sample : module->samples) sample.meter = 27;
 }
 
+void showFullPattern(Module* module) {
+    module->row = 32;
+    module->order = 5;
+    module->pattern = module->orders[5];
+    module->bpm = 125;
+    module->speed = 6;
+    base_volume = 40;
+}
+
 }  // namespace benchfix

@@ -32,6 +32,10 @@ void setOneShotVoices();
 // True when a one-shot voice could reach its end within the next `frames`.
 bool oneShotNearEnd(int frames);
 
+// The position mirrors of a module whose pattern view is full: row 32 of the
+// pattern at order 5, the default tempo, and a volume of 40 in the header.
+void showFullPattern(Module* module);
+
 // Every sample meter at its full height of 27.
 void fillMeters(Module* module);
 

@@ -111,12 +111,7 @@ bool openViews() {
         std::fprintf(stderr, "can't write and load the large module\n");
         return false;
     }
-    large->row = 32;
-    large->order = 5;
-    large->pattern = large->orders[5];
-    large->bpm = 125;
-    large->speed = 6;
-    base_volume = 40;
+    benchfix::showFullPattern(large);
     return true;
 }
 

@@ -102,12 +102,7 @@ BENCHMARK(BM_RenderDemo)->Unit(benchmark::kMillisecond);
 void BM_DrawPattern(benchmark::State& state) {
     zindleReset();
     mod_playing = 1;
-    large->row = 32;
-    large->order = 5;
-    large->pattern = large->orders[5];
-    large->bpm = 125;
-    large->speed = 6;
-    base_volume = 40;
+    benchfix::showFullPattern(large);
     for (auto _ : state) {
         drawPattern(screen, background, large);
         benchmark::ClobberMemory();
