@@ -11,18 +11,72 @@
 
 #include "audio/audio_mixer.h"
 #include "audio/volume.h"
+#include "display/pattern_viewer.h"
 #include "display/sample_viewer.h"
 #include "display/textout.h"
+#include "platform/platform.h"
 #include "player/protracker_loader.h"
 #include "player/protracker_sequencer.h"
 
 SDL_Surface* screen = nullptr;
 SDL_Surface* background = nullptr;
-int display_mode = 0;
 int base_volume = 0;
 std::uint32_t next_tick = 0;
 std::mutex screen_mutex;
 std::atomic<bool> screen_dirty{false};
+
+namespace {
+
+// SDL's audio device and lock behind the engine's platform table.
+void sdlLockAudio() { SDL_LockAudio(); }
+void sdlUnlockAudio() { SDL_UnlockAudio(); }
+void sdlSleep(std::uint32_t ms) { SDL_Delay(ms); }
+
+int sdlStartAudio(AudioFill fill) {
+    SDL_AudioSpec wanted{};
+    wanted.freq = kOutputRate;
+    wanted.format = AUDIO_S16LSB;
+    wanted.channels = 2;
+    wanted.samples = kChunkFrames;
+    wanted.callback = fill;
+    wanted.userdata = nullptr;
+    if (SDL_OpenAudio(&wanted, nullptr) < 0) {
+        std::fprintf(stderr, "Unable to open audio: %s\n", SDL_GetError());
+        return 0;
+    }
+    SDL_PauseAudio(0);
+    return 1;
+}
+
+void sdlStopAudio() {
+    SDL_PauseAudio(1);
+    SDL_CloseAudio();
+}
+
+}  // namespace
+
+const Platform kSdlPlatform = {sdlLockAudio, sdlUnlockAudio, sdlStartAudio, sdlStopAudio,
+                               sdlSleep,     zindleDrawTick, zindleResetViews};
+
+void zindleDrawTick() {
+    if (display_mode != kViewPattern && display_mode != kViewMeters) return;
+    std::lock_guard<std::mutex> lock(screen_mutex);
+    if (display_mode == kViewPattern) {
+        drawPattern(screen, background, source);
+    } else {
+        drawSampleViewer(screen, source);
+        for (Sample& sample : source->samples)
+            if (sample.meter != 0) --sample.meter;
+    }
+    screen_dirty = true;
+}
+
+void zindleResetViews() {
+    base_volume = 0;
+    next_tick = 0;
+    screen_dirty = false;
+    sampleViewerReset();
+}
 
 namespace {
 
@@ -49,24 +103,22 @@ SDL_Surface* makeBackground() {
 // View keys and the volume are read by the audio thread's tick: change
 // them under the audio lock.
 void setDisplayMode(int mode) {
-    SDL_LockAudio();
+    AudioLock lock;
     display_mode = mode;
-    SDL_UnlockAudio();
 }
 
 void changeVolume(int step) {
-    SDL_LockAudio();
-    base_volume += step;
-    SDL_UnlockAudio();
+    {
+        AudioLock lock;
+        base_volume += step;
+    }
     setVolume(base_volume & 255);
 }
 
 // The order position as the audio thread last mirrored it.
 int playingOrder(const Module* module) {
-    SDL_LockAudio();
-    const int order = module->order;
-    SDL_UnlockAudio();
-    return order;
+    AudioLock lock;
+    return module->order;
 }
 
 void handleKey(SDLKey key, Module* module, bool& running) {
@@ -74,16 +126,16 @@ void handleKey(SDLKey key, Module* module, bool& running) {
     case SDLK_BACKSPACE: zindleJump(playingOrder(module) + 1); break;
     case SDLK_TAB: zindleJump(playingOrder(module) - 1); break;
     case SDLK_ESCAPE: running = false; break;
-    case SDLK_SPACE: setDisplayMode(3); break;
+    case SDLK_SPACE: setDisplayMode(kViewNone); break;
     case SDLK_UP:
         if (base_volume < 96) changeVolume(kVolumeStep);
         break;
     case SDLK_DOWN:
         if (base_volume >= 5) changeVolume(-kVolumeStep);
         break;
-    case SDLK_LSHIFT: setDisplayMode(2); break;
-    case SDLK_LCTRL: setDisplayMode(1); break;
-    case SDLK_LALT: setDisplayMode(4); break;
+    case SDLK_LSHIFT: setDisplayMode(kViewMeters); break;
+    case SDLK_LCTRL: setDisplayMode(kViewPattern); break;
+    case SDLK_LALT: setDisplayMode(kViewScopes); break;
     default: break;
     }
 }
@@ -92,7 +144,7 @@ void handleKey(SDLKey key, Module* module, bool& running) {
 // The scopes take the audio lock and then the screen's, one after the other;
 // presenting holds the screen's alone, so no lock waits on the other here.
 void present(Module* module) {
-    if (display_mode == 4) {
+    if (display_mode == kViewScopes) {
         drawQuadrascopes(screen, module);
         screen_dirty = true;
     }
@@ -112,6 +164,7 @@ void syncframe() {
 }
 
 int zindleMain(int argc, char** argv) {
+    platformUse(kSdlPlatform);
     mod_playing = 0;
     if (argc < 2) {
         std::fprintf(stderr, "Usage: %s <module.mod>\n", argv[0]);

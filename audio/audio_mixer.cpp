@@ -3,8 +3,6 @@
 // and repeats, so every tick takes effect at an exact output frame.
 #include "audio/audio_mixer.h"
 
-#include <SDL/SDL.h>
-
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -13,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/platform.h"
 #include "player/protracker_sequencer.h"
 
 Voice v[kVoices];
@@ -25,6 +24,8 @@ struct PanGains {
 };
 // Voices 0 and 3 sound mostly left, 1 and 2 mostly right.
 constexpr PanGains kDefaultGains[kVoices] = {{191, 64}, {63, 192}, {63, 192}, {191, 64}};
+// How long the cut voices play on before the device stops.
+constexpr std::uint32_t kStopFadeMs = 100;
 
 // One accumulator per frame holds both sides: the left sum in the low 32
 // bits, offset by 2^31, and the right sum in the high 32 bits. Adding
@@ -161,36 +162,22 @@ void mixaudio(void*, std::uint8_t* stream, int len) {
 
 int audioStart() {
     audioCutAllVoices();
-    SDL_AudioSpec wanted{};
-    wanted.freq = kOutputRate;
-    wanted.format = AUDIO_S16LSB;
-    wanted.channels = 2;
-    wanted.samples = kChunkFrames;
-    wanted.callback = mixaudio;
-    wanted.userdata = nullptr;
-    if (SDL_OpenAudio(&wanted, nullptr) < 0) {
-        std::fprintf(stderr, "Unable to open audio: %s\n", SDL_GetError());
-        return 0;
-    }
-    SDL_PauseAudio(0);
-    return 1;
+    return platform().start_audio(mixaudio);
 }
 
 void audioStop() {
     audioCutAllVoices();
-    SDL_Delay(100);
-    SDL_PauseAudio(1);
-    SDL_CloseAudio();
+    platform().sleep_ms(kStopFadeMs);
+    platform().stop_audio();
 }
 
 void audioCutAllVoices() {
-    SDL_LockAudio();
+    AudioLock lock;
     for (int i = 0; i < kVoices; ++i) {
         v[i] = Voice{};
         v[i].left = kDefaultGains[i].left;
         v[i].right = kDefaultGains[i].right;
     }
-    SDL_UnlockAudio();
 }
 
 void audioSetSource(int voice, std::int8_t* data, std::uint32_t length, std::uint32_t loop_start,

@@ -33,7 +33,6 @@ void fillSaw(std::int8_t* data, std::size_t size, int cycle) {
 
 void setVoices(bool looping) {
     zindleReset();
-    audioCutAllVoices();
     for (int i = 0; i < kVoices; ++i) {
         if (looping) {
             fillSaw(loop_data[i].data(), loop_data[i].size(), 32 + 16 * i);

@@ -91,8 +91,6 @@ int render(const char* path, long seconds) {
         return 1;
     }
     zindleReset();
-    display_mode = 3;
-    audioCutAllVoices();
     zindlePlay(module, 0);
     const long buffers = seconds * kOutputRate / kFramesPerBuffer;
     cg_render(buffers);
@@ -143,7 +141,6 @@ int main(int argc, char** argv) {
     }
     if (mode == "mix_silence") {
         zindleReset();
-        audioCutAllVoices();
         cg_mix_silence(count);
         std::printf("units %ld\n", count * kFramesPerBuffer);
         return 0;

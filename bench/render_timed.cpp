@@ -43,8 +43,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     zindleReset();
-    display_mode = 3;
-    audioCutAllVoices();
     zindlePlay(module, 0);
 
     const std::uint64_t frames = static_cast<std::uint64_t>(seconds) * kOutputRate;

@@ -67,7 +67,6 @@ BENCHMARK(BM_MixOneShotVoices);
 
 void BM_MixSilence(benchmark::State& state) {
     zindleReset();
-    audioCutAllVoices();
     for (auto _ : state) {
         mixaudio(nullptr, out, benchfix::kBufferBytes);
         benchmark::DoNotOptimize(out);
@@ -86,8 +85,6 @@ void BM_RenderDemo(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         zindleReset();
-        display_mode = 3;
-        audioCutAllVoices();
         zindlePlay(demo, 0);
         state.ResumeTiming();
         for (int i = 0; i < kBuffers; ++i) mixaudio(nullptr, out, benchfix::kBufferBytes);

@@ -53,6 +53,8 @@ int c = 0;
 int colindex2 = 0;
 int c2 = 0;
 
+void sampleViewerReset() { colindex = c = colindex2 = c2 = 0; }
+
 namespace {
 
 constexpr int kCell = 8;

@@ -18,6 +18,8 @@ extern int colindex;
 extern int c;
 extern int colindex2;
 extern int c2;
+// Puts the colour cycles back at their start.
+void sampleViewerReset();
 
 // Paints view 2 from the module's meters: titles, and a column of '#' per
 // sample, meter characters high, standing on the bottom line. Does not

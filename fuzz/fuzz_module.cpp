@@ -18,11 +18,6 @@
 #include "player/protracker_loader.h"
 #include "player/protracker_sequencer.h"
 
-// zindleFree waits for a tick that may be running on the audio thread. There
-// is no audio thread here, so the wait is skipped: it would cap the fuzzer at
-// a hundred inputs a second.
-extern "C" void SDL_Delay(Uint32) {}
-
 namespace {
 
 constexpr int kRenderFrames = 3 * kOutputRate;
@@ -83,13 +78,19 @@ class MemoryFile {
     char path_[32];
 };
 
+// No audio thread, so nothing to wait for (the headless sleep does nothing):
+// the views are drawn from the tick as the player draws them.
+const Platform kFuzzPlatform = [] {
+    Platform p = kHeadlessPlatform;
+    p.draw_tick = zindleDrawTick;
+    p.reset_views = zindleResetViews;
+    return p;
+}();
+
 void resetEngine() {
+    platformUse(kFuzzPlatform);
     zindleReset();
-    audioCutAllVoices();
-    display_mode = 3;
     base_volume = 75;
-    tick_hook = nullptr;
-    colindex = c = colindex2 = c2 = 0;
 }
 
 }  // namespace

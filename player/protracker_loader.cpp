@@ -4,7 +4,6 @@
 // file read as zero, so a truncated file still loads.
 #include "player/protracker_loader.h"
 
-#include <SDL/SDL.h>
 
 #include <algorithm>
 #include <iterator>
@@ -14,6 +13,7 @@
 #include <new>
 
 #include "audio/audio_mixer.h"
+#include "platform/platform.h"
 #include "player/protracker_sequencer.h"
 
 std::int8_t* file_sample_data = nullptr;
@@ -21,6 +21,8 @@ std::int8_t* file_sample_data = nullptr;
 namespace {
 
 constexpr long kTagOffset = 1080;
+// Time for a sequencer step already begun on the audio thread to finish.
+constexpr std::uint32_t kStepFinishMs = 10;
 constexpr int kMaxVolume = 64;
 constexpr int kMinPeriod = 113;
 constexpr int kMaxPeriod = 856;
@@ -164,12 +166,13 @@ Module* zindleLoad(const char* path) {
 
 void zindleFree(Module* module) {
     if (!module) return;
-    SDL_LockAudio();
-    mod_playing = 0;
-    SDL_UnlockAudio();
+    {
+        AudioLock lock;
+        mod_playing = 0;
+    }
     // No voice may go on reading the sample data once it is released.
     audioCutAllVoices();
-    SDL_Delay(10);
+    platform().sleep_ms(kStepFinishMs);
     releasePatterns(module);
     // Release this module's own block: the global only names the latest load.
     if (file_sample_data == module->sample_data) file_sample_data = nullptr;

@@ -5,17 +5,15 @@
 // (the period-to-step conversion is the one computation done in double).
 #include "player/protracker_sequencer.h"
 
-#include <SDL/SDL.h>
-
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <cstdint>
 
-#include "app/zindle.h"
 #include "audio/audio_mixer.h"
-#include "display/pattern_viewer.h"
-#include "display/sample_viewer.h"
+#include "platform/platform.h"
 
+int display_mode = 0;
 std::int32_t mod_playing = 0;
 
 Module* source = nullptr;
@@ -36,9 +34,8 @@ std::int32_t pattern_loop_row = 0;
 std::int32_t aperiod = 0;
 std::int32_t avolume = 0;
 std::int32_t aflags = 0;
+std::int32_t mod_passes = 0;
 Channel channels[kChannels];
-
-void (*tick_hook)() = nullptr;
 
 namespace {
 
@@ -141,16 +138,50 @@ void set_position(int order, int row) {
     mod_tick = 0;
 }
 
+// ---------------------------------------------------------------------------
+// The one-pass rule: which rows this pass has read, and whether the song has
+// passed its end since the last row it read.
+
+std::bitset<kOrderSlots * kRowsPerPattern> pass_rows;
+bool pass_wrapped = false;
+
+std::size_t rowKey(int order, int row) { return static_cast<std::size_t>(order * kRowsPerPattern + row); }
+
+void startPass() {
+    pass_rows.reset();
+    pass_wrapped = false;
+}
+
+// A row step or a jump to order: passing the song's end ends the pass.
+void noteLeaving(int order) {
+    if (order >= source->song_length) pass_wrapped = true;
+}
+
+// The tick is about to read (mod_order, mod_row).
+void noteRead() {
+    if (pass_wrapped || pass_rows.test(rowKey(mod_order, mod_row))) {
+        ++mod_passes;
+        startPass();
+    }
+    pass_rows.set(rowKey(mod_order, mod_row));
+}
+
 void end_row() {
     mod_tick = 0;
     if (pattern_loop == 1) {
+        // The rows a pattern loop plays again are part of the same pass.
+        const int from = std::min(pattern_loop_row, mod_row);
+        const int to = std::max(pattern_loop_row, mod_row);
+        for (int row = from; row <= to; ++row) pass_rows.reset(rowKey(mod_order, row));
         set_position(mod_order, pattern_loop_row);
         return;
     }
     if (pattern_delay_2 != 0) return;  // the row is held: not left, not re-read
     if (pattern_jump_row != 0) {
+        noteLeaving(pattern_jump_target);
         set_position(pattern_jump_target, pattern_jump_row - 1);
     } else if (++mod_row == kRowsPerPattern) {
+        noteLeaving(mod_order + 1);
         set_position(mod_order + 1, 0);
     }
     source->row = mod_row;
@@ -163,21 +194,11 @@ void run_tick() {
             pattern_delay = 0;
         }
         if (pattern_delay_2 > 0) --pattern_delay_2;
+        if (pattern_delay_2 == 0) noteRead();
     }
     for (Channel& ch : channels) update_channel(&ch);
 
-    if (display_mode == 1 || display_mode == 2) {
-        std::lock_guard<std::mutex> lock(screen_mutex);
-        if (display_mode == 1) {
-            drawPattern(screen, background, source);
-        } else {
-            drawSampleViewer(screen, source);
-            for (Sample& sample : source->samples)
-                if (sample.meter != 0) --sample.meter;
-        }
-        screen_dirty = true;
-    }
-    if (tick_hook) tick_hook();
+    platform().draw_tick();
 
     if (++mod_tick >= mod_speed) end_row();
 }
@@ -188,13 +209,13 @@ void run_tick() {
 // Player interface
 
 int zindleInit() {
-    display_mode = 1;
+    display_mode = kViewPattern;
     return audioStart();
 }
 
 void zindlePlay(Module* module, int order) {
     if (order < 0) order = 0;  // the order list has no entry before the first
-    SDL_LockAudio();
+    AudioLock lock;
     audioCutAllVoices();
     for (int i = 0; i < kChannels; ++i) {
         channels[i].index = i;
@@ -207,17 +228,19 @@ void zindlePlay(Module* module, int order) {
     module->bpm = kDefaultBpm;
     mod_samplespertick = static_cast<std::int32_t>(samplesPerTick(kDefaultBpm));
     set_position(order, 0);
+    mod_passes = 0;
+    startPass();
     mod_playing = 1;
-    SDL_UnlockAudio();
 }
 
 void zindleJump(int order) {
     if (!source) return;
-    SDL_LockAudio();
+    AudioLock lock;
     // Stepping back from the first position wraps to the last one.
     if (order < 0) order = source->song_length > 0 ? source->song_length - 1 : 0;
     set_position(order, 0);
-    SDL_UnlockAudio();
+    mod_passes = 0;
+    startPass();
 }
 
 int zindlePulse(int frames) {
@@ -244,24 +267,31 @@ int zindlePulse(int frames) {
 
 void zindleClose() {
     // No tick may start a note again while the cut voices fade out.
-    SDL_LockAudio();
-    mod_playing = 0;
-    SDL_UnlockAudio();
+    {
+        AudioLock lock;
+        mod_playing = 0;
+    }
     audioStop();
 }
 
 void zindleReset() {
-    SDL_LockAudio();
-    mod_playing = 0;
-    source = nullptr;
-    mod_samplecounter = mod_samplespertick = mod_speed = mod_bpm = 0;
-    mod_tick = mod_row = mod_order = mod_pattern = 0;
-    pattern_jump_target = pattern_jump_row = 0;
-    pattern_delay = pattern_delay_2 = 0;
-    pattern_loop = pattern_loop_row = 0;
-    aperiod = avolume = aflags = 0;
-    for (Channel& ch : channels) ch = Channel{};
-    SDL_UnlockAudio();
+    {
+        AudioLock lock;
+        display_mode = 0;
+        mod_playing = 0;
+        source = nullptr;
+        mod_samplecounter = mod_samplespertick = mod_speed = mod_bpm = 0;
+        mod_tick = mod_row = mod_order = mod_pattern = 0;
+        pattern_jump_target = pattern_jump_row = 0;
+        pattern_delay = pattern_delay_2 = 0;
+        pattern_loop = pattern_loop_row = 0;
+        aperiod = avolume = aflags = 0;
+        mod_passes = 0;
+        startPass();
+        for (Channel& ch : channels) ch = Channel{};
+    }
+    audioCutAllVoices();
+    platform().reset_views();
 }
 
 // ---------------------------------------------------------------------------
@@ -366,7 +396,7 @@ void update_channel(Channel* ch) {
                        static_cast<std::uint32_t>(sample->loop_start),
                        static_cast<std::uint32_t>(sample->loop_length));
         if (ch->sample_offset != 0) audioSetOffset(ch->index, static_cast<std::uint32_t>(ch->sample_offset));
-        if (display_mode == 2) source->samples[ch->sample - 1].meter = std::min(ch->volume >> 1, kMaxMeter);
+        if (display_mode == kViewMeters) source->samples[ch->sample - 1].meter = std::min(ch->volume >> 1, kMaxMeter);
     }
     // Tremolo works on the tick's volume only, so that is what the voice hears.
     audioSetVolume(ch->index, static_cast<std::uint8_t>(ch->effect == 0x7 ? avolume : ch->volume));

@@ -35,6 +35,16 @@ struct Channel {
 
 using EffectRoutine = void (*)(Channel*);
 
+// The views, as display_mode numbers them.
+constexpr int kViewPattern = 1;  // the pattern being played
+constexpr int kViewMeters = 2;   // a bar meter per sample
+constexpr int kViewNone = 3;     // nothing drawn
+constexpr int kViewScopes = 4;   // four oscilloscopes
+
+// The view shown (0 before start-up). The tick reads it: meters move only
+// while view 2 shows. Written on the main thread under the audio lock.
+extern int display_mode;
+
 // 1 while a module plays; while 0 no tick runs and no module is touched.
 extern std::int32_t mod_playing;
 
@@ -56,6 +66,12 @@ extern std::int32_t pattern_loop_row;
 extern std::int32_t aperiod;
 extern std::int32_t avolume;
 extern std::int32_t aflags;
+// Passes of the song completed since zindlePlay or zindleJump. A pass ends
+// at the first tick that would read a row it has already read (rows played
+// again by a pattern loop and ticks held by a pattern delay read nothing new)
+// or the first row read after a row step or a jump passed the song's end;
+// that tick is the first of the next pass.
+extern std::int32_t mod_passes;
 extern Channel channels[kChannels];
 
 extern const std::int32_t tab_tunes[16][36];
@@ -64,11 +80,6 @@ extern const std::int32_t sin_table[32];
 extern const std::int32_t ivloop_table[16];
 extern const EffectRoutine effect_routines[16];
 extern const EffectRoutine effecte_routines[16];
-
-// Called once per tick at the view-redraw point (after the four channel
-// updates, before tick, row and order advance) when set. Used by the
-// offline renderer's trace; null in the player.
-extern void (*tick_hook)();
 
 // Selects view 1 and opens the audio device; 1 on success, 0 on failure.
 int zindleInit();
@@ -82,9 +93,10 @@ void zindleJump(int order);
 int zindlePulse(int frames);
 // Cuts the voices and closes the audio device.
 void zindleClose();
-// Returns the replay engine (position, tempo, pending changes, channels) to
-// its program-start state, all zero, with nothing playing. For the offline
-// renderer and tests, which run the engine more than once per process.
+// Program-start state for everything the engine, the mixer and the views
+// own: position, tempo, pending changes and channels all zero, nothing
+// playing, the voices cut (silent, default pan gains) and the installed
+// platform's views reset. Everything that wants a fresh engine calls it.
 void zindleReset();
 
 // One channel's work for one tick.

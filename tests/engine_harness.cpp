@@ -58,7 +58,24 @@ void recordTick() {
     recording->push_back(state);
 }
 
+// The engine as the player runs it, without a device: the views are drawn
+// from the tick, then the harness records what the tick left.
+void testTick() {
+    zindleDrawTick();
+    recordTick();
+    if (on_tick) on_tick();
+}
+
+const Platform kTestPlatform = [] {
+    Platform p = kHeadlessPlatform;
+    p.draw_tick = testTick;
+    p.reset_views = zindleResetViews;
+    return p;
+}();
+
 }  // namespace
+
+void (*on_tick)() = nullptr;
 
 TempDir::TempDir() {
     const char* base = std::getenv("TMPDIR");
@@ -96,14 +113,10 @@ modwriter::SampleDesc loopedSample(int length, int volume) {
 }
 
 void resetGlobals() {
+    platformUse(kTestPlatform);
     zindleReset();
-    audioCutAllVoices();
-    display_mode = 3;
-    base_volume = 0;
-    screen = nullptr;
-    background = nullptr;
-    tick_hook = nullptr;
-    colindex = c = colindex2 = c2 = 0;
+    screen = background = nullptr;  // the tests' surfaces are their own
+    on_tick = nullptr;
     recording = nullptr;
 }
 
@@ -115,7 +128,6 @@ Engine::Engine(const modwriter::Song& song, int start_order) {
     EXPECT_NE(module_, nullptr);
     if (!module_) return;
     next_tick_frame = 0;
-    tick_hook = recordTick;
     zindlePlay(module_, start_order);
 }
 

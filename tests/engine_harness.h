@@ -71,8 +71,12 @@ class Engine {
     Module* module_ = nullptr;
 };
 
-// Resets every global the engine and the views keep.
+// Installs the tests' platform (no device; the player's views drawn from the
+// tick) and returns the engine, mixer, views and harness to program start.
 void resetGlobals();
+// Called at every tick after the views and the harness's own record; cleared
+// by resetGlobals.
+extern void (*on_tick)();
 
 // A song with sample 1 (looped, 1024 bytes) and nothing else.
 modwriter::Song basicSong();

@@ -149,7 +149,7 @@ Played playBytes(const std::vector<std::uint8_t>& bytes, std::uint64_t frames = 
     ticking = module;
     tick_problems = &played.tick_problems;
     tick_count = 0;
-    tick_hook = countAndCheck;
+    harness::on_tick = countAndCheck;
     zindlePlay(module, 0);
     std::uint8_t buffer[4 * kChunkFrames];
     for (int n = 0; frames > 0; ++n) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/zindle.h"
+#include "tests/engine_harness.h"
 #include "audio/audio_mixer.h"
 #include "display/pattern_viewer.h"
 #include "display/sample_viewer.h"
@@ -34,17 +35,10 @@ constexpr std::uint16_t kEffectColour = 0xFF0F;
 constexpr std::uint16_t kHighlight = 0x43D3;
 constexpr int kPlayingY = 131;
 
-void resetDisplayState() {
-    mod_playing = 0;
-    base_volume = 0;
-    colindex = c = colindex2 = c2 = 0;
-    for (Voice& voice : v) voice = Voice{};
-}
-
 class Views : public testing::Test {
 protected:
     void SetUp() override {
-        resetDisplayState();
+        harness::resetGlobals();
         modwriter::Song song;
         song.title = "view test";
         song.song_length = 3;
@@ -68,7 +62,7 @@ protected:
     void TearDown() override {
         zindleFree(module_);
         std::remove(path_.c_str());
-        resetDisplayState();
+        harness::resetGlobals();
     }
     virtual void customise(modwriter::Song&) {}
 

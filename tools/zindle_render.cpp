@@ -1,14 +1,12 @@
 // zindle-render: plays a module through the player's own engine and mixer
 // callback, offline, into a WAV file (or raw frames), optionally with a
 // per-tick trace of the engine's state. No audio device or display is used.
-#include <SDL/SDL.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
 
 #include <algorithm>
-#include <bitset>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -19,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "app/zindle.h"
 #include "audio/audio_mixer.h"
 #include "player/protracker_loader.h"
+#include "platform/platform.h"
 #include "player/protracker_sequencer.h"
 
 namespace {
@@ -100,7 +98,7 @@ std::string defaultOutput(const std::string& module) {
     return base + ".wav";
 }
 
-// --- The one-pass rule and the trace, watched from the tick's redraw point.
+// --- The trace and the end of the pass, watched from the tick's redraw point.
 
 struct Watch {
     bool trace = false;
@@ -108,7 +106,6 @@ struct Watch {
     std::FILE* trace_out = nullptr;
     std::uint64_t tick_frame = 0;   // frame at which the next tick starts
     std::uint64_t end_frame = 0;    // frames to render; lowered when the pass ends
-    std::bitset<kOrderSlots * kRowsPerPattern> played;
 };
 Watch watch;
 
@@ -123,40 +120,23 @@ void traceTick(std::uint64_t frame) {
     std::fputc('\n', watch.trace_out);
 }
 
-// At the last tick of a row, where the song goes next decides whether the
-// pass is over: the song-end rule, or a row already played. Rows replayed by
-// a pattern loop are forgotten first, and a held row is not left at all.
-void watchRowEnd(std::uint64_t next_frame) {
-    if (pattern_loop == 1) {
-        const int from = std::min(pattern_loop_row, mod_row);
-        const int to = std::max(pattern_loop_row, mod_row);
-        for (int row = from; row <= to; ++row) watch.played.reset(static_cast<std::size_t>(mod_order * kRowsPerPattern + row));
-        return;
-    }
-    if (pattern_delay_2 != 0) return;
-    int order = mod_order;
-    int row = mod_row + 1;
-    if (pattern_jump_row != 0) {
-        order = pattern_jump_target;
-        row = pattern_jump_row - 1;
-    } else if (row == kRowsPerPattern) {
-        order = mod_order + 1;
-        row = 0;
-    }
-    if (order >= source->song_length || watch.played.test(static_cast<std::size_t>(order * kRowsPerPattern + row)))
-        watch.end_frame = std::min(watch.end_frame, next_frame);
-}
-
+// The first tick of the second pass is the first frame not rendered.
 void onTick() {
     const std::uint64_t frame = watch.tick_frame;
     watch.tick_frame = frame + static_cast<std::uint64_t>(mod_samplespertick);
     if (frame >= watch.end_frame) return;
+    if (watch.one_pass && mod_passes > 0) {
+        watch.end_frame = frame;
+        return;
+    }
     if (watch.trace) traceTick(frame);
-    if (!watch.one_pass) return;
-    if (mod_tick == 0 && pattern_delay_2 == 0)
-        watch.played.set(static_cast<std::size_t>(mod_order * kRowsPerPattern + mod_row));
-    if (mod_tick + 1 >= mod_speed) watchRowEnd(watch.tick_frame);
 }
+
+const Platform kRenderPlatform = [] {
+    Platform p = kHeadlessPlatform;
+    p.draw_tick = onTick;
+    return p;
+}();
 
 // --- Output
 
@@ -218,8 +198,6 @@ Module* startPlayback(const Options& options) {
     Module* module = zindleLoad(options.module.c_str());
     if (!module) return nullptr;
     zindleReset();
-    display_mode = 3;
-    audioCutAllVoices();
     zindlePlay(module, options.start);
     return module;
 }
@@ -246,7 +224,6 @@ void resetWatch(const Options& options, bool trace) {
     watch.one_pass = !options.seconds_given;
     watch.tick_frame = 0;
     watch.end_frame = options.seconds_given ? options.frames : kOnePassCapFrames;
-    watch.played.reset();
 }
 
 // An interrupted render takes its partial file with it.
@@ -311,7 +288,7 @@ int main(int argc, char** argv) {
     struct stat target {};
     const bool direct = to_stdout || (stat(options.output.c_str(), &target) == 0 && !S_ISREG(target.st_mode));
 
-    tick_hook = onTick;
+    platformUse(kRenderPlatform);
     watch.trace_out = to_stdout ? stderr : stdout;
     Progress progress(isatty(STDERR_FILENO) && !(options.trace && to_stdout));
 
