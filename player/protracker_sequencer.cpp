@@ -181,8 +181,13 @@ void end_row() {
         noteLeaving(pattern_jump_target);
         set_position(pattern_jump_target, pattern_jump_row - 1);
     } else if (++mod_row == kRowsPerPattern) {
+        // A delay asked for on a pattern's last row is the composer's pause
+        // before the next pattern: the plain step keeps it, and the new
+        // position's first tick holds it as a delay within a pattern would.
+        const std::int32_t delay = pattern_delay;
         noteLeaving(mod_order + 1);
         set_position(mod_order + 1, 0);
+        pattern_delay = delay;
     }
     source->row = mod_row;
 }

@@ -2,6 +2,7 @@
 // jumps, loops, delays and the song's end.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <utility>
 
 #include "tests/engine_harness.h"
@@ -163,20 +164,99 @@ TEST_F(Sequencer, LoopWinsOverAJumpOnTheSameRow) {
     EXPECT_EQ(p, (std::vector<Pos>{{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 2}, {0, 3}, {0, 4}, {2, 0}}));
 }
 
-TEST_F(Sequencer, DelayIsDroppedByAChangeOfPosition) {
-    // EE2 on row 63: the next order starts at once.
+TEST_F(Sequencer, DelayOnTheLastRowHoldsItBeforeTheNextPattern) {
+    // EE3 on row 63: the plain step keeps it, also past the song's end. The
+    // channel keeps row 63's note while held; the next row's note is read
+    // after three row lengths.
+    struct Case {
+        int restart;
+        int last_order;
+        Pos next;
+    };
+    for (const Case& c : {Case{127, 0, {1, 0}}, Case{1, 1, {1, 0}}, Case{127, 1, {0, 0}}}) {
+        modwriter::Song song = positionSong(2, c.restart);
+        song.at(c.last_order, 63, 1) = modwriter::Cell{214, 1, 0, 0};
+        song.at(c.last_order, 63, 2) = modwriter::Cell{0, 0, 0xE, 0xE3};
+        song.at(c.next.first, 0, 1) = modwriter::Cell{428, 1, 0, 0};
+        const int at = 64 * (c.last_order + 1);
+        harness::Engine engine(song);
+        const std::vector<harness::TickState> t = engine.ticks(at + 5);
+        for (int i = at; i < at + 5; ++i) {
+            SCOPED_TRACE(testing::Message() << "restart " << c.restart << ", tick " << i);
+            EXPECT_EQ(Pos(t[i].order, t[i].row), i < at + 4 ? c.next : Pos(c.next.first, 1));
+            EXPECT_EQ(t[i].ch[1].target_period, i < at + 3 ? 214 : 428);
+        }
+    }
+}
+
+TEST_F(Sequencer, DelayIsDroppedByAJumpABreakOrALoop) {
+    struct Case {
+        const char* what;
+        modwriter::Cell with;
+        int channel;
+        Pos after;  // the two positions after row 63
+        Pos then;
+    };
+    const Case cases[] = {
+        {"break", {0, 0, 0xD, 0x00}, 1, {1, 0}, {1, 1}},
+        {"jump", {0, 0, 0xB, 0x02}, 1, {2, 0}, {2, 1}},
+        {"loop", {0, 0, 0xE, 0x61}, 0, {0, 60}, {0, 61}},
+    };
+    for (const Case& c : cases) {
+        modwriter::Song song = positionSong(3);
+        song.at(0, 60, 0) = modwriter::Cell{0, 0, 0xE, 0x60};
+        song.at(0, 63, 2) = modwriter::Cell{0, 0, 0xE, 0xE3};
+        song.at(0, 63, c.channel) = c.with;
+        harness::Engine engine(song);
+        const std::vector<Pos> p = positions(engine, 66);
+        EXPECT_EQ(p[64], c.after) << c.what;
+        EXPECT_EQ(p[65], c.then) << c.what;
+    }
+    // A delay with a break inside a pattern is dropped too.
     modwriter::Song song = positionSong(3);
-    song.at(0, 63, 2) = modwriter::Cell{0, 0, 0xE, 0xE2};
-    // EE2 with a pattern break on the same row.
     song.at(1, 5, 1) = modwriter::Cell{0, 0, 0xD, 0x10};
     song.at(1, 5, 2) = modwriter::Cell{0, 0, 0xE, 0xE2};
     harness::Engine engine(song);
-    const std::vector<Pos> p = positions(engine, 64 + 8);
-    EXPECT_EQ(p[63], Pos(0, 63));
-    EXPECT_EQ(p[64], Pos(1, 0));
+    const std::vector<Pos> p = positions(engine, 72);
     EXPECT_EQ(p[69], Pos(1, 5));
     EXPECT_EQ(p[70], Pos(2, 10));
     EXPECT_EQ(p[71], Pos(2, 11));
+}
+
+TEST_F(Sequencer, APassEndsAtTheFirstRowReadTwice) {
+    // Ticks (one per row here) until mod_passes first counts a pass.
+    struct Case {
+        const char* what;
+        int length;
+        std::function<void(modwriter::Song&)> edit;
+        int ticks;
+    };
+    const Case cases[] = {
+        {"three orders", 3, [](modwriter::Song&) {}, 3 * 64},
+        {"restart", 3, [](modwriter::Song& s) { s.restart = 1; }, 3 * 64},
+        {"empty song: the whole pattern", 0, [](modwriter::Song&) {}, 64},
+        {"jump back", 3, [](modwriter::Song& s) { s.at(1, 9, 0) = {0, 0, 0xB, 0x00}; }, 64 + 10},
+        {"loop replays rows", 1, [](modwriter::Song& s) {
+             s.at(0, 2, 0) = {0, 0, 0xE, 0x60};
+             s.at(0, 4, 0) = {0, 0, 0xE, 0x62};
+         }, 64 + 6},
+        {"delay inside", 1, [](modwriter::Song& s) { s.at(0, 7, 2) = {0, 0, 0xE, 0xE2}; }, 64 + 2},
+        {"delay at the song's end", 1, [](modwriter::Song& s) { s.at(0, 63, 2) = {0, 0, 0xE, 0xE4}; }, 64 + 4},
+        // (0, 0), (1, 5)..(1, 9), (1, 0)..(1, 4), held twice, (1, 5) again.
+        {"delay before a row read again", 2, [](modwriter::Song& s) {
+             s.at(0, 0, 1) = {0, 0, 0xD, 0x05};
+             s.at(1, 9, 1) = {0, 0, 0xB, 0x01};
+             s.at(1, 4, 2) = {0, 0, 0xE, 0xE2};
+         }, 1 + 5 + 5 + 2},
+    };
+    for (const Case& c : cases) {
+        modwriter::Song song = positionSong(c.length);
+        c.edit(song);
+        harness::Engine engine(song);
+        int ticks = 0;
+        while (mod_passes == 0 && ticks < 1000) ticks += static_cast<int>(engine.ticks(1).size());
+        EXPECT_EQ(ticks - 1, c.ticks) << c.what;
+    }
 }
 
 TEST_F(Sequencer, MetersFallOnePerTickInTheMeterView) {
