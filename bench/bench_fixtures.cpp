@@ -41,7 +41,7 @@ void setVoices(bool looping) {
             fillSaw(oneshot_data[i].data(), oneshot_data[i].size(), 40 + 8 * i);
             audioSetSource(i, oneshot_data[i].data(), kOneShotBytes, 0, 0);
         }
-        audioSetRate(i, period_to_rate(kPeriods[i]));
+        audioSetRate(i, periodToRate(kPeriods[i]));
         audioSetVolume(i, kVolumes[i]);
     }
 }

@@ -13,12 +13,6 @@
 #include "display/textout.h"
 #include "player/protracker_sequencer.h"
 
-// Amiga periods of three octaves at finetune 0, after 0 for "no note".
-constexpr int period_tab[37] = {
-    0,   856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453, 428, 404, 381, 360, 339, 320,
-    302, 285, 269, 254, 240, 226, 214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113};
-
-// The names of period_tab's entries, then "???" for a period not in it.
 constexpr char name_tab[38][4] = {
     "...",
     "C-1", "C#1", "D-1", "D#1", "E-1", "F-1", "F#1", "G-1", "G#1", "A-1", "A#1", "B-1",
@@ -30,17 +24,7 @@ constexpr char hextable[17] = "0123456789ABCDEF";
 
 namespace {
 
-constexpr bool periodsFall() {
-    for (int k = 2; k < 37; ++k)
-        if (period_tab[k] >= period_tab[k - 1]) return false;
-    return true;
-}
-static_assert(period_tab[13] == 428 && period_tab[36] == 113 && periodsFall(),
-              "three octaves from C-1 (856) down to B-3 (113)");
-static_assert(name_tab[13][0] == 'C' && name_tab[13][2] == '2' && name_tab[37][0] == '?',
-              "names line up with the periods");
-
-constexpr int kUnknownNote = 37;
+constexpr int kUnknownNote = kNotes + 1;
 constexpr int kLines = 25;
 constexpr int kPlayingLine = 12;   // the highlighted line: the row being played
 constexpr int kFirstLineY = 35;
@@ -61,21 +45,18 @@ constexpr int kHighlight = 0x43D3;
 // For every period up to the longest in period_tab, the index of its entry
 // there, or kUnknownNote when it has none: one look-up per cell instead of a
 // search through the table.
-constexpr int kLongestPeriod = 856;
+constexpr int kLongestPeriod = kMaxPeriod;
 
 constexpr std::array<std::uint8_t, kLongestPeriod + 1> buildNoteOfPeriod() {
     std::array<std::uint8_t, kLongestPeriod + 1> notes{};
     for (int period = 0; period <= kLongestPeriod; ++period) {
         int k = 0;
-        while (k < kUnknownNote && period_tab[k] != period) ++k;
+        while (k < kUnknownNote && period_tab[static_cast<std::size_t>(k)] != period) ++k;
         notes[static_cast<std::size_t>(period)] = static_cast<std::uint8_t>(k);
     }
     return notes;
 }
 constexpr std::array<std::uint8_t, kLongestPeriod + 1> kNoteOfPeriod = buildNoteOfPeriod();
-static_assert(period_tab[1] == kLongestPeriod && kNoteOfPeriod[0] == 0 && kNoteOfPeriod[428] == 13 &&
-                  kNoteOfPeriod[113] == 36 && kNoteOfPeriod[850] == kUnknownNote,
-              "note indexes line up with period_tab");
 
 const char* noteName(std::int32_t period) {
     if (period < 0 || period > kLongestPeriod) return name_tab[kUnknownNote];

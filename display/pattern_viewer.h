@@ -3,9 +3,17 @@
 
 #include <SDL/SDL.h>
 
-#include "player/protracker_loader.h"
+#include <array>
 
-extern const int period_tab[37];
+#include "player/protracker_sequencer.h"
+
+// The plain periods of the notes (row 0 of tab_tunes), after 0 for "no note".
+inline constexpr std::array<int, kNotes + 1> period_tab = [] {
+    std::array<int, kNotes + 1> periods{};
+    for (int k = 0; k < kNotes; ++k) periods[static_cast<std::size_t>(k + 1)] = tab_tunes[0][k];
+    return periods;
+}();
+// The names of period_tab's entries, then "???" for a period not in it.
 extern const char name_tab[38][4];
 extern const char hextable[17];
 

@@ -23,9 +23,9 @@ namespace {
 constexpr long kTagOffset = 1080;
 // Time for a sequencer step already begun on the audio thread to finish.
 constexpr std::uint32_t kStepFinishMs = 10;
-constexpr int kMaxVolume = 64;
-constexpr int kMinPeriod = 113;
-constexpr int kMaxPeriod = 856;
+
+// A volume slide moves by one nibble: the highest meaningful parameter is F0.
+constexpr int kMaxSlideParam = 0xF0;
 
 constexpr const char* kTags[] = {"M.K.", "M!K!", "M&K!", "N.T.", "FLT4", "4CHN"};
 
@@ -82,9 +82,11 @@ PatternCell decodeCell(const std::uint8_t b[4], int song_length) {
     cell.effect = b[2] & 15;
     int param = b[3];
     switch (cell.effect) {
-    case 0x5: case 0x6: case 0xA: param = std::min(param, 240); break;  // volume slides
-    case 0xB: param = std::min(param, song_length); break;               // position jump
-    case 0xC: param = std::min(param, kMaxVolume); break;                // set volume
+    case kEffectTonePortaVolSlide:
+    case kEffectVibratoVolSlide:
+    case kEffectVolumeSlide: param = std::min(param, kMaxSlideParam); break;
+    case kEffectPositionJump: param = std::min(param, song_length); break;
+    case kEffectSetVolume: param = std::min(param, kMaxVolume); break;
     default: break;
     }
     cell.param = param;

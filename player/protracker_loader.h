@@ -12,6 +12,31 @@ struct PatternCell {
     std::int32_t param;   // parameter 0..255, clamped per command
 };
 
+// Limits of the format, applied when a file is read and kept by the engine.
+constexpr int kMinPeriod = 113;  // B-3, the highest note
+constexpr int kMaxPeriod = 856;  // C-1, the lowest note
+constexpr int kMaxVolume = 64;
+
+// The effect commands, as the command nibble of a cell numbers them.
+enum EffectCommand : std::int32_t {
+    kEffectArpeggio = 0x0,
+    kEffectPortaUp = 0x1,
+    kEffectPortaDown = 0x2,
+    kEffectTonePorta = 0x3,
+    kEffectVibrato = 0x4,
+    kEffectTonePortaVolSlide = 0x5,
+    kEffectVibratoVolSlide = 0x6,
+    kEffectTremolo = 0x7,
+    kEffectPanning = 0x8,
+    kEffectSampleOffset = 0x9,
+    kEffectVolumeSlide = 0xA,
+    kEffectPositionJump = 0xB,
+    kEffectSetVolume = 0xC,
+    kEffectPatternBreak = 0xD,
+    kEffectExtended = 0xE,
+    kEffectSpeed = 0xF,
+};
+
 constexpr int kRowsPerPattern = 64;
 constexpr int kChannels = 4;
 constexpr int kCellsPerPattern = kRowsPerPattern * kChannels;

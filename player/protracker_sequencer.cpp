@@ -39,11 +39,10 @@ Channel channels[kChannels];
 
 namespace {
 
+// The Amiga's PAL clock: a period p plays kPaulaClock / (2 p) sample bytes a second.
+constexpr double kPaulaClock = 7093789.2;
 constexpr int kDefaultSpeed = 6;
 constexpr int kDefaultBpm = 125;
-constexpr int kMinPeriod = 113;
-constexpr int kMaxPeriod = 856;
-constexpr int kMaxVolume = 64;
 constexpr int kMaxMeter = 27;
 
 // Row event flags of Channel::flags.
@@ -59,42 +58,6 @@ constexpr std::uint32_t samplesPerTick(int bpm) {
 }
 
 }  // namespace
-
-// Periods of three octaves (C-1..B-3) for each finetune; rows 8..15 hold -8..-1.
-const std::int32_t tab_tunes[16][36] = {
-    {856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453, 428, 404, 381, 360, 339, 320,
-     302, 285, 269, 254, 240, 226, 214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113},
-    {850, 802, 757, 715, 674, 637, 601, 567, 535, 505, 477, 450, 425, 401, 379, 357, 337, 318,
-     300, 284, 268, 253, 239, 225, 213, 201, 189, 179, 169, 159, 150, 142, 134, 126, 119, 113},
-    {844, 796, 752, 709, 670, 632, 597, 563, 532, 502, 474, 447, 422, 398, 376, 355, 335, 316,
-     298, 282, 266, 251, 237, 224, 211, 199, 188, 177, 167, 158, 149, 141, 133, 125, 118, 112},
-    {838, 791, 746, 704, 665, 628, 592, 559, 528, 498, 470, 444, 419, 395, 373, 352, 332, 314,
-     296, 280, 264, 249, 235, 222, 209, 198, 187, 176, 166, 157, 148, 140, 132, 125, 118, 111},
-    {832, 785, 741, 699, 660, 623, 588, 555, 524, 495, 467, 441, 416, 392, 370, 350, 330, 312,
-     294, 278, 262, 247, 233, 220, 208, 196, 185, 175, 165, 156, 147, 139, 131, 124, 117, 110},
-    {826, 779, 736, 694, 655, 619, 584, 551, 520, 491, 463, 437, 413, 390, 368, 347, 328, 309,
-     292, 276, 260, 245, 232, 219, 206, 195, 184, 174, 164, 155, 146, 138, 130, 123, 116, 109},
-    {820, 774, 730, 689, 651, 614, 580, 547, 516, 487, 460, 434, 410, 387, 365, 345, 325, 307,
-     290, 274, 258, 244, 230, 217, 205, 193, 183, 172, 163, 154, 145, 137, 129, 122, 115, 109},
-    {814, 768, 725, 684, 646, 610, 575, 543, 513, 484, 457, 431, 407, 384, 363, 342, 323, 305,
-     288, 272, 256, 242, 228, 216, 204, 192, 181, 171, 161, 152, 144, 136, 128, 121, 114, 108},
-    {907, 856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453, 428, 404, 381, 360, 339,
-     320, 302, 285, 269, 254, 240, 226, 214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120},
-    {900, 850, 802, 757, 715, 675, 636, 601, 567, 535, 505, 477, 450, 425, 401, 379, 357, 337,
-     318, 300, 284, 268, 253, 238, 225, 212, 200, 189, 179, 169, 159, 150, 142, 134, 126, 119},
-    {894, 844, 796, 752, 709, 670, 632, 597, 563, 532, 502, 474, 447, 422, 398, 376, 355, 335,
-     316, 298, 282, 266, 251, 237, 223, 211, 199, 188, 177, 167, 158, 149, 141, 133, 125, 118},
-    {887, 838, 791, 746, 704, 665, 628, 592, 559, 528, 498, 470, 444, 419, 395, 373, 352, 332,
-     314, 296, 280, 264, 249, 235, 222, 209, 198, 187, 176, 166, 157, 148, 140, 132, 125, 118},
-    {881, 832, 785, 741, 699, 660, 623, 588, 555, 524, 494, 467, 441, 416, 392, 370, 350, 330,
-     312, 294, 278, 262, 247, 233, 220, 208, 196, 185, 175, 165, 156, 147, 139, 131, 123, 117},
-    {875, 826, 779, 736, 694, 655, 619, 584, 551, 520, 491, 463, 437, 413, 390, 368, 347, 328,
-     309, 292, 276, 260, 245, 232, 219, 206, 195, 184, 174, 164, 155, 146, 138, 130, 123, 116},
-    {868, 820, 774, 730, 689, 651, 614, 580, 547, 516, 487, 460, 434, 410, 387, 365, 345, 325,
-     307, 290, 274, 258, 244, 230, 217, 205, 193, 183, 172, 163, 154, 145, 137, 129, 122, 115},
-    {862, 814, 768, 725, 684, 646, 610, 575, 543, 513, 484, 457, 431, 407, 384, 363, 342, 323,
-     305, 288, 272, 256, 242, 228, 216, 203, 192, 181, 171, 161, 152, 144, 136, 128, 121, 114},
-};
 
 // Period multipliers in 1/32768 units: entry n raises the pitch n semitones.
 const std::int32_t arp_table[16] = {32768, 30929, 29193, 27554, 26008, 24548, 23170, 21870,
@@ -166,7 +129,7 @@ void noteRead() {
     pass_rows.set(rowKey(mod_order, mod_row));
 }
 
-void end_row() {
+void endRow() {
     mod_tick = 0;
     if (pattern_loop == 1) {
         // The rows a pattern loop plays again are part of the same pass.
@@ -192,7 +155,7 @@ void end_row() {
     source->row = mod_row;
 }
 
-void run_tick() {
+void runTick() {
     if (mod_tick == 0) {
         if (pattern_delay != 0) {
             pattern_delay_2 = pattern_delay;
@@ -205,7 +168,7 @@ void run_tick() {
 
     platform().draw_tick();
 
-    if (++mod_tick >= mod_speed) end_row();
+    if (++mod_tick >= mod_speed) endRow();
 }
 
 }  // namespace
@@ -260,7 +223,7 @@ int zindlePulse(int frames) {
         mod_samplecounter = 0;
         return before;
     }
-    run_tick();
+    runTick();
     const std::int32_t left = mod_samplespertick - frames;
     if (left >= 0) {
         mod_samplecounter = left;
@@ -302,13 +265,13 @@ void zindleReset() {
 // ---------------------------------------------------------------------------
 // Channel update
 
-std::uint32_t period_to_rate(std::int32_t period) {
+std::uint32_t periodToRate(std::int32_t period) {
     const double p = static_cast<double>(period);
-    const double product = (7093789.2 / (p + p)) * 16384.0;
+    const double product = (kPaulaClock / (p + p)) * (1 << kPositionFractionBits);
     // Tiny periods give a product past 32 bits: it saturates.
-    const std::uint32_t whole =
-        product >= 4294967296.0 ? 4294967295u : static_cast<std::uint32_t>(product);
-    return whole / 48000u;
+    constexpr double kPast32Bits = 4294967296.0;
+    const std::uint32_t whole = product >= kPast32Bits ? UINT32_MAX : static_cast<std::uint32_t>(product);
+    return whole / static_cast<std::uint32_t>(kOutputRate);
 }
 
 namespace {
@@ -319,10 +282,10 @@ const Sample* channelSample(const Channel* ch) {
 
 // The note a pattern period names, at the finetune of the channel's sample.
 // A period that names no note is taken as the nearest one.
-std::int32_t note_period(std::int32_t period, const Channel* ch) {
+std::int32_t notePeriod(std::int32_t period, const Channel* ch) {
     int column = 0;
     int best = INT32_MAX;
-    for (int i = 0; i < 36; ++i) {
+    for (int i = 0; i < kNotes; ++i) {
         const int distance = std::abs(tab_tunes[0][i] - period);
         if (distance < best) {
             best = distance;
@@ -335,7 +298,7 @@ std::int32_t note_period(std::int32_t period, const Channel* ch) {
     return tab_tunes[finetune][column];
 }
 
-void read_row(Channel* ch) {
+void readRow(Channel* ch) {
     const PatternCell& cell = source->patterns[mod_pattern][mod_row * kChannels + ch->index];
     if (cell.sample > 0) {
         if (cell.sample != ch->sample) ch->flags |= kFlagNewSample;
@@ -353,7 +316,7 @@ void read_row(Channel* ch) {
     ch->effect = cell.effect;
     ch->param = cell.param;
     if (cell.period > 0) {
-        ch->target_period = note_period(cell.period, ch);
+        ch->target_period = notePeriod(cell.period, ch);
         ch->flags |= kFlagNote;
     }
 }
@@ -365,12 +328,12 @@ std::int8_t* sampleData(const Sample& sample) { return source->sample_data + sam
 void update_channel(Channel* ch) {
     aflags = 0;
     if (mod_tick == 0) {
-        if (pattern_delay_2 == 0 && mod_playing != 0) read_row(ch);
+        if (pattern_delay_2 == 0 && mod_playing != 0) readRow(ch);
         if (ch->flags & kFlagNote) {
             ch->flags &= ~kFlagNote;
-            if (ch->effect != 0x3 && ch->effect != 0x5) {
+            if (ch->effect != kEffectTonePorta && ch->effect != kEffectTonePortaVolSlide) {
                 ch->period = ch->target_period;
-                if (ch->effect != 0x9) ch->sample_offset = 0;
+                if (ch->effect != kEffectSampleOffset) ch->sample_offset = 0;
                 aflags = kTrigger;
             }
             ch->wave_pos = 0;
@@ -380,7 +343,7 @@ void update_channel(Channel* ch) {
             if (const Sample* sample = channelSample(ch)) {
                 ch->volume = sample->volume;
                 if (ch->flags & kFlagNewSample) {
-                    if (ch->effect != 0x9) ch->sample_offset = 0;
+                    if (ch->effect != kEffectSampleOffset) ch->sample_offset = 0;
                     audioChangeSrc(ch->index, sampleData(*sample), static_cast<std::uint32_t>(sample->length),
                                    static_cast<std::uint32_t>(sample->loop_start),
                                    static_cast<std::uint32_t>(sample->loop_length));
@@ -404,9 +367,9 @@ void update_channel(Channel* ch) {
         if (display_mode == kViewMeters) source->samples[ch->sample - 1].meter = std::min(ch->volume >> 1, kMaxMeter);
     }
     // Tremolo works on the tick's volume only, so that is what the voice hears.
-    audioSetVolume(ch->index, static_cast<std::uint8_t>(ch->effect == 0x7 ? avolume : ch->volume));
+    audioSetVolume(ch->index, static_cast<std::uint8_t>(ch->effect == kEffectTremolo ? avolume : ch->volume));
     if (aperiod <= 0) return;
-    ch->rate = period_to_rate(aperiod);
+    ch->rate = periodToRate(aperiod);
     audioSetRate(ch->index, ch->rate);
 }
 
@@ -418,7 +381,7 @@ namespace {
 inline int paramX(const Channel* ch) { return (ch->param >> 4) & 15; }
 inline int paramY(const Channel* ch) { return ch->param & 15; }
 
-void slide_to_target(Channel* ch) {
+void slideToTarget(Channel* ch) {
     if (ch->period < ch->target_period) {
         ch->period += ch->porta_speed;
         if (ch->period > ch->target_period) ch->period = ch->target_period;
@@ -430,7 +393,7 @@ void slide_to_target(Channel* ch) {
 }
 
 // Vibrato acts on tick 0 too; the wave only advances on later ticks.
-void vibrato_step(Channel* ch) {
+void vibratoStep(Channel* ch) {
     const int speed = (ch->vibrato >> 4) & 15;
     const int depth = ch->vibrato & 15;
     const int delta = (depth * sin_table[ch->wave_pos & 31]) >> 7;
@@ -441,7 +404,7 @@ void vibrato_step(Channel* ch) {
     if (mod_tick != 0) ch->wave_pos = (ch->wave_pos + speed) & 63;
 }
 
-void volume_slide(Channel* ch) {
+void volumeSlide(Channel* ch) {
     if (mod_tick == 0) return;
     const int x = paramX(ch);
     if (x != 0)
@@ -476,7 +439,7 @@ void effect_glissando(Channel* ch) {
         if (ch->param > 0) ch->porta_speed = ch->param;
         return;
     }
-    slide_to_target(ch);
+    slideToTarget(ch);
 }
 
 void effect_vibrato(Channel* ch) {
@@ -484,17 +447,17 @@ void effect_vibrato(Channel* ch) {
         if (paramX(ch) != 0) ch->vibrato = (ch->vibrato & 0x0F) | (paramX(ch) << 4);
         if (paramY(ch) != 0) ch->vibrato = (ch->vibrato & 0xF0) | paramY(ch);
     }
-    vibrato_step(ch);
+    vibratoStep(ch);
 }
 
 void effect_glissando_vslide(Channel* ch) {
-    if (mod_tick != 0) slide_to_target(ch);
-    volume_slide(ch);
+    if (mod_tick != 0) slideToTarget(ch);
+    volumeSlide(ch);
 }
 
 void effect_vibrato_vslide(Channel* ch) {
-    vibrato_step(ch);
-    volume_slide(ch);
+    vibratoStep(ch);
+    volumeSlide(ch);
 }
 
 // Tremolo: no memory, and the wave advances before the offset is applied.
@@ -514,7 +477,7 @@ void effect_sample_offset(Channel* ch) {
     if (mod_tick == 0 && ch->param > 0) ch->sample_offset = ch->param * 256;
 }
 
-void effect_volume_slide(Channel* ch) { volume_slide(ch); }
+void effect_volume_slide(Channel* ch) { volumeSlide(ch); }
 
 // A row set by an earlier channel's pattern break stays; the target is replaced.
 void effect_position_jump(Channel* ch) {
@@ -576,7 +539,7 @@ void effecte_setfinetune(Channel* ch) {
     source->samples[ch->sample - 1].finetune = paramY(ch);
 }
 
-void loop_count_step(Channel* ch) {
+void loopCountStep(Channel* ch) {
     pattern_loop = 1;
     ch->loop_state = 2;
     if (ch->loop_count <= 0) {
@@ -602,7 +565,7 @@ void effecte_patternloop(Channel* ch) {
         return;
     }
     if (ch->loop_state != 2) ch->loop_count = y;
-    loop_count_step(ch);
+    loopCountStep(ch);
 }
 
 void effecte_retrignote(Channel* ch) {

@@ -27,7 +27,7 @@ TEST_F(ChannelUpdate, StepFromPeriod) {
         {856, 1414}, {428, 2828}, {214, 5657}, {113, 10713}, {108, 11209},
         {14, 86476}, {13, 89478}, {1, 89478},
     };
-    for (const auto& [period, rate] : cases) EXPECT_EQ(period_to_rate(period), rate) << period;
+    for (const auto& [period, rate] : cases) EXPECT_EQ(periodToRate(period), rate) << period;
 }
 
 TEST_F(ChannelUpdate, NotePlaysAtTheSampleFinetuneAndVolume) {

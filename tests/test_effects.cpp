@@ -84,7 +84,7 @@ TEST_F(Effects, TonePortamentoSlidesToTheGoalFromEitherSide) {
     EXPECT_EQ(aperiods(t, 6, 6), (std::vector<int>{428, 423, 418, 413, 408, 403}));
     EXPECT_EQ(aperiods(t, 12, 6), (std::vector<int>{403, 398, 393, 388, 383, 378}));  // 300 keeps 5
     EXPECT_EQ(aperiods(t, 18, 6), (std::vector<int>{378, 428, 428, 428, 428, 428}));
-    EXPECT_EQ(t[7].voice[3].rate, period_to_rate(423));
+    EXPECT_EQ(t[7].voice[3].rate, periodToRate(423));
 }
 
 TEST_F(Effects, TonePortamentoDownStopsExactlyOnTheGoal) {

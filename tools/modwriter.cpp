@@ -1,5 +1,7 @@
 #include "tools/modwriter.h"
 
+#include "player/protracker_sequencer.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -8,11 +10,6 @@
 namespace modwriter {
 
 namespace {
-
-constexpr std::array<int, 36> kPeriods = {
-    856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453,
-    428, 404, 381, 360, 339, 320, 302, 285, 269, 254, 240, 226,
-    214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113};
 
 void putWord(std::vector<std::uint8_t>& out, int value) {
     out.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
@@ -37,7 +34,7 @@ int notePeriod(const std::string& name) {
     const int octave = name[2] - '1';
     for (int n = 0; n < 12; ++n)
         if (name.compare(0, 2, kNames[n]) == 0 && octave >= 0 && octave < 3)
-            return kPeriods[static_cast<std::size_t>(octave * 12 + n)];
+            return tab_tunes[0][octave * 12 + n];
     return 0;
 }
 
