@@ -78,6 +78,14 @@ void resetGlobals();
 // by resetGlobals.
 extern void (*on_tick)();
 
+// The fixture of the engine suites: program-start state before and after
+// each test.
+class EngineTest : public ::testing::Test {
+  protected:
+    void SetUp() override { resetGlobals(); }
+    void TearDown() override { resetGlobals(); }
+};
+
 // A song with sample 1 (looped, 1024 bytes) and nothing else.
 modwriter::Song basicSong();
 

@@ -6,11 +6,7 @@
 
 namespace {
 
-class ChannelUpdate : public ::testing::Test {
-  protected:
-    void SetUp() override { harness::resetGlobals(); }
-    void TearDown() override { harness::resetGlobals(); }
-};
+class ChannelUpdate : public harness::EngineTest {};
 
 modwriter::Song twoSampleSong() {
     modwriter::Song song = harness::basicSong();

@@ -12,11 +12,7 @@ using Pos = std::pair<int, int>;
 
 namespace {
 
-class Effects : public ::testing::Test {
-  protected:
-    void SetUp() override { harness::resetGlobals(); }
-    void TearDown() override { harness::resetGlobals(); }
-};
+class Effects : public harness::EngineTest {};
 
 // Sample 1: looped, volume 64; sample 2: looped, volume 32.
 modwriter::Song effectSong() {
@@ -47,7 +43,6 @@ std::vector<int> avolumes(const std::vector<TickState>& t, std::size_t from, std
 
 using harness::positions;
 
-modwriter::Song fastSong(int length) { return harness::rowPerTickSong(length); }
 
 std::vector<Pos> rows(int order, std::initializer_list<int> list) {
     std::vector<Pos> out;
@@ -84,7 +79,7 @@ TEST_F(Effects, TonePortamentoSlidesToTheGoalFromEitherSide) {
     EXPECT_EQ(aperiods(t, 6, 6), (std::vector<int>{428, 423, 418, 413, 408, 403}));
     EXPECT_EQ(aperiods(t, 12, 6), (std::vector<int>{403, 398, 393, 388, 383, 378}));  // 300 keeps 5
     EXPECT_EQ(aperiods(t, 18, 6), (std::vector<int>{378, 428, 428, 428, 428, 428}));
-    EXPECT_EQ(t[7].voice[3].rate, periodToRate(423));
+    EXPECT_EQ(t[7].voice[3].rate, 2862u);  // the step of period 423
 }
 
 TEST_F(Effects, TonePortamentoDownStopsExactlyOnTheGoal) {
@@ -202,7 +197,7 @@ TEST_F(Effects, JumpsAndBreaksAcrossChannels) {
         {"B to the end", {0, 0, 0xB, 3}, {}, {0, 0}},
     };
     for (const Case& k : cases) {
-        modwriter::Song song = fastSong(3);
+        modwriter::Song song = harness::rowPerTickSong(3);
         song.at(0, 3, 0) = k.first;
         song.at(0, 3, 1) = k.second;
         harness::Engine engine(song);
@@ -211,7 +206,7 @@ TEST_F(Effects, JumpsAndBreaksAcrossChannels) {
 }
 
 TEST_F(Effects, BreakInAOneOrderSongStaysInOrderZero) {
-    modwriter::Song song = fastSong(1);
+    modwriter::Song song = harness::rowPerTickSong(1);
     song.at(0, 3, 0) = modwriter::Cell{0, 0, 0xB, 1};  // names order 1: past the end
     song.at(0, 3, 1) = modwriter::Cell{0, 0, 0xD, 0x07};
     harness::Engine engine(song);
@@ -288,7 +283,7 @@ TEST_F(Effects, PatternLoops) {
          rows(0, {0, 1, 2, 3, 0, 1, 2, 3, 4, 5})},
     };
     for (const Case& k : cases) {
-        modwriter::Song song = fastSong(2);
+        modwriter::Song song = harness::rowPerTickSong(2);
         for (const auto& [where, cell] : k.cells) song.at(0, where.first, where.second) = cell;
         if (song.at(0, 0, 3).effect == 0) song.at(0, 0, 3) = modwriter::Cell{0, 0, 0xF, 1};
         harness::Engine engine(song);
@@ -357,7 +352,7 @@ TEST_F(Effects, PatternDelayRepeatsTheRowsTime) {
         {0xE0, rows(0, {0, 1, 2, 3, 4})},
     };
     for (const Case& k : cases) {
-        modwriter::Song song = fastSong(1);
+        modwriter::Song song = harness::rowPerTickSong(1);
         song.at(0, 2, 2) = modwriter::Cell{0, 0, 0xE, k.param};
         harness::Engine engine(song);
         EXPECT_EQ(positions(engine, static_cast<int>(k.expected.size())), k.expected) << k.param;
@@ -365,7 +360,7 @@ TEST_F(Effects, PatternDelayRepeatsTheRowsTime) {
 }
 
 TEST_F(Effects, PatternDelayReplaysTheDelayingRowsCommands) {
-    modwriter::Song song = fastSong(1);
+    modwriter::Song song = harness::rowPerTickSong(1);
     song.at(0, 2, 2) = modwriter::Cell{0, 0, 0xE, 0xE2};
     song.at(0, 2, 3) = modwriter::Cell{428, 1, 0xC, 0x10};
     song.at(0, 3, 3) = modwriter::Cell{0, 0, 0xC, 0x30};

@@ -9,11 +9,8 @@
 
 namespace {
 
-class Mixer : public ::testing::Test {
+class Mixer : public harness::EngineTest {
   protected:
-    void SetUp() override { harness::resetGlobals(); }
-    void TearDown() override { harness::resetGlobals(); }
-
     // Renders frames through mixaudio and returns the left samples.
     static std::vector<int> left(int frames) {
         std::vector<std::uint8_t> buffer(static_cast<std::size_t>(frames) * 4);

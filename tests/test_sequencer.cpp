@@ -13,13 +13,9 @@ namespace {
 
 using harness::positions;
 
-modwriter::Song positionSong(int length, int restart = 127) { return harness::rowPerTickSong(length, restart); }
+using harness::rowPerTickSong;
 
-class Sequencer : public ::testing::Test {
-  protected:
-    void SetUp() override { harness::resetGlobals(); }
-    void TearDown() override { harness::resetGlobals(); }
-};
+class Sequencer : public harness::EngineTest {};
 
 }  // namespace
 
@@ -47,7 +43,7 @@ TEST_F(Sequencer, PulseBeforePlayRunsNoTick) {
 }
 
 TEST_F(Sequencer, PlayStartsWithDefaultTempoAndTheMirrors) {
-    harness::Engine engine(positionSong(3), 2);
+    harness::Engine engine(rowPerTickSong(3), 2);
     EXPECT_EQ(mod_speed, 6);
     EXPECT_EQ(mod_bpm, 125);
     EXPECT_EQ(mod_samplespertick, 960);
@@ -64,26 +60,26 @@ TEST_F(Sequencer, PlayStartsWithDefaultTempoAndTheMirrors) {
 
 TEST_F(Sequencer, PlayPastTheSongStartsAtTheRestartOrTheTop) {
     {
-        harness::Engine engine(positionSong(4, 2), 9);
+        harness::Engine engine(rowPerTickSong(4, 2), 9);
         EXPECT_EQ(mod_order, 2);
         EXPECT_EQ(mod_row, 0);
     }
     {
-        harness::Engine engine(positionSong(4, 127), 9);
+        harness::Engine engine(rowPerTickSong(4, 127), 9);
         EXPECT_EQ(mod_order, 0);
     }
 }
 
 TEST_F(Sequencer, SongEndGoesOnAtTheRestartOrTheTop) {
     {
-        harness::Engine engine(positionSong(3, 1));
+        harness::Engine engine(rowPerTickSong(3, 1));
         const std::vector<Pos> p = positions(engine, 3 * 64 + 2);
         EXPECT_EQ(p[3 * 64 - 1], Pos(2, 63));
         EXPECT_EQ(p[3 * 64], Pos(1, 0));
         EXPECT_EQ(p[3 * 64 + 1], Pos(1, 1));
     }
     {
-        harness::Engine engine(positionSong(3, 127));
+        harness::Engine engine(rowPerTickSong(3, 127));
         const std::vector<Pos> p = positions(engine, 3 * 64 + 1);
         EXPECT_EQ(p[3 * 64], Pos(0, 0));
     }
@@ -91,7 +87,7 @@ TEST_F(Sequencer, SongEndGoesOnAtTheRestartOrTheTop) {
 
 TEST_F(Sequencer, RestartAtOrPastTheSongLengthStartsFromTheTop) {
     // A restart byte of 0x78 with three orders: order 3 isn't part of the song.
-    modwriter::Song song = positionSong(3, 0x78);
+    modwriter::Song song = rowPerTickSong(3, 0x78);
     song.orders[3] = 7;
     harness::Engine engine(song);
     EXPECT_EQ(engine.module()->restart_pos, 3);
@@ -102,7 +98,7 @@ TEST_F(Sequencer, RestartAtOrPastTheSongLengthStartsFromTheTop) {
 
 TEST_F(Sequencer, BreakPastTheSongKeepsItsRowOnlyWithRestart) {
     for (int restart : {1, 127}) {
-        modwriter::Song song = positionSong(2, restart);
+        modwriter::Song song = rowPerTickSong(2, restart);
         song.at(1, 10, 1) = modwriter::Cell{0, 0, 0xD, 0x05};
         harness::Engine engine(song);
         const std::vector<Pos> p = positions(engine, 64 + 12);
@@ -112,7 +108,7 @@ TEST_F(Sequencer, BreakPastTheSongKeepsItsRowOnlyWithRestart) {
 }
 
 TEST_F(Sequencer, EmptySongPlaysOrderZeroOverAndOver) {
-    harness::Engine engine(positionSong(0, 0));
+    harness::Engine engine(rowPerTickSong(0, 0));
     const std::vector<Pos> p = positions(engine, 130);
     EXPECT_EQ(p[63], Pos(0, 63));
     EXPECT_EQ(p[64], Pos(0, 0));
@@ -120,7 +116,7 @@ TEST_F(Sequencer, EmptySongPlaysOrderZeroOverAndOver) {
 }
 
 TEST_F(Sequencer, SpeedZeroEndsEveryRowLikeSpeedOne) {
-    modwriter::Song song = positionSong(1);
+    modwriter::Song song = rowPerTickSong(1);
     song.at(0, 0, 3) = modwriter::Cell{0, 0, 0xF, 0};
     harness::Engine engine(song);
     const std::vector<harness::TickState> t = engine.ticks(4);
@@ -132,7 +128,7 @@ TEST_F(Sequencer, SpeedZeroEndsEveryRowLikeSpeedOne) {
 }
 
 TEST_F(Sequencer, JumpStepsOrdersAndWrapsBelowTheFirst) {
-    harness::Engine engine(positionSong(5, 127));
+    harness::Engine engine(rowPerTickSong(5, 127));
     engine.ticks(3);
     zindleJump(3);
     EXPECT_EQ(mod_order, 3);
@@ -148,14 +144,14 @@ TEST_F(Sequencer, JumpStepsOrdersAndWrapsBelowTheFirst) {
 }
 
 TEST_F(Sequencer, JumpBelowTheFirstOrderOfAnEmptySongStaysAtZero) {
-    harness::Engine engine(positionSong(0));
+    harness::Engine engine(rowPerTickSong(0));
     zindleJump(-1);
     EXPECT_EQ(mod_order, 0);
     EXPECT_EQ(mod_pattern, 0);
 }
 
 TEST_F(Sequencer, LoopWinsOverAJumpOnTheSameRow) {
-    modwriter::Song song = positionSong(3);
+    modwriter::Song song = rowPerTickSong(3);
     song.at(0, 2, 0) = modwriter::Cell{0, 0, 0xE, 0x60};
     song.at(0, 4, 0) = modwriter::Cell{0, 0, 0xE, 0x61};
     song.at(0, 4, 1) = modwriter::Cell{0, 0, 0xB, 0x02};
@@ -174,7 +170,7 @@ TEST_F(Sequencer, DelayOnTheLastRowHoldsItBeforeTheNextPattern) {
         Pos next;
     };
     for (const Case& c : {Case{127, 0, {1, 0}}, Case{1, 1, {1, 0}}, Case{127, 1, {0, 0}}}) {
-        modwriter::Song song = positionSong(2, c.restart);
+        modwriter::Song song = rowPerTickSong(2, c.restart);
         song.at(c.last_order, 63, 1) = modwriter::Cell{214, 1, 0, 0};
         song.at(c.last_order, 63, 2) = modwriter::Cell{0, 0, 0xE, 0xE3};
         song.at(c.next.first, 0, 1) = modwriter::Cell{428, 1, 0, 0};
@@ -203,7 +199,7 @@ TEST_F(Sequencer, DelayIsDroppedByAJumpABreakOrALoop) {
         {"loop", {0, 0, 0xE, 0x61}, 0, {0, 60}, {0, 61}},
     };
     for (const Case& c : cases) {
-        modwriter::Song song = positionSong(3);
+        modwriter::Song song = rowPerTickSong(3);
         song.at(0, 60, 0) = modwriter::Cell{0, 0, 0xE, 0x60};
         song.at(0, 63, 2) = modwriter::Cell{0, 0, 0xE, 0xE3};
         song.at(0, 63, c.channel) = c.with;
@@ -213,7 +209,7 @@ TEST_F(Sequencer, DelayIsDroppedByAJumpABreakOrALoop) {
         EXPECT_EQ(p[65], c.then) << c.what;
     }
     // A delay with a break inside a pattern is dropped too.
-    modwriter::Song song = positionSong(3);
+    modwriter::Song song = rowPerTickSong(3);
     song.at(1, 5, 1) = modwriter::Cell{0, 0, 0xD, 0x10};
     song.at(1, 5, 2) = modwriter::Cell{0, 0, 0xE, 0xE2};
     harness::Engine engine(song);
@@ -250,7 +246,7 @@ TEST_F(Sequencer, APassEndsAtTheFirstRowReadTwice) {
          }, 1 + 5 + 5 + 2},
     };
     for (const Case& c : cases) {
-        modwriter::Song song = positionSong(c.length);
+        modwriter::Song song = rowPerTickSong(c.length);
         c.edit(song);
         harness::Engine engine(song);
         int ticks = 0;
@@ -260,7 +256,7 @@ TEST_F(Sequencer, APassEndsAtTheFirstRowReadTwice) {
 }
 
 TEST_F(Sequencer, MetersFallOnePerTickInTheMeterView) {
-    harness::Engine engine(positionSong(1));
+    harness::Engine engine(rowPerTickSong(1));
     display_mode = 2;
     engine.module()->samples[4].meter = 27;
     const std::vector<harness::TickState> t = engine.ticks(28);
