@@ -47,3 +47,13 @@ void audioPause();
 // The audio callback: fills len bytes of interleaved s16le stereo, running
 // the replay engine's ticks at their exact frames.
 void mixaudio(void* userdata, std::uint8_t* stream, int len);
+
+// The last step of each chunk, exposed so that the benchmark can time both
+// ways and the tests can compare them: the first `frames` (at most
+// kChunkFrames) accumulators of the chunk mixed last, as s16le stereo
+// frames. The portable way is what a target without SSE2 runs, and what
+// mixaudio runs on x86 too in a build with -DZINDLE_PORTABLE_MIX=ON.
+void mixOutputPortable(std::uint8_t* out, int frames);
+#if defined(__SSE2__)
+void mixOutputSse2(std::uint8_t* out, int frames);
+#endif

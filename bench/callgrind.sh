@@ -49,6 +49,7 @@ buffers=2000
 read -r silence frames < <(count mix_silence $buffers)
 read -r looping _ < <(count mix_looping $buffers)
 read -r oneshot _ < <(count mix_oneshot $buffers)
+read -r out_portable _ < <(count out_portable $buffers)
 echo
 echo "Mixer (mixaudio, $buffers buffers of 1024 frames, engine idle):"
 printf '  %-44s %8s\n' "no voice, per frame (clear, clip, interleave)" "$(per "$silence" "$frames")"
@@ -58,6 +59,11 @@ printf '  %-44s %8s\n' "looping, per voice-frame (beyond no voice)" \
   "$(per "$((looping - silence))" "$((frames * 4))")"
 printf '  %-44s %8s\n' "one-shot, per voice-frame (beyond no voice)" \
   "$(per "$((oneshot - silence))" "$((frames * 4))")"
+printf '  %-44s %8s\n' "output step alone, portable, per frame" "$(per "$out_portable" "$frames")"
+if [ "$(uname -m)" = x86_64 ]; then
+  read -r out_sse2 _ < <(count out_sse2 $buffers)
+  printf '  %-44s %8s\n' "output step alone, SSE2, per frame" "$(per "$out_sse2" "$frames")"
+fi
 
 calls=200
 echo

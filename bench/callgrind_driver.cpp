@@ -8,6 +8,8 @@
 //   mix_looping BUFFERS     mixaudio, four looping voices            (frames)
 //   mix_oneshot BUFFERS     mixaudio, four one-shot voices           (frames)
 //   mix_silence BUFFERS     mixaudio, no voice                        (frames)
+//   out_portable BUFFERS    the output step alone, portable way       (frames)
+//   out_sse2 BUFFERS        the output step alone, SSE2 way (x86)     (frames)
 //   draw_pattern CALLS      view 1, all 25 lines full                (calls)
 //   blit CALLS              one full-screen copy of the background   (calls)
 //   copy CALLS              the same copy as one memcpy per line     (calls)
@@ -53,6 +55,14 @@ __attribute__((noinline)) void cg_mix_oneshot() { mixaudio(nullptr, out, benchfi
 __attribute__((noinline)) void cg_mix_silence(long buffers) {
     for (long i = 0; i < buffers; ++i) mixaudio(nullptr, out, benchfix::kBufferBytes);
 }
+__attribute__((noinline)) void cg_out_portable(long buffers) {
+    for (long i = 0; i < buffers; ++i) mixOutputPortable(out, kFramesPerBuffer);
+}
+#if defined(__SSE2__)
+__attribute__((noinline)) void cg_out_sse2(long buffers) {
+    for (long i = 0; i < buffers; ++i) mixOutputSse2(out, kFramesPerBuffer);
+}
+#endif
 __attribute__((noinline)) void cg_draw_pattern(long calls) {
     for (long i = 0; i < calls; ++i) drawPattern(screen, background, large);
 }
@@ -142,6 +152,23 @@ int main(int argc, char** argv) {
     if (mode == "mix_silence") {
         zindleReset();
         cg_mix_silence(count);
+        std::printf("units %ld\n", count * kFramesPerBuffer);
+        return 0;
+    }
+    if (mode == "out_portable" || mode == "out_sse2") {
+        // The accumulators of one buffer of four looping voices.
+        benchfix::setLoopingVoices();
+        mixaudio(nullptr, out, benchfix::kBufferBytes);
+        if (mode == "out_portable") {
+            cg_out_portable(count);
+        } else {
+#if defined(__SSE2__)
+            cg_out_sse2(count);
+#else
+            std::fprintf(stderr, "no SSE2 output on this target\n");
+            return 1;
+#endif
+        }
         std::printf("units %ld\n", count * kFramesPerBuffer);
         return 0;
     }

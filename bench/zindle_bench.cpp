@@ -75,6 +75,28 @@ void BM_MixSilence(benchmark::State& state) {
 }
 BENCHMARK(BM_MixSilence);
 
+// The last step of every chunk alone, each way it can be done: the
+// accumulators of four looping voices written out as s16le frames. The
+// portable way is what a target without SSE2 runs; set either beside the
+// other, a change to one shows.
+void timeMixOutput(benchmark::State& state, void (*output)(std::uint8_t*, int)) {
+    benchfix::setLoopingVoices();
+    mixaudio(nullptr, out, benchfix::kBufferBytes);
+    for (auto _ : state) {
+        output(out, kFramesPerBuffer);
+        benchmark::DoNotOptimize(out);
+    }
+    perUnit(state, "frame", kFramesPerBuffer);
+}
+
+void BM_MixOutputPortable(benchmark::State& state) { timeMixOutput(state, mixOutputPortable); }
+BENCHMARK(BM_MixOutputPortable);
+
+#if defined(__SSE2__)
+void BM_MixOutputSse2(benchmark::State& state) { timeMixOutput(state, mixOutputSse2); }
+BENCHMARK(BM_MixOutputSse2);
+#endif
+
 // The demo song from its start, replay engine included, view 3 as in zindle-render.
 void BM_RenderDemo(benchmark::State& state) {
     if (!demo) {

@@ -2,6 +2,7 @@
 // way it splits a device buffer at the ticks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <numeric>
 
@@ -11,15 +12,27 @@ namespace {
 
 class Mixer : public harness::EngineTest {
   protected:
-    // Renders frames through mixaudio and returns the left samples.
-    static std::vector<int> left(int frames) {
-        std::vector<std::uint8_t> buffer(static_cast<std::size_t>(frames) * 4);
-        mixaudio(nullptr, buffer.data(), frames * 4);
-        std::vector<int> out;
-        for (int i = 0; i < frames; ++i)
-            out.push_back(static_cast<std::int16_t>(buffer[4 * i] | (buffer[4 * i + 1] << 8)));
+    struct Sides {
+        std::vector<int> left, right;
+    };
+
+    // The samples of each side of s16le stereo frames.
+    static Sides split(const std::vector<std::uint8_t>& frames) {
+        Sides out;
+        for (std::size_t i = 0; i + 4 <= frames.size(); i += 4) {
+            out.left.push_back(static_cast<std::int16_t>(frames[i] | (frames[i + 1] << 8)));
+            out.right.push_back(static_cast<std::int16_t>(frames[i + 2] | (frames[i + 3] << 8)));
+        }
         return out;
     }
+
+    // Renders frames through mixaudio and returns the samples of each side.
+    static Sides sides(int frames) {
+        std::vector<std::uint8_t> buffer(static_cast<std::size_t>(frames) * 4);
+        mixaudio(nullptr, buffer.data(), frames * 4);
+        return split(buffer);
+    }
+    static std::vector<int> left(int frames) { return sides(frames).left; }
 
     // A voice whose left output equals its sample byte.
     static void unityVoice(int voice, std::int8_t* data, std::uint32_t length, std::uint32_t loop_start,
@@ -96,12 +109,18 @@ TEST_F(Mixer, ScalesByVolumeAndGainsAndClips) {
     };
     for (const Case& k : cases) {
         harness::resetGlobals();
+        // Looping, for a whole chunk on both sides: the output path of full
+        // chunks as well as the one of the frames left over.
         std::int8_t data[2] = {k.byte, k.byte};
-        audioSetSource(0, data, 2, 0, 0);
+        audioSetSource(0, data, 2, 0, 2);
         audioSetVolume(0, k.volume);
         audioSetRate(0, 16384);
         v[0].left = k.gain;
-        EXPECT_EQ(left(1)[0], k.expected) << int(k.byte) << " " << int(k.volume) << " " << k.gain;
+        v[0].right = k.gain;
+        const Sides out = sides(kChunkFrames);
+        EXPECT_EQ(out.left, std::vector<int>(kChunkFrames, k.expected))
+            << int(k.byte) << " " << int(k.volume) << " " << k.gain;
+        EXPECT_EQ(out.right, out.left);
     }
 }
 
@@ -112,12 +131,48 @@ TEST_F(Mixer, FourVoicesAddOnBothSides) {
         audioSetVolume(i, 64);
         audioSetRate(i, 16384);
     }
-    std::uint8_t frame[4];
-    mixaudio(nullptr, frame, 4);
-    const int l = static_cast<std::int16_t>(frame[0] | frame[1] << 8);
-    const int r = static_cast<std::int16_t>(frame[2] | frame[3] << 8);
-    EXPECT_EQ(l, (100 * 64 * 508) >> 7);
-    EXPECT_EQ(r, (100 * 64 * 512) >> 7);
+    const Sides out = sides(kChunkFrames);
+    EXPECT_EQ(out.left, std::vector<int>(kChunkFrames, (100 * 64 * 508) >> 7));
+    EXPECT_EQ(out.right, std::vector<int>(kChunkFrames, (100 * 64 * 512) >> 7));
+}
+
+// The SSE2 output and the portable one, which a target without SSE2 runs,
+// write the same bytes as the mix for every frame count, on sums that clip
+// and round down on both sides. (mixaudio takes one of them for whole
+// chunks: -DZINDLE_PORTABLE_MIX=ON makes it the portable one on x86 too.)
+TEST_F(Mixer, OutputPathsAgree) {
+    // Loud square waves with a ripple, at four near pitches: they add up
+    // past both limits as well as between them.
+    std::vector<std::int8_t> data(5000);
+    for (std::size_t j = 0; j < data.size(); ++j)
+        data[j] = static_cast<std::int8_t>((j / 37 % 2 != 0 ? 100 : -120) + static_cast<int>(j % 23));
+    for (int i = 0; i < kVoices; ++i) {
+        audioSetSource(i, data.data(), 5000, 0, 5000);
+        audioSetVolume(i, 64);
+        audioSetRate(i, static_cast<std::uint32_t>(16384 + 1000 * i));
+        v[i].left = 255 - 60 * i;
+        v[i].right = 100 + 50 * i;
+    }
+    std::vector<std::uint8_t> mixed(4 * kChunkFrames);
+    mixaudio(nullptr, mixed.data(), static_cast<int>(mixed.size()));
+    for (int frames : {1, 2, 3, 4, 5, 7, 8, 1021, kChunkFrames}) {
+        const auto size = static_cast<std::size_t>(frames) * 4;
+        std::vector<std::uint8_t> portable(size, 0xAB);
+        mixOutputPortable(portable.data(), frames);
+        EXPECT_TRUE(std::equal(portable.begin(), portable.end(), mixed.begin())) << frames << " frames";
+#if defined(__SSE2__)
+        std::vector<std::uint8_t> sse2(size, 0xAB);
+        mixOutputSse2(sse2.data(), frames);
+        EXPECT_EQ(sse2, portable) << frames << " frames";
+#endif
+    }
+
+    // The mix does reach both limits on both sides.
+    const Sides out = split(mixed);
+    for (const std::vector<int>* side : {&out.left, &out.right}) {
+        EXPECT_NE(std::count(side->begin(), side->end(), 32767), 0);
+        EXPECT_NE(std::count(side->begin(), side->end(), -32768), 0);
+    }
 }
 
 TEST_F(Mixer, SetOffsetInsideTheSampleOnly) {

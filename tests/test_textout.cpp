@@ -66,7 +66,9 @@ INSTANTIATE_TEST_SUITE_P(
                     TextCase{"EmptyString", "", 1, 40, 40}),
     [](const testing::TestParamInfo<TextCase>& info) { return std::string(info.param.name); });
 
-// Drawn text reads back glyph by glyph, wherever it starts.
+// Drawn text reads back glyph by glyph, wherever it starts. The text holds
+// every code with ink, so this also finds a glyph that lost its ink or looks
+// like another (reading back takes the first glyph that matches).
 TEST(TextOut, DrawnTextReadsBack) {
     auto surface = makeSurface();
     const std::string all = "!#'()*+,-./0123456789:?ABCDEFGHIJKLMNOPQRSTUVWXYZ_abcdefghijklmnopqrstuvwxyz";
@@ -75,6 +77,24 @@ TEST(TextOut, DrawnTextReadsBack) {
     const auto img = screentext::imageOf(surface.get());
     EXPECT_EQ(screentext::readText(img, 3, 7, 39, 0xFFFF), all.substr(0, 39));
     EXPECT_EQ(screentext::readText(img, 5, 101, static_cast<int>(all.size()) - 39, 0xFFFF), all.substr(39));
+}
+
+// Characters and lines stay apart: a glyph keeps off its cell's bottom row
+// unless it descends below the line, and off its right-hand column but for
+// the bar of the 4.
+TEST(TextOut, GlyphsKeepOffTheCellsMargins) {
+    const std::string descenders = ",Qfgjpqy";
+    for (int code = kFontFirstCode; code < kFontFirstCode + kFontGlyphs; ++code) {
+        bool bottom_row = false;
+        bool right_column = false;
+        for (int i = 0; i < 8; ++i) {
+            bottom_row = bottom_row || sheetInk(static_cast<unsigned char>(code), 7, i);
+            right_column = right_column || sheetInk(static_cast<unsigned char>(code), i, 7);
+        }
+        const char ch = static_cast<char>(code);
+        EXPECT_EQ(bottom_row, descenders.find(ch) != std::string::npos) << ch;
+        EXPECT_EQ(right_column, ch == '4') << ch;
+    }
 }
 
 // The meter bars are stacked '#': crossed strokes filling 7 columns and
