@@ -189,7 +189,7 @@ int zindleMain(int argc, char** argv) {
     }
     Module* module = zindleLoad(argv[1]);
     if (!module) {
-        std::fprintf(stderr, "Couldn't load the module!\n");
+        zindleReportLoadFailure(stderr, argv[1]);
         zindleClose();
         SDL_Quit();
         return 1;

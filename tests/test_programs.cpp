@@ -83,18 +83,54 @@ TEST(Player, WithoutArgumentPrintsUsage) {
     EXPECT_EQ(r.err, "Usage: " + kZindle + " <module.mod>\n");
 }
 
-TEST(Player, RefusesWhatIsNotAModule) {
+// Both programs refuse what they can't play with the same two lines: the
+// fixed first one, then the file and why.
+TEST(Player, RefusesWhatIsNotAModuleAndSaysWhy) {
     TempDir dir;
     const std::vector<std::uint8_t> good = harness::basicSong().bytes();
     harness::writeBytes(dir.file("short.mod"), std::vector<std::uint8_t>(good.begin(), good.begin() + 1083));
     modwriter::Song wrong = harness::basicSong();
     wrong.tag = "M.k.";
     writeSong(dir, wrong, "tag.mod");
-    for (const std::string& path : {dir.file("missing.mod"), dir.file("short.mod"), dir.file("tag.mod"), dir.path()}) {
+    wrong.tag = std::string("\0\x01\xFF\"", 4);
+    writeSong(dir, wrong, "binary.mod");
+    wrong.tag = "8CHN";
+    writeSong(dir, wrong, "eight.mod");
+    wrong.tag = "FLT8";
+    writeSong(dir, wrong, "flt8.mod");
+    std::string text;
+    while (text.size() < 2000) text += "root:x:0:0:root:/root:/bin/bash\n";
+    harness::writeBytes(dir.file("passwd"), std::vector<std::uint8_t>(text.begin(), text.end()));
+    std::vector<std::uint8_t> xm(2000, 0);
+    const std::string xm_magic = "Extended Module: demo";
+    std::copy(xm_magic.begin(), xm_magic.end(), xm.begin());
+    harness::writeBytes(dir.file("song.xm"), xm);
+    std::vector<std::uint8_t> s3m(2000, 0);
+    std::copy_n("SCRM", 4, s3m.begin() + 44);
+    harness::writeBytes(dir.file("song.s3m"), s3m);
+
+    const std::pair<std::string, std::string> cases[] = {
+        {dir.file("missing.mod"), "no such file"},
+        {dir.file("short.mod/x.mod"), "Not a directory"},
+        {dir.path(), "a folder, not a file"},
+        {dir.file("short.mod"), "too short to be a MOD file (1083 bytes)"},
+        {dir.file("tag.mod"), "not a MOD file: no known tag at byte 1080 (found \"M.k.\")"},
+        {dir.file("binary.mod"), "not a MOD file: no known tag at byte 1080 (found \"\\x00\\x01\\xFF\\x22\")"},
+        {dir.file("passwd"), "not a MOD file: no known tag at byte 1080 (found \"in/b\")"},
+        {dir.file("eight.mod"), "a module with 8 channels (tag \"8CHN\"), which Zindle doesn't play"},
+        {dir.file("flt8.mod"), "a module with 8 channels (tag \"FLT8\"), which Zindle doesn't play"},
+        {dir.file("song.xm"), "an XM module (FastTracker 2), not a MOD file"},
+        {dir.file("song.s3m"), "an S3M module (Scream Tracker 3), not a MOD file"},
+    };
+    for (const auto& [path, why] : cases) {
+        const std::string expected = "Couldn't load the module!\n" + path + ": " + why + "\n";
         const harness::Result r = harness::run({kZindle, path}, harness::headlessEnv(dir.file("audio.raw")));
         EXPECT_EQ(r.status, 1) << path;
         // SDL's disk driver announces itself first.
-        EXPECT_TRUE(endsWith(r.err, "\nCouldn't load the module!\n")) << path << r.err;
+        EXPECT_TRUE(endsWith(r.err, "\n" + expected)) << path << "\n" << r.err;
+        const harness::Result render = harness::run({kRender, "--output", dir.file("out.wav"), path});
+        EXPECT_EQ(render.status, 1) << path;
+        EXPECT_EQ(render.err, expected);
     }
 }
 
@@ -112,7 +148,7 @@ TEST(Player, RefusesAModuleItMayNotRead) {
     chmod(sound.c_str(), 0777);  // whatever the umask: the disk driver writes here
     // While the file is readable it loads: the refusal below is the permission's doing.
     const harness::Result readable =
-        harness::run(joined(as_user, {kRender, "--seconds", "0.1", "--output", "/dev/null", module}));
+        harness::run(joined(as_user, {kRender, "--seconds", "0.1", "--output", sound + "/readable.wav", module}));
     if (readable.status == 126 || readable.status == 127)
         GTEST_SKIP() << "nobody may not run the programs in this folder: " << readable.err;
     ASSERT_EQ(readable.status, 0) << readable.err;
@@ -120,11 +156,12 @@ TEST(Player, RefusesAModuleItMayNotRead) {
     ASSERT_EQ(chmod(module.c_str(), 0), 0);
     const harness::Result player =
         harness::run(joined(as_user, {kZindle, module}), harness::headlessEnv(sound + "/audio.raw"));
+    const std::string expected = "Couldn't load the module!\n" + module + ": permission denied\n";
     EXPECT_EQ(player.status, 1);
-    EXPECT_TRUE(endsWith(player.err, "\nCouldn't load the module!\n")) << player.err;
-    const harness::Result render = harness::run(joined(as_user, {kRender, "--output", "/dev/null", module}));
+    EXPECT_TRUE(endsWith(player.err, "\n" + expected)) << player.err;
+    const harness::Result render = harness::run(joined(as_user, {kRender, "--output", sound + "/refused.wav", module}));
     EXPECT_EQ(render.status, 1);
-    EXPECT_EQ(render.err, "Couldn't load the module!\n");
+    EXPECT_EQ(render.err, expected);
 }
 
 TEST(Player, ReportsAnAudioDeviceThatWontOpen) {
@@ -316,7 +353,7 @@ TEST(Render, OptionsAndFailures) {
 
     const harness::Result missing = harness::run({kRender, dir.file("none.mod")});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "Couldn't load the module!\n");
+    EXPECT_EQ(missing.err, "Couldn't load the module!\n" + dir.file("none.mod") + ": no such file\n");
 
     mkdir(dir.file("locked").c_str(), 0500);
     const harness::Result unwritable =
