@@ -83,6 +83,34 @@ TEST(Player, WithoutArgumentPrintsUsage) {
     EXPECT_EQ(r.err, "Usage: " + kZindle + " <module.mod>\n");
 }
 
+// --help and --version print and end before any window or device opens:
+// here a window couldn't open and the sound would go to a file.
+TEST(Player, HelpAndVersionOpenNothing) {
+    TempDir dir;
+    harness::Env env = harness::headlessEnv(dir.file("audio.raw"));
+    env.push_back({"SDL_VIDEODRIVER", "x11"});
+    env.push_back({"DISPLAY", ":none"});
+    const harness::Result help = harness::run({kZindle, "--help"}, env);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.err, "");
+    EXPECT_EQ(help.out.rfind("Usage: zindle <module.mod>\n", 0), 0u) << help.out;
+    for (const char* word : {"Left Ctrl", "Backspace", "Up / Down", "Escape", "Exit status: 0", "255"})
+        EXPECT_NE(help.out.find(word), std::string::npos) << word;
+    const harness::Result version = harness::run({kZindle, "--version"}, env);
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "zindle " ZINDLE_VERSION "\n");
+    EXPECT_EQ(version.err, "");
+    EXPECT_NE(access(dir.file("audio.raw").c_str(), F_OK), 0) << "the audio device was opened";
+
+    // A file of that name is still a module when named as a path.
+    harness::writeBytes(dir.file("--help"), {1, 2, 3});
+    const harness::Result file =
+        harness::run({"/bin/sh", "-c", "cd '" + dir.path() + "' && exec '" + kZindle + "' ./--help"},
+                     harness::headlessEnv(dir.file("audio.raw")));
+    EXPECT_EQ(file.status, 1);
+    EXPECT_TRUE(endsWith(file.err, "\n./--help: too short to be a MOD file (3 bytes)\n")) << file.err;
+}
+
 // Both programs refuse what they can't play with the same two lines: the
 // fixed first one, then the file and why.
 TEST(Player, RefusesWhatIsNotAModuleAndSaysWhy) {
