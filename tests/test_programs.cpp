@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -394,14 +395,32 @@ TEST(Render, OptionsAndFailures) {
         harness::run({kRender, "--seconds", "1", "--output", dir.file("none/o.wav"), module});
     EXPECT_EQ(no_folder.status, 1);
     EXPECT_NE(no_folder.err.find("none/o.wav"), std::string::npos);
-    // A device is written straight through, and a full one is an error.
-    const harness::Result full = harness::run({kRender, "--seconds", "1", "--output", "/dev/full", module});
-    EXPECT_EQ(full.status, 1);
-    EXPECT_NE(full.err.find("/dev/full"), std::string::npos);
-    const harness::Result null = harness::run({kRender, "--output", "/dev/null", module});
-    EXPECT_EQ(null.status, 0);
+
+    // A pipe or a device is written straight through, never renamed over, and
+    // a full device is an error. The test makes its own in its folder: a FIFO,
+    // and as root the null and full devices (where the folder allows devices).
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    harness::Child reader({"/bin/cat", fifo}, {}, dir.file("fifo.wav"), dir.file("cat.err"));
+    const harness::Result piped = harness::run({kRender, "--output", fifo, module});
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(reader.wait(30), 0);
+    EXPECT_EQ(harness::readBytes(dir.file("fifo.wav")).size(), 44 + 64 * kRowFrames * 4);
     struct stat info {};
-    ASSERT_EQ(stat("/dev/null", &info), 0);
+    ASSERT_EQ(stat(fifo.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+
+    const std::string null = dir.file("null"), full = dir.file("full");
+    if (mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 || mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+        return;  // not root: no device of our own
+    if (access(null.c_str(), W_OK) != 0 || harness::run({"/bin/sh", "-c", ": > '" + null + "'"}).status != 0)
+        return;  // a folder mounted without devices
+    const harness::Result to_full = harness::run({kRender, "--seconds", "1", "--output", full, module});
+    EXPECT_EQ(to_full.status, 1);
+    EXPECT_NE(to_full.err.find(full), std::string::npos) << to_full.err;
+    const harness::Result to_null = harness::run({kRender, "--output", null, module});
+    EXPECT_EQ(to_null.status, 0) << to_null.err;
+    ASSERT_EQ(stat(null.c_str(), &info), 0);
     EXPECT_TRUE(S_ISCHR(info.st_mode));
 }
 
