@@ -251,6 +251,33 @@ TEST(Player, PlaysExactlyWhatTheRendererRenders) {
     EXPECT_NE(expected[same], 0) << "renderer and player agree up to the shutdown";
 }
 
+// --- make play
+
+// `make play MOD=...` builds the player and the demo alone, and hands the
+// module to the player as one argument whatever its name holds. Checked
+// with `make -n` against a stand-in player that prints its arguments.
+TEST(MakePlay, QuotesTheModuleAndBuildsOnlyThePlayer) {
+    TempDir dir;
+    const std::string module = dir.file("my mods/it's a \"song\".mod");
+    const std::string stand_in = "#!/bin/sh\nfor a; do printf '%s\\n' \"$a\"; done\n";
+    harness::writeBytes(dir.file("zindle"), std::vector<std::uint8_t>(stand_in.begin(), stand_in.end()));
+    chmod(dir.file("zindle").c_str(), 0755);
+    const harness::Result plan =
+        harness::run({"/usr/bin/make", "-n", "-C", ZINDLE_SOURCE_DIR, "play", "BUILD=" + dir.path(), "MOD=" + module},
+                     {{"MAKEFLAGS", ""}, {"MAKELEVEL", ""}});  // not the flags of a make running the tests
+    ASSERT_EQ(plan.status, 0) << plan.err;
+    std::istringstream lines(plan.out);
+    std::string line, build, play;
+    while (std::getline(lines, line)) {
+        if (line.rfind("cmake --build", 0) == 0) build = line;
+        if (line.rfind(dir.file("zindle "), 0) == 0) play = line;
+    }
+    EXPECT_NE(build.find("--target zindle demo_module"), std::string::npos) << plan.out;
+    ASSERT_FALSE(play.empty()) << plan.out;
+    const harness::Result played = harness::run({"/bin/sh", "-c", play});
+    EXPECT_EQ(played.out, module + "\n");
+}
+
 // --- zindle-render
 
 TEST(Render, WritesAValidWavFile) {
