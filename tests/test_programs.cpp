@@ -263,7 +263,7 @@ TEST(MakePlay, QuotesTheModuleAndBuildsOnlyThePlayer) {
     harness::writeBytes(dir.file("zindle"), std::vector<std::uint8_t>(stand_in.begin(), stand_in.end()));
     chmod(dir.file("zindle").c_str(), 0755);
     const harness::Result plan =
-        harness::run({"/usr/bin/make", "-n", "-C", ZINDLE_SOURCE_DIR, "play", "BUILD=" + dir.path(), "MOD=" + module},
+        harness::run({"/usr/bin/make", "-n", "-C", ZINDLE_SOURCE_DIR, "play", "BUILD=" + dir.path(), "JOBS=2", "MOD=" + module},
                      {{"MAKEFLAGS", ""}, {"MAKELEVEL", ""}});  // not the flags of a make running the tests
     ASSERT_EQ(plan.status, 0) << plan.err;
     std::istringstream lines(plan.out);

@@ -136,7 +136,7 @@ Xvfb::Xvfb(const std::string& log_path) {
         dup2(log_fd, 2);
         const std::string fd = std::to_string(fds[1]);
         execl(program.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
-              "-noreset", static_cast<char*>(nullptr));
+              "-nolisten", "unix", "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);
