@@ -18,8 +18,11 @@ $(BUILD)/Makefile: CMakeLists.txt
 build: deps $(BUILD)/Makefile
 	cmake --build $(BUILD) -j $(JOBS)
 
-play: build
-	$(BUILD)/zindle $(MOD)
+# Builds only the player and the demo module, then plays MOD, quoted for the
+# shell whatever its name holds.
+play: deps $(BUILD)/Makefile
+	cmake --build $(BUILD) -j $(JOBS) --target zindle demo_module
+	$(BUILD)/zindle '$(subst ','\'',$(MOD))'
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -8,6 +8,7 @@
 #include <SDL/SDL_image.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "audio/audio_mixer.h"
 #include "audio/volume.h"
@@ -163,7 +164,50 @@ void syncframe() {
     next_tick = SDL_GetTicks() + kPassMs;
 }
 
+namespace {
+
+const char kHelp[] =
+    "Usage: zindle <module.mod>\n"
+    "Plays a four-channel ProTracker module (MOD file) at 48000 Hz, without end,\n"
+    "and shows it in a 320x240 window.\n"
+    "\n"
+    "Keys:\n"
+    "  Left Ctrl    view 1: the pattern being played\n"
+    "  Left Shift   view 2: a bar meter per sample\n"
+    "  Left Alt     view 4: four oscilloscopes, one per voice\n"
+    "  Space        view 3: freeze the picture on the screen\n"
+    "  Backspace    next order position\n"
+    "  Tab          previous order position (from the first, the last)\n"
+    "  Up / Down    master volume up / down by 5\n"
+    "  Escape       quit (closing the window quits too)\n"
+    "\n"
+    "Exit status: 0 after a normal quit, 1 when it can't start (the module can't be\n"
+    "loaded, no window or audio device), 255 without a module.\n"
+    "\n"
+    "  --help       show this text\n"
+    "  --version    show the version\n"
+    "A module file named like an option plays as ./--help.\n";
+
+// --help or --version among the arguments: the text on standard output and
+// exit status 0, before any window or device is opened. -1 otherwise.
+int infoOption(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("zindle %s\n", ZINDLE_VERSION);
+            return 0;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
 int zindleMain(int argc, char** argv) {
+    if (const int status = infoOption(argc, argv); status >= 0) return status;
     platformUse(kSdlPlatform);
     mod_playing = 0;
     if (argc < 2) {
@@ -189,7 +233,7 @@ int zindleMain(int argc, char** argv) {
     }
     Module* module = zindleLoad(argv[1]);
     if (!module) {
-        std::fprintf(stderr, "Couldn't load the module!\n");
+        zindleReportLoadFailure(stderr, argv[1]);
         zindleClose();
         SDL_Quit();
         return 1;

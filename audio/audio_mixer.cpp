@@ -130,6 +130,21 @@ void writeFramesPortable(std::uint8_t* out, int from, int to) {
     }
 }
 
+int master_volume = kFullMasterVolume;
+
+// Each s16le sample of the frames times volume / 100, rounded toward zero:
+// the software master volume, a pass of its own so that at full volume the
+// output costs nothing more.
+void scaleFrames(std::uint8_t* out, int frames, int volume) {
+    for (int i = 0; i < 2 * frames; ++i) {
+        std::uint8_t* at = out + 2 * i;
+        const auto sample = static_cast<std::int16_t>(at[0] | at[1] << 8);
+        const auto scaled = static_cast<std::uint16_t>(sample * volume / kFullMasterVolume);
+        at[0] = static_cast<std::uint8_t>(scaled & 0xFF);
+        at[1] = static_cast<std::uint8_t>(scaled >> 8);
+    }
+}
+
 void mixChunk(std::uint8_t* out, int frames) {
     std::fill(mixbuf, mixbuf + frames, kSilence);
     for (Voice& voice : v) mixVoice(voice, frames);
@@ -169,6 +184,7 @@ void mixaudio(void*, std::uint8_t* stream, int len) {
         // The accumulators hold one device buffer; longer requests go in pieces.
         const int n = zindlePulse(std::min(frames, kChunkFrames));
         mixChunk(stream, n);
+        if (master_volume < kFullMasterVolume) scaleFrames(stream, n, master_volume);
         frames -= n;
         stream += 4 * n;
     }
@@ -183,6 +199,16 @@ void audioStop() {
     audioCutAllVoices();
     platform().sleep_ms(kStopFadeMs);
     platform().stop_audio();
+}
+
+void audioSetMasterVolume(int volume) {
+    AudioLock lock;
+    master_volume = std::clamp(volume, 0, kFullMasterVolume);
+}
+
+int audioMasterVolume() {
+    AudioLock lock;
+    return master_volume;
 }
 
 void audioCutAllVoices() {

@@ -44,6 +44,13 @@ void audioSetRate(int voice, std::uint32_t rate);
 void audioSetPanning(int voice, std::uint8_t pan);
 // Stops all voices, keeping volume, rate and gains.
 void audioPause();
+// The software master volume, 0..100: the output's level in percent, used
+// when the sound card has no OSS mixer. At 100 (program start) every sample
+// leaves the mixer as mixed; below, each is scaled by volume / 100 (rounded
+// toward zero). Clamped to 0..100; set under the audio lock.
+constexpr int kFullMasterVolume = 100;
+void audioSetMasterVolume(int volume);
+int audioMasterVolume();
 // The audio callback: fills len bytes of interleaved s16le stereo, running
 // the replay engine's ticks at their exact frames.
 void mixaudio(void* userdata, std::uint8_t* stream, int len);

@@ -1,5 +1,6 @@
 // The master volume of the OSS mixer. The device is opened for each call and
-// closed again; a missing device makes both calls harmless.
+// closed again. Desktops on PulseAudio or PipeWire have no such device: there
+// the volume is the mixer's own, applied to what it writes.
 #include "audio/volume.h"
 
 #include <fcntl.h>
@@ -11,6 +12,10 @@
 #endif
 #include <unistd.h>
 
+#include <algorithm>
+
+#include "audio/audio_mixer.h"
+
 namespace {
 constexpr const char* kMixerDevice = "/dev/mixer";
 }
@@ -18,7 +23,10 @@ constexpr const char* kMixerDevice = "/dev/mixer";
 void setVolume(int volume) {
     int value = (volume & 255) * 257;  // the same level left (low byte) and right
     const int fd = open(kMixerDevice, O_WRONLY);
-    if (fd < 0) return;
+    if (fd < 0) {
+        audioSetMasterVolume(std::min(volume & 255, kFullMasterVolume));
+        return;
+    }
     ioctl(fd, SOUND_MIXER_WRITE_VOLUME, &value);
     close(fd);
 }
@@ -26,7 +34,7 @@ void setVolume(int volume) {
 int getVolume() {
     int value = 0;
     const int fd = open(kMixerDevice, O_WRONLY);
-    if (fd < 0) return 0;
+    if (fd < 0) return audioMasterVolume();
     if (ioctl(fd, SOUND_MIXER_READ_VOLUME, &value) < 0) value = 0;
     close(fd);
     return value & 255;

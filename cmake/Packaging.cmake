@@ -1,16 +1,21 @@
 # Installation and the Debian package. Installs exactly what the programs
 # use or their users read: the two programs, their manual pages, the desktop
-# entry and the demo module.
+# entry, the demo module and the copyright file.
 include(GNUInstallDirs)
 
 install(TARGETS zindle zindle-render RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# Manual pages get the version, and are compressed as Debian expects when
-# gzip is at hand (man reads them either way).
+# Manual pages get the version in their footer ("Zindle" in the source, so
+# that `man -l man/zindle.1` reads clean), and are compressed as Debian
+# expects when gzip is at hand (man reads them either way).
 find_program(GZIP_PROGRAM gzip)
 set(zindle_man_pages)
 foreach(page zindle.1 zindle-render.1)
-  configure_file(${PROJECT_SOURCE_DIR}/man/${page} ${PROJECT_BINARY_DIR}/man/${page} @ONLY)
+  file(READ ${PROJECT_SOURCE_DIR}/man/${page} zindle_page_text)
+  string(REPLACE "\"Zindle\" \"User Commands\"" "\"Zindle ${PROJECT_VERSION}\" \"User Commands\""
+         zindle_page_text "${zindle_page_text}")
+  file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/man/${page} CONTENT "${zindle_page_text}" @ONLY)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/man/${page})
   if(GZIP_PROGRAM)
     add_custom_command(
       OUTPUT ${PROJECT_BINARY_DIR}/man/${page}.gz
@@ -27,6 +32,8 @@ install(FILES ${zindle_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 install(FILES ${PROJECT_SOURCE_DIR}/data/zindle.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_BINARY_DIR}/demo.mod DESTINATION ${CMAKE_INSTALL_DATADIR}/zindle)
+# The licence, where Debian keeps each package's (machine-readable) copyright.
+install(FILES ${PROJECT_SOURCE_DIR}/data/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The Debian package: zindle_<version>_<arch>.deb, installed under /usr.
 set(CPACK_GENERATOR DEB)

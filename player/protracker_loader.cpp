@@ -4,8 +4,10 @@
 // file read as zero, so a truncated file still loads.
 #include "player/protracker_loader.h"
 
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <iterator>
 #include <cstdio>
 #include <cstring>
@@ -180,4 +182,117 @@ void zindleFree(Module* module) {
     if (file_sample_data == module->sample_data) file_sample_data = nullptr;
     delete[] module->sample_data;
     delete module;
+}
+
+// ---------------------------------------------------------------------------
+// Why a load failed. The loader's own flow stays as it is: once it has
+// refused a file, the file is looked at again to say why.
+
+namespace {
+
+// Other trackers' files, known by bytes near their start.
+struct ForeignFormat {
+    long offset;
+    const char* magic;
+    const char* what;
+};
+constexpr ForeignFormat kForeignFormats[] = {
+    {0, "Extended Module: ", "an XM module (FastTracker 2), not a MOD file"},
+    {0, "IMPM", "an IT module (Impulse Tracker), not a MOD file"},
+    {44, "SCRM", "an S3M module (Scream Tracker 3), not a MOD file"},
+};
+constexpr std::size_t kForeignHeadBytes = 48;  // covers every magic above
+
+// MOD tags that announce a channel count in letters alone.
+struct ChannelTag {
+    const char* tag;
+    int channels;
+};
+constexpr ChannelTag kChannelTags[] = {{"OKTA", 8}, {"OCTA", 8}, {"CD81", 8}, {"CD61", 6}};
+
+int digitAt(const unsigned char* tag, int i) { return tag[i] >= '0' && tag[i] <= '9' ? tag[i] - '0' : -1; }
+
+// The channel count a tag of another MOD variant announces ("8CHN", "12CH",
+// "FLT8", "OKTA", ...), 0 when it announces none.
+int taggedChannels(const unsigned char tag[4]) {
+    for (const ChannelTag& known : kChannelTags)
+        if (std::memcmp(tag, known.tag, 4) == 0) return known.channels;
+    if (digitAt(tag, 0) > 0 && std::memcmp(tag + 1, "CHN", 3) == 0) return digitAt(tag, 0);
+    if (digitAt(tag, 0) >= 0 && digitAt(tag, 1) >= 0 && (std::memcmp(tag + 2, "CH", 2) == 0 || std::memcmp(tag + 2, "CN", 2) == 0))
+        return digitAt(tag, 0) * 10 + digitAt(tag, 1);
+    if ((std::memcmp(tag, "FLT", 3) == 0 || std::memcmp(tag, "TDZ", 3) == 0) && digitAt(tag, 3) > 0) return digitAt(tag, 3);
+    return 0;
+}
+
+// The tag as it stands in the file, bytes other than printable ASCII as \xNN.
+void quoteTag(const unsigned char tag[4], char* out, std::size_t size) {
+    std::size_t used = 0;
+    for (int i = 0; i < 4 && used < size; ++i) {
+        const bool plain = tag[i] >= 0x20 && tag[i] < 0x7F && tag[i] != '"' && tag[i] != '\\';
+        const int n = plain ? std::snprintf(out + used, size - used, "%c", tag[i])
+                            : std::snprintf(out + used, size - used, "\\x%02X", tag[i]);
+        used += static_cast<std::size_t>(std::max(n, 0));
+    }
+}
+
+// Writes why the file at path can't be loaded into why.
+void explainLoadFailure(const char* path, char* why, std::size_t size) {
+    errno = 0;
+    File file(std::fopen(path, "rb"));
+    if (!file) {
+        const int error = errno;
+        std::snprintf(why, size, "%s", error == ENOENT ? "no such file"
+                                       : error == EACCES ? "permission denied"
+                                                         : std::strerror(error));
+        return;
+    }
+    struct stat info {};
+    if (fstat(fileno(file.get()), &info) != 0) {
+        std::snprintf(why, size, "%s", std::strerror(errno));
+        return;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        std::snprintf(why, size, "a folder, not a file");
+        return;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        std::snprintf(why, size, "not a regular file (a device, pipe or socket)");
+        return;
+    }
+    unsigned char head[kForeignHeadBytes] = {};
+    readBlock(file.get(), head, sizeof head);
+    for (const ForeignFormat& format : kForeignFormats) {
+        const std::size_t length = std::strlen(format.magic);
+        if (std::memcmp(head + format.offset, format.magic, length) == 0 &&
+            info.st_size >= format.offset + static_cast<long>(length)) {
+            std::snprintf(why, size, "%s", format.what);
+            return;
+        }
+    }
+    if (info.st_size < kTagOffset + 4) {
+        std::snprintf(why, size, "too short to be a MOD file (%lld bytes)", static_cast<long long>(info.st_size));
+        return;
+    }
+    if (hasKnownTag(file.get())) {
+        std::snprintf(why, size, "not enough memory to load it");
+        return;
+    }
+    unsigned char tag[4] = {};
+    std::fseek(file.get(), kTagOffset, SEEK_SET);
+    readBlock(file.get(), tag, sizeof tag);
+    char quoted[4 * 4 + 1] = {};
+    quoteTag(tag, quoted, sizeof quoted);
+    const int channels = taggedChannels(tag);
+    if (channels > 0)
+        std::snprintf(why, size, "a module with %d channels (tag \"%s\"), which Zindle doesn't play", channels, quoted);
+    else
+        std::snprintf(why, size, "not a MOD file: no known tag at byte %ld (found \"%s\")", kTagOffset, quoted);
+}
+
+}  // namespace
+
+void zindleReportLoadFailure(std::FILE* out, const char* path) {
+    char why[160];
+    explainLoadFailure(path, why, sizeof why);
+    std::fprintf(out, "Couldn't load the module!\n%s: %s\n", path, why);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 // One pattern cell, decoded and clamped when the file is read.
 struct PatternCell {
@@ -82,6 +83,12 @@ extern std::int8_t* file_sample_data;
 // file can't be opened, carries none of the accepted tags, or memory runs out.
 // Prints nothing. Bytes past the end of a short file read as zero.
 Module* zindleLoad(const char* path);
+
+// After zindleLoad refused path: writes "Couldn't load the module!" and a
+// second line "<path>: <why>" to out, why found by looking at the file again
+// (no such file, permission denied, a folder, too short, another format, an
+// unknown tag and the bytes found, ...).
+void zindleReportLoadFailure(std::FILE* out, const char* path);
 
 // Stops playback, silences the voices and releases the module with its
 // pattern blocks and sample data. Null does nothing.

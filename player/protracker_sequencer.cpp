@@ -259,6 +259,7 @@ void zindleReset() {
         for (Channel& ch : channels) ch = Channel{};
     }
     audioCutAllVoices();
+    audioSetMasterVolume(kFullMasterVolume);
     platform().reset_views();
 }
 

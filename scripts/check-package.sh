@@ -55,6 +55,7 @@ fi
 expected="./usr/bin/zindle
 ./usr/bin/zindle-render
 ./usr/share/applications/zindle.desktop
+./usr/share/doc/zindle/copyright
 ./usr/share/man/man1/zindle-render.1.gz
 ./usr/share/man/man1/zindle.1.gz
 ./usr/share/zindle/demo.mod"

@@ -57,21 +57,25 @@ bool waitForSize(const std::string& path, off_t size, int timeout_s) {
 }
 
 Result run(const std::vector<std::string>& argv, const Env& env, int timeout_s) {
-    char out_name[] = "/tmp/zindle-out-XXXXXX";
-    char err_name[] = "/tmp/zindle-err-XXXXXX";
-    const int out_fd = mkstemp(out_name);
-    const int err_fd = mkstemp(err_name);
+    // The output is captured in a folder of its own, like every test's files.
+    const char* base = std::getenv("TMPDIR");
+    std::string folder = std::string(base && *base ? base : "/tmp") + "/zindle-test-XXXXXX";
     Result result;
+    if (!mkdtemp(folder.data())) {
+        result.err = "can't make a temp folder for the output";
+        return result;
+    }
+    const std::string out_name = folder + "/out";
+    const std::string err_name = folder + "/err";
     {
         Child child(argv, env, out_name, err_name);
         result.status = child.wait(timeout_s);
     }
     result.out = readText(out_name);
     result.err = readText(err_name);
-    close(out_fd);
-    close(err_fd);
-    unlink(out_name);
-    unlink(err_name);
+    unlink(out_name.c_str());
+    unlink(err_name.c_str());
+    rmdir(folder.c_str());
     return result;
 }
 

@@ -47,7 +47,7 @@ TEST(Soak, ViewsSwitchTenTimesASecond) {
     harness::TempDir dir;
     const std::string song = dir.file("soak.mod");
     ASSERT_TRUE(xsession::windowSong(kTitle).write(song));
-    xsession::Xvfb x;
+    xsession::Xvfb x(dir.file("xvfb.log"));
     ASSERT_TRUE(x.ok()) << "Xvfb didn't start";
     xsession::Player player(x, song, dir.path());
     ASSERT_TRUE(player.waitForWindow(15000)) << "no window";

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -83,18 +84,82 @@ TEST(Player, WithoutArgumentPrintsUsage) {
     EXPECT_EQ(r.err, "Usage: " + kZindle + " <module.mod>\n");
 }
 
-TEST(Player, RefusesWhatIsNotAModule) {
+// --help and --version print and end before any window or device opens:
+// here a window couldn't open and the sound would go to a file.
+TEST(Player, HelpAndVersionOpenNothing) {
+    TempDir dir;
+    harness::Env env = harness::headlessEnv(dir.file("audio.raw"));
+    env.push_back({"SDL_VIDEODRIVER", "x11"});
+    env.push_back({"DISPLAY", ":none"});
+    const harness::Result help = harness::run({kZindle, "--help"}, env);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.err, "");
+    EXPECT_EQ(help.out.rfind("Usage: zindle <module.mod>\n", 0), 0u) << help.out;
+    for (const char* word : {"Left Ctrl", "Backspace", "Up / Down", "Escape", "Exit status: 0", "255"})
+        EXPECT_NE(help.out.find(word), std::string::npos) << word;
+    const harness::Result version = harness::run({kZindle, "--version"}, env);
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "zindle " ZINDLE_VERSION "\n");
+    EXPECT_EQ(version.err, "");
+    EXPECT_NE(access(dir.file("audio.raw").c_str(), F_OK), 0) << "the audio device was opened";
+
+    // A file of that name is still a module when named as a path.
+    harness::writeBytes(dir.file("--help"), {1, 2, 3});
+    const harness::Result file =
+        harness::run({"/bin/sh", "-c", "cd '" + dir.path() + "' && exec '" + kZindle + "' ./--help"},
+                     harness::headlessEnv(dir.file("audio.raw")));
+    EXPECT_EQ(file.status, 1);
+    EXPECT_TRUE(endsWith(file.err, "\n./--help: too short to be a MOD file (3 bytes)\n")) << file.err;
+}
+
+// Both programs refuse what they can't play with the same two lines: the
+// fixed first one, then the file and why.
+TEST(Player, RefusesWhatIsNotAModuleAndSaysWhy) {
     TempDir dir;
     const std::vector<std::uint8_t> good = harness::basicSong().bytes();
     harness::writeBytes(dir.file("short.mod"), std::vector<std::uint8_t>(good.begin(), good.begin() + 1083));
     modwriter::Song wrong = harness::basicSong();
     wrong.tag = "M.k.";
     writeSong(dir, wrong, "tag.mod");
-    for (const std::string& path : {dir.file("missing.mod"), dir.file("short.mod"), dir.file("tag.mod"), dir.path()}) {
+    wrong.tag = std::string("\0\x01\xFF\"", 4);
+    writeSong(dir, wrong, "binary.mod");
+    wrong.tag = "8CHN";
+    writeSong(dir, wrong, "eight.mod");
+    wrong.tag = "FLT8";
+    writeSong(dir, wrong, "flt8.mod");
+    std::string text;
+    while (text.size() < 2000) text += "root:x:0:0:root:/root:/bin/bash\n";
+    harness::writeBytes(dir.file("passwd"), std::vector<std::uint8_t>(text.begin(), text.end()));
+    std::vector<std::uint8_t> xm(2000, 0);
+    const std::string xm_magic = "Extended Module: demo";
+    std::copy(xm_magic.begin(), xm_magic.end(), xm.begin());
+    harness::writeBytes(dir.file("song.xm"), xm);
+    std::vector<std::uint8_t> s3m(2000, 0);
+    std::copy_n("SCRM", 4, s3m.begin() + 44);
+    harness::writeBytes(dir.file("song.s3m"), s3m);
+
+    const std::pair<std::string, std::string> cases[] = {
+        {dir.file("missing.mod"), "no such file"},
+        {dir.file("short.mod/x.mod"), "Not a directory"},
+        {dir.path(), "a folder, not a file"},
+        {dir.file("short.mod"), "too short to be a MOD file (1083 bytes)"},
+        {dir.file("tag.mod"), "not a MOD file: no known tag at byte 1080 (found \"M.k.\")"},
+        {dir.file("binary.mod"), "not a MOD file: no known tag at byte 1080 (found \"\\x00\\x01\\xFF\\x22\")"},
+        {dir.file("passwd"), "not a MOD file: no known tag at byte 1080 (found \"in/b\")"},
+        {dir.file("eight.mod"), "a module with 8 channels (tag \"8CHN\"), which Zindle doesn't play"},
+        {dir.file("flt8.mod"), "a module with 8 channels (tag \"FLT8\"), which Zindle doesn't play"},
+        {dir.file("song.xm"), "an XM module (FastTracker 2), not a MOD file"},
+        {dir.file("song.s3m"), "an S3M module (Scream Tracker 3), not a MOD file"},
+    };
+    for (const auto& [path, why] : cases) {
+        const std::string expected = "Couldn't load the module!\n" + path + ": " + why + "\n";
         const harness::Result r = harness::run({kZindle, path}, harness::headlessEnv(dir.file("audio.raw")));
         EXPECT_EQ(r.status, 1) << path;
         // SDL's disk driver announces itself first.
-        EXPECT_TRUE(endsWith(r.err, "\nCouldn't load the module!\n")) << path << r.err;
+        EXPECT_TRUE(endsWith(r.err, "\n" + expected)) << path << "\n" << r.err;
+        const harness::Result render = harness::run({kRender, "--output", dir.file("out.wav"), path});
+        EXPECT_EQ(render.status, 1) << path;
+        EXPECT_EQ(render.err, expected);
     }
 }
 
@@ -112,7 +177,7 @@ TEST(Player, RefusesAModuleItMayNotRead) {
     chmod(sound.c_str(), 0777);  // whatever the umask: the disk driver writes here
     // While the file is readable it loads: the refusal below is the permission's doing.
     const harness::Result readable =
-        harness::run(joined(as_user, {kRender, "--seconds", "0.1", "--output", "/dev/null", module}));
+        harness::run(joined(as_user, {kRender, "--seconds", "0.1", "--output", sound + "/readable.wav", module}));
     if (readable.status == 126 || readable.status == 127)
         GTEST_SKIP() << "nobody may not run the programs in this folder: " << readable.err;
     ASSERT_EQ(readable.status, 0) << readable.err;
@@ -120,11 +185,12 @@ TEST(Player, RefusesAModuleItMayNotRead) {
     ASSERT_EQ(chmod(module.c_str(), 0), 0);
     const harness::Result player =
         harness::run(joined(as_user, {kZindle, module}), harness::headlessEnv(sound + "/audio.raw"));
+    const std::string expected = "Couldn't load the module!\n" + module + ": permission denied\n";
     EXPECT_EQ(player.status, 1);
-    EXPECT_TRUE(endsWith(player.err, "\nCouldn't load the module!\n")) << player.err;
-    const harness::Result render = harness::run(joined(as_user, {kRender, "--output", "/dev/null", module}));
+    EXPECT_TRUE(endsWith(player.err, "\n" + expected)) << player.err;
+    const harness::Result render = harness::run(joined(as_user, {kRender, "--output", sound + "/refused.wav", module}));
     EXPECT_EQ(render.status, 1);
-    EXPECT_EQ(render.err, "Couldn't load the module!\n");
+    EXPECT_EQ(render.err, expected);
 }
 
 TEST(Player, ReportsAnAudioDeviceThatWontOpen) {
@@ -183,6 +249,33 @@ TEST(Player, PlaysExactlyWhatTheRendererRenders) {
     for (std::size_t i = lead + same; i < played.size(); ++i)
         ASSERT_EQ(played[i], 0) << "sound after the song was stopped, at byte " << i;
     EXPECT_NE(expected[same], 0) << "renderer and player agree up to the shutdown";
+}
+
+// --- make play
+
+// `make play MOD=...` builds the player and the demo alone, and hands the
+// module to the player as one argument whatever its name holds. Checked
+// with `make -n` against a stand-in player that prints its arguments.
+TEST(MakePlay, QuotesTheModuleAndBuildsOnlyThePlayer) {
+    TempDir dir;
+    const std::string module = dir.file("my mods/it's a \"song\".mod");
+    const std::string stand_in = "#!/bin/sh\nfor a; do printf '%s\\n' \"$a\"; done\n";
+    harness::writeBytes(dir.file("zindle"), std::vector<std::uint8_t>(stand_in.begin(), stand_in.end()));
+    chmod(dir.file("zindle").c_str(), 0755);
+    const harness::Result plan =
+        harness::run({"/usr/bin/make", "-n", "-C", ZINDLE_SOURCE_DIR, "play", "BUILD=" + dir.path(), "JOBS=2", "MOD=" + module},
+                     {{"MAKEFLAGS", ""}, {"MAKELEVEL", ""}});  // not the flags of a make running the tests
+    ASSERT_EQ(plan.status, 0) << plan.err;
+    std::istringstream lines(plan.out);
+    std::string line, build, play;
+    while (std::getline(lines, line)) {
+        if (line.rfind("cmake --build", 0) == 0) build = line;
+        if (line.rfind(dir.file("zindle "), 0) == 0) play = line;
+    }
+    EXPECT_NE(build.find("--target zindle demo_module"), std::string::npos) << plan.out;
+    ASSERT_FALSE(play.empty()) << plan.out;
+    const harness::Result played = harness::run({"/bin/sh", "-c", play});
+    EXPECT_EQ(played.out, module + "\n");
 }
 
 // --- zindle-render
@@ -316,7 +409,7 @@ TEST(Render, OptionsAndFailures) {
 
     const harness::Result missing = harness::run({kRender, dir.file("none.mod")});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "Couldn't load the module!\n");
+    EXPECT_EQ(missing.err, "Couldn't load the module!\n" + dir.file("none.mod") + ": no such file\n");
 
     mkdir(dir.file("locked").c_str(), 0500);
     const harness::Result unwritable =
@@ -329,14 +422,32 @@ TEST(Render, OptionsAndFailures) {
         harness::run({kRender, "--seconds", "1", "--output", dir.file("none/o.wav"), module});
     EXPECT_EQ(no_folder.status, 1);
     EXPECT_NE(no_folder.err.find("none/o.wav"), std::string::npos);
-    // A device is written straight through, and a full one is an error.
-    const harness::Result full = harness::run({kRender, "--seconds", "1", "--output", "/dev/full", module});
-    EXPECT_EQ(full.status, 1);
-    EXPECT_NE(full.err.find("/dev/full"), std::string::npos);
-    const harness::Result null = harness::run({kRender, "--output", "/dev/null", module});
-    EXPECT_EQ(null.status, 0);
+
+    // A pipe or a device is written straight through, never renamed over, and
+    // a full device is an error. The test makes its own in its folder: a FIFO,
+    // and as root the null and full devices (where the folder allows devices).
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    harness::Child reader({"/bin/cat", fifo}, {}, dir.file("fifo.wav"), dir.file("cat.err"));
+    const harness::Result piped = harness::run({kRender, "--output", fifo, module});
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(reader.wait(30), 0);
+    EXPECT_EQ(harness::readBytes(dir.file("fifo.wav")).size(), 44 + 64 * kRowFrames * 4);
     struct stat info {};
-    ASSERT_EQ(stat("/dev/null", &info), 0);
+    ASSERT_EQ(stat(fifo.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+
+    const std::string null = dir.file("null"), full = dir.file("full");
+    if (mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 || mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+        return;  // not root: no device of our own
+    if (access(null.c_str(), W_OK) != 0 || harness::run({"/bin/sh", "-c", ": > '" + null + "'"}).status != 0)
+        return;  // a folder mounted without devices
+    const harness::Result to_full = harness::run({kRender, "--seconds", "1", "--output", full, module});
+    EXPECT_EQ(to_full.status, 1);
+    EXPECT_NE(to_full.err.find(full), std::string::npos) << to_full.err;
+    const harness::Result to_null = harness::run({kRender, "--output", null, module});
+    EXPECT_EQ(to_null.status, 0) << to_null.err;
+    ASSERT_EQ(stat(null.c_str(), &info), 0);
     EXPECT_TRUE(S_ISCHR(info.st_mode));
 }
 

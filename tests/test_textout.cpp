@@ -28,6 +28,9 @@ struct TextCase {
     int x, y;
 };
 
+// A failure names the case, not the record's bytes.
+void PrintTo(const TextCase& tc, std::ostream* out) { *out << tc.name; }
+
 class TextOutCells : public testing::TestWithParam<TextCase> {};
 
 // Every pixel of the surface: the text's cells hold ink or (opaque) paper,

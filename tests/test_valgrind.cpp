@@ -48,6 +48,7 @@ std::vector<std::string> memcheck(const std::string& valgrind, const std::string
             "--leak-check=full",
             "--errors-for-leak-kinds=definite",
             "--error-exitcode=" + std::to_string(kFoundErrors),
+            "--vgdb=no",  // no gdb pipes in the shared temp folder
             "--log-file=" + log};
 }
 
@@ -78,7 +79,9 @@ TEST_F(Valgrind, PlayerPlaysAndQuitsOnTerm) {
     const std::string audio = dir.file("audio.raw");
     std::vector<std::string> argv = memcheck(valgrind_, dir.file("memcheck.log"));
     argv.insert(argv.end(), {ZINDLE_BIN, ZINDLE_DEMO_MOD});
-    harness::Child child(argv, harness::headlessEnv(audio), dir.file("out"), dir.file("err"));
+    harness::Env env = harness::headlessEnv(audio);
+    env.push_back({"TMPDIR", dir.path()});  // valgrind's own scratch files go there
+    harness::Child child(argv, env, dir.file("out"), dir.file("err"));
     // Two seconds of sound: the song has been ticking and drawing its view.
     ASSERT_TRUE(harness::waitForSize(audio, 2 * 48000 * 4, 120)) << harness::readText(dir.file("err"));
     child.signal(SIGTERM);
@@ -94,7 +97,7 @@ TEST_F(Valgrind, RendererOnTheDemoAndOnACutFile) {
     for (const std::string& module : {std::string(ZINDLE_DEMO_MOD), dir.file("cut.mod")}) {
         std::vector<std::string> argv = memcheck(valgrind_, dir.file("memcheck.log"));
         argv.insert(argv.end(), {ZINDLE_RENDER_BIN, "--trace", "--seconds", "3", "--output", dir.file("o.wav"), module});
-        const harness::Result r = harness::run(argv);
+        const harness::Result r = harness::run(argv, {{"TMPDIR", dir.path()}});  // valgrind's scratch files
         EXPECT_EQ(r.status, 0) << module << r.err;
         expectClean(harness::readText(dir.file("memcheck.log")), module);
     }

@@ -46,8 +46,7 @@ protected:
         song.orders[2] = 2;
         for (int i = 0; i < 31; ++i) song.samples[static_cast<std::size_t>(i)].data.assign(32, 0);
         song.at(2, 0, 0) = modwriter::Cell{};  // patterns 0 to 2, empty
-        path_ = testing::TempDir() + "zindle_views_" +
-                testing::UnitTest::GetInstance()->current_test_info()->name() + ".mod";
+        path_ = dir_.file("view.mod");
         customise(song);
         ASSERT_TRUE(song.write(path_));
         module_ = zindleLoad(path_.c_str());
@@ -61,7 +60,6 @@ protected:
     }
     void TearDown() override {
         zindleFree(module_);
-        std::remove(path_.c_str());
         harness::resetGlobals();
     }
     virtual void customise(modwriter::Song&) {}
@@ -77,6 +75,7 @@ protected:
         return imageOf(screen_.get());
     }
 
+    harness::TempDir dir_;
     std::string path_;
     Module* module_ = nullptr;
     screentext::SurfacePtr background_{nullptr, SDL_FreeSurface};

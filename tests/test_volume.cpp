@@ -1,15 +1,21 @@
-// The OSS master volume, against a fake "/dev/mixer": this test program
+// The master volume, against a fake "/dev/mixer": this test program
 // interposes open, ioctl and close, answering for the mixer device itself
-// and passing every other call on to the C library.
+// and passing every other call on to the C library. With the device the
+// volume is the OSS mixer's and the output stays as mixed; without it the
+// mixer's callback scales its output.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/soundcard.h>
 
+#include <array>
 #include <cstdarg>
 #include <cstring>
+#include <vector>
 
+#include "audio/audio_mixer.h"
 #include "audio/volume.h"
+#include "player/protracker_sequencer.h"
 
 namespace {
 
@@ -90,13 +96,8 @@ TEST(Volume, GetReadsTheLeftLevel) {
     EXPECT_EQ(mixer.closes, 1);
 }
 
-TEST(Volume, MissingOrRefusingDeviceIsHarmless) {
-    mixer = FakeMixer{};
-    mixer.present = false;
-    EXPECT_EQ(getVolume(), 0);
-    setVolume(50);
-    EXPECT_EQ(mixer.closes, 0);
-
+// A device that opens but refuses the requests changes nothing, and reads 0.
+TEST(Volume, RefusingDeviceIsHarmless) {
     mixer = FakeMixer{};
     mixer.level = 77;
     mixer.request_fails = true;
@@ -104,4 +105,65 @@ TEST(Volume, MissingOrRefusingDeviceIsHarmless) {
     setVolume(50);
     EXPECT_EQ(mixer.level, 77);
     EXPECT_EQ(mixer.closes, 2);
+}
+
+namespace {
+
+// Voice 0 on a looped sample of +100, -100, 0, at one byte a frame and full
+// volume; the mixer's callback renders four frames, L and R interleaved.
+std::vector<std::int16_t> mixedFrames() {
+    static std::array<std::int8_t, 4> wave = {100, -100, 0, 0};
+    audioCutAllVoices();
+    audioSetSource(0, wave.data(), 4, 0, 4);
+    audioSetRate(0, 1u << kPositionFractionBits);
+    audioSetVolume(0, 64);
+    std::array<std::uint8_t, 16> bytes{};
+    mixaudio(nullptr, bytes.data(), static_cast<int>(bytes.size()));
+    std::vector<std::int16_t> samples;
+    for (std::size_t i = 0; i < bytes.size(); i += 2)
+        samples.push_back(static_cast<std::int16_t>(bytes[i] | bytes[i + 1] << 8));
+    return samples;
+}
+
+}  // namespace
+
+// Without the device: the volume starts at 100 and each level scales the
+// output, 100 x 64 x 191 / 128 = 9550 on the left and 100 x 64 x 64 / 128 =
+// 3200 on the right at full volume.
+TEST(Volume, WithoutTheDeviceTheOutputIsScaled) {
+    zindleReset();
+    mixer = FakeMixer{};
+    mixer.present = false;
+    EXPECT_EQ(getVolume(), 100);
+    EXPECT_EQ(mixedFrames(), (std::vector<std::int16_t>{9550, 3200, -9550, -3200, 0, 0, 0, 0}));
+    const std::pair<int, std::vector<std::int16_t>> cases[] = {
+        {95, {9072, 3040, -9072, -3040, 0, 0, 0, 0}},
+        {45, {4297, 1440, -4297, -1440, 0, 0, 0, 0}},
+        {5, {477, 160, -477, -160, 0, 0, 0, 0}},
+        {0, {0, 0, 0, 0, 0, 0, 0, 0}},
+        {300, {4202, 1408, -4202, -1408, 0, 0, 0, 0}},  // the low 8 bits: 44
+        {200, {9550, 3200, -9550, -3200, 0, 0, 0, 0}},  // at most 100
+    };
+    for (const auto& [level, frames] : cases) {
+        setVolume(level);
+        EXPECT_EQ(getVolume(), std::min(level & 255, 100)) << level;
+        EXPECT_EQ(mixedFrames(), frames) << level;
+    }
+    EXPECT_EQ(mixer.opens, 2 * 6 + 1);
+    EXPECT_EQ(mixer.closes, 0);
+    zindleReset();
+    EXPECT_EQ(getVolume(), 100) << "program start is at full volume";
+}
+
+// With the device: the OSS mixer takes the level and the output stays as mixed.
+TEST(Volume, WithTheDeviceTheOutputIsUntouched) {
+    zindleReset();
+    mixer = FakeMixer{};
+    for (int level : {45, 0}) {
+        setVolume(level);
+        EXPECT_EQ(mixer.level, level * 257);
+        EXPECT_EQ(getVolume(), level);
+        EXPECT_EQ(audioMasterVolume(), 100);
+        EXPECT_EQ(mixedFrames(), (std::vector<std::int16_t>{9550, 3200, -9550, -3200, 0, 0, 0, 0}));
+    }
 }

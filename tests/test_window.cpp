@@ -1,9 +1,13 @@
 // The player in a real window on a private X server, driven by real key
-// presses: each view appears on its key, Space freezes the picture, Up and
-// the order keys change what the header shows, and Escape quits cleanly.
+// presses: each view appears on its key, Space freezes the picture, Up, Down
+// and the order keys change what the header shows (Up and Down the sound
+// too, without an OSS mixer), and Escape quits cleanly.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -38,6 +42,23 @@ std::string header(int order, int volume) {
     return text;
 }
 
+// The RMS level of the next half second the player writes.
+double playedLevel(Player& player) {
+    constexpr off_t kHalfSecond = 24000 * 4;
+    struct stat info {};
+    if (stat(player.audioFile().c_str(), &info) != 0) return 0;
+    const off_t from = info.st_size - info.st_size % 4;
+    if (!harness::waitForSize(player.audioFile(), from + kHalfSecond, 30)) return 0;
+    const std::vector<std::uint8_t> bytes = harness::readBytes(player.audioFile());
+    double sum = 0;
+    for (off_t i = from; i < from + kHalfSecond; i += 2) {
+        const auto at = static_cast<std::size_t>(i);
+        const double sample = static_cast<std::int16_t>(bytes[at] | bytes[at + 1] << 8);
+        sum += sample * sample;
+    }
+    return std::sqrt(sum / (kHalfSecond / 2));
+}
+
 // Adds what was on the screen to a failure.
 std::string seen(const Image& img, const harness::TempDir& dir, const std::string& name) {
     xsession::writePpm(img, dir.file(name + ".ppm"));
@@ -56,7 +77,7 @@ TEST(Window, KeysSwitchViewsStepOrdersAndQuit) {
     harness::TempDir dir;
     const std::string song = dir.file("window.mod");
     ASSERT_TRUE(xsession::windowSong(kTitle).write(song));
-    xsession::Xvfb x;
+    xsession::Xvfb x(dir.file("xvfb.log"));
     ASSERT_TRUE(x.ok()) << "Xvfb didn't start";
     Player player(x, song, dir.path());
     ASSERT_TRUE(player.waitForWindow(kWait)) << "no window";
@@ -113,12 +134,29 @@ TEST(Window, KeysSwitchViewsStepOrdersAndQuit) {
         kWait, img))
         << seen(img, dir, "view1-again");
 
-    // Up: the volume shown goes up by 5 (up to 100).
-    const int louder = volume <= 95 ? volume + 5 : volume;
-    ASSERT_TRUE(player.key("Up"));
+    // Down ten times, then Up: the volume shown moves by 5 within 0..100.
+    // Without an OSS mixer the volume is the player's own: it starts at 100
+    // and the sound follows it.
+    const bool software = access("/dev/mixer", W_OK) != 0;
+    const double full_level = software ? playedLevel(player) : 0;
+    int louder = volume;
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_TRUE(player.key("Down"));
+        if (louder >= 5) louder -= 5;
+    }
     EXPECT_TRUE(xsession::waitForPicture(
         player, [&](const Image& i) { return xsession::patternHeader(i) == header(0, louder); }, kWait, img))
-        << seen(img, dir, "volume");
+        << seen(img, dir, "volume-down");
+    if (software) {
+        EXPECT_EQ(volume, 100);
+        const double ratio = playedLevel(player) / full_level;
+        EXPECT_TRUE(ratio > 0.45 && ratio < 0.55) << "the sound at volume 50 is " << ratio << " of full";
+    }
+    ASSERT_TRUE(player.key("Up"));
+    if (louder < 96) louder += 5;
+    EXPECT_TRUE(xsession::waitForPicture(
+        player, [&](const Image& i) { return xsession::patternHeader(i) == header(0, louder); }, kWait, img))
+        << seen(img, dir, "volume-up");
 
     // Backspace and Tab: next and previous order position.
     ASSERT_TRUE(player.key("BackSpace"));

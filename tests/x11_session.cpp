@@ -109,7 +109,7 @@ harness::Env playerEnv(const Xvfb& x, const std::string& work_dir) {
     return {{"DISPLAY", x.display()},
             {"SDL_VIDEODRIVER", "x11"},
             {"SDL_AUDIODRIVER", "disk"},
-            {"SDL_DISKAUDIOFILE", "/dev/null"},
+            {"SDL_DISKAUDIOFILE", work_dir + "/audio.raw"},
             {"SDL_DISKAUDIODELAY", "20"},  // about one 1024-frame buffer's time: real-time playback
             {"LSAN_OPTIONS", "suppressions=" + suppressions}};
 }
@@ -123,20 +123,20 @@ std::string missingTools() {
     return missing;
 }
 
-Xvfb::Xvfb() {
+Xvfb::Xvfb(const std::string& log_path) {
     const std::string program = findProgram("Xvfb");
     int fds[2];
     if (program.empty() || pipe(fds) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
         close(fds[0]);
-        const int null_fd = open("/dev/null", O_RDWR);
-        dup2(null_fd, 0);
-        dup2(null_fd, 1);
-        dup2(null_fd, 2);
+        const int log_fd = open(log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(open("/dev/null", O_RDONLY), 0);
+        dup2(log_fd, 1);
+        dup2(log_fd, 2);
         const std::string fd = std::to_string(fds[1]);
         execl(program.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
-              "-noreset", static_cast<char*>(nullptr));
+              "-nolisten", "unix", "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);
@@ -204,7 +204,8 @@ std::unique_ptr<harness::Child> Player::keysInBackground(const std::string& keys
     std::stringstream names(keysyms);
     std::string name;
     while (names >> name) argv.push_back(name);
-    return std::make_unique<harness::Child>(argv, harness::Env{{"DISPLAY", display_}}, "/dev/null", "/dev/null");
+    return std::make_unique<harness::Child>(argv, harness::Env{{"DISPLAY", display_}}, work_dir_ + "/keys.out",
+                                            work_dir_ + "/keys.err");
 }
 
 bool Player::screenshot(Image& out) {

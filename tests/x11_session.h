@@ -18,10 +18,11 @@ namespace xsession {
 // The programs the window tests need that aren't installed ("" when all are).
 std::string missingTools();
 
-// An X server of its own on a free display, 640x480 at 24 bits.
+// An X server of its own on a free display, 640x480 at 24 bits, its
+// messages going to the file at log_path.
 class Xvfb {
   public:
-    Xvfb();
+    explicit Xvfb(const std::string& log_path);
     ~Xvfb();
     Xvfb(const Xvfb&) = delete;
     Xvfb& operator=(const Xvfb&) = delete;
@@ -33,8 +34,9 @@ class Xvfb {
     std::string display_;
 };
 
-// zindle playing a module in a window on the server, sound going to a file
-// in work_dir (its working directory, where no background picture lies).
+// zindle playing a module in a window on the server, sound going to
+// audioFile() in work_dir (its working directory, where no background
+// picture lies).
 class Player {
   public:
     Player(const Xvfb& x, const std::string& module_path, const std::string& work_dir);
@@ -47,6 +49,8 @@ class Player {
     // The window's contents, 320x240.
     bool screenshot(screentext::Image& out);
     bool running() { return child_.running(); }
+    // The disk driver's file: what the player has played so far.
+    std::string audioFile() const { return work_dir_ + "/audio.raw"; }
     // The exit status, or -1 when it doesn't end within timeout_s.
     int waitForExit(int timeout_s) { return child_.wait(timeout_s); }
 

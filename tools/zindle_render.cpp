@@ -294,7 +294,7 @@ int main(int argc, char** argv) {
 
     Module* module = startPlayback(options);
     if (!module) {
-        std::fprintf(stderr, "Couldn't load the module!\n");
+        zindleReportLoadFailure(stderr, options.module.c_str());
         return 1;
     }
 
@@ -308,7 +308,7 @@ int main(int argc, char** argv) {
         zindleFree(module);
         module = startPlayback(options);
         if (!module) {
-            std::fprintf(stderr, "Couldn't load the module!\n");
+            zindleReportLoadFailure(stderr, options.module.c_str());
             return 1;
         }
     }
