@@ -57,7 +57,7 @@ std::string loadedProblems(const Module& m) {
             out << "pattern " << p << " missing; ";
             continue;
         }
-        for (int i = 0; i < kCellsPerPattern; ++i) {
+        for (int i = 0; i < kRowsPerPattern * m.channels; ++i) {
             const PatternCell& cell = m.patterns[p][i];
             if (cell.period != 0 && (cell.period < 113 || cell.period > 856)) out << "period " << cell.period << "; ";
             if (cell.sample < 0 || cell.sample > 31) out << "sample " << cell.sample << "; ";
@@ -85,7 +85,7 @@ void checkTick() {
     if (mod_samplespertick < 470 || mod_samplespertick > 3636) out << "frames per tick " << mod_samplespertick << "; ";
     const std::int8_t* begin = m.sample_data;
     const std::int8_t* end = m.sample_data + m.sample_bytes;
-    for (int i = 0; i < kVoices; ++i) {
+    for (int i = 0; i < kMaxVoices; ++i) {
         if (!v[i].data) continue;
         if (v[i].data < begin || v[i].data + v[i].length > end)
             out << "voice " << i << " reaches outside the sample data; ";
