@@ -1,9 +1,10 @@
 #!/bin/bash
 # Compares Zindle's order/row/tick timeline with libxmp's over the first
 # SECONDS (default 60) of each module given: one line per module, "same"
-# with the tick count, or the first tick where they part.
+# with the tick count, or the first tick where they part. The modules of
+# bench/make_format_modules.cpp are compared before those given.
 #
-# Usage: bench/timelines.sh [-s SECONDS] [-b BUILD_DIR] MODULE...
+# Usage: bench/timelines.sh [-s SECONDS] [-b BUILD_DIR] [MODULE...]
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -22,6 +23,12 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # shellcheck disable=SC2046
 cc -O2 -Wall -Wextra -o "$work/timeline-xmp" bench/peers/timeline_xmp.c $(pkg-config --cflags --libs libxmp)
+
+# The format modules (6 to 32 channels, FLT8, 15 samples) come first.
+g++ -O1 -std=c++17 -I. -o "$work/make-format-modules" bench/make_format_modules.cpp tools/modwriter.cpp
+mkdir -p "$work/modules"
+"$work/make-format-modules" "$work/modules"
+set -- "$work"/modules/*.mod "$@"
 
 for module in "$@"; do
   name=$(basename "$module")
