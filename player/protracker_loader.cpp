@@ -7,9 +7,7 @@
 // file read as zero, so a truncated tagged file still loads.
 #include "player/protracker_loader.h"
 
-
 #include <algorithm>
-#include <iterator>
 #include <cstdio>
 #include <cstring>
 #include <memory>
