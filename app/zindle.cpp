@@ -76,6 +76,7 @@ void zindleResetViews() {
     base_volume = 0;
     next_tick = 0;
     screen_dirty = false;
+    first_shown_channel = 0;
     sampleViewerReset();
 }
 
@@ -122,6 +123,13 @@ int playingOrder(const Module* module) {
     return module->order;
 }
 
+// Views 1 and 4 move on to the next group of eight channels (a module of
+// more than eight shows them a group at a time).
+void showNextChannels(const Module* module) {
+    AudioLock lock;
+    first_shown_channel = nextChannelGroup(first_shown_channel, module->channels);
+}
+
 void handleKey(SDLKey key, Module* module, bool& running) {
     switch (key) {
     case SDLK_BACKSPACE: zindleJump(playingOrder(module) + 1); break;
@@ -137,6 +145,7 @@ void handleKey(SDLKey key, Module* module, bool& running) {
     case SDLK_LSHIFT: setDisplayMode(kViewMeters); break;
     case SDLK_LCTRL: setDisplayMode(kViewPattern); break;
     case SDLK_LALT: setDisplayMode(kViewScopes); break;
+    case SDLK_c: showNextChannels(module); break;
     default: break;
     }
 }

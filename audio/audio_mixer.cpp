@@ -1,4 +1,4 @@
-// The four-voice mixer. The callback asks the replay engine how many frames
+// The mixer of up to 32 voices. The callback asks the replay engine how many frames
 // lie before the next tick, mixes exactly those with constant voice settings,
 // and repeats, so every tick takes effect at an exact output frame.
 #include "audio/audio_mixer.h"
@@ -14,7 +14,7 @@
 #include "platform/platform.h"
 #include "player/protracker_sequencer.h"
 
-Voice v[kVoices];
+Voice v[kMaxVoices];
 
 namespace {
 
@@ -22,8 +22,10 @@ struct PanGains {
     std::int32_t left;
     std::int32_t right;
 };
-// Voices 0 and 3 sound mostly left, 1 and 2 mostly right.
-constexpr PanGains kDefaultGains[kVoices] = {{191, 64}, {63, 192}, {63, 192}, {191, 64}};
+// Voices 0 and 3 sound mostly left, 1 and 2 mostly right; every further
+// group of four pans as the first does.
+constexpr int kPanGroup = 4;
+constexpr PanGains kDefaultGains[kPanGroup] = {{191, 64}, {63, 192}, {63, 192}, {191, 64}};
 // How long the cut voices play on before the device stops.
 constexpr std::uint32_t kStopFadeMs = 100;
 
@@ -31,12 +33,14 @@ constexpr std::uint32_t kStopFadeMs = 100;
 // One accumulator per frame holds both sides: the left sum in the low 32
 // bits, offset by 2^31, and the right sum in the high 32 bits. Adding
 // s * (left + right * 2^32) adds s * left below and s * right above. Each
-// side's sum fits in 32 bits (at most 4 x 128 x 255 x 255 in size), so with
-// the offset the low half ends between 0 and 2^32 and has neither borrowed
-// from nor carried into the high half: both sums read back exactly.
+// side's sum is below 2^31 in size (at most 32 voices x 128 x 255 x 255, a
+// volume byte of 255 included, = 266342400), so with the offset the low half
+// ends between 0 and 2^32 and has neither borrowed from nor carried into the
+// high half: both sums read back exactly.
 alignas(16) std::int64_t mixbuf[kChunkFrames];
 constexpr std::int64_t kSilence = std::int64_t{1} << 31;
 constexpr std::int64_t kRightUnit = std::int64_t{1} << 32;
+static_assert(std::int64_t{kMaxVoices} * 128 * 255 * 255 < kSilence, "a side's sum fits beside the offset");
 
 inline std::int32_t sideLeft(std::int64_t accumulator) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(accumulator) - static_cast<std::uint32_t>(kSilence));
@@ -213,10 +217,10 @@ int audioMasterVolume() {
 
 void audioCutAllVoices() {
     AudioLock lock;
-    for (int i = 0; i < kVoices; ++i) {
+    for (int i = 0; i < kMaxVoices; ++i) {
         v[i] = Voice{};
-        v[i].left = kDefaultGains[i].left;
-        v[i].right = kDefaultGains[i].right;
+        v[i].left = kDefaultGains[i % kPanGroup].left;
+        v[i].right = kDefaultGains[i % kPanGroup].right;
     }
 }
 

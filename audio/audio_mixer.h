@@ -1,4 +1,4 @@
-// The four-voice software mixer and the SDL audio device whose callback
+// The software mixer of up to 32 voices and the audio device whose callback
 // drives it (and, through zindlePulse, the replay engine).
 #pragma once
 
@@ -7,7 +7,8 @@
 constexpr int kPositionFractionBits = 14;   // 18.14 fixed-point positions and steps
 constexpr int kOutputRate = 48000;          // frames per second
 constexpr int kChunkFrames = 1024;          // frames per device buffer and per mix chunk
-constexpr int kVoices = 4;
+// One voice per channel of the module; voices no channel drives stay cut.
+constexpr int kMaxVoices = 32;
 
 struct Voice {
     std::int8_t* data;          // first byte of the sample; null = silent
@@ -21,7 +22,7 @@ struct Voice {
     std::uint32_t position;     // play position, 18.14
 };
 
-extern Voice v[kVoices];
+extern Voice v[kMaxVoices];
 
 // Clears the voices, opens the device (48000 Hz, s16le, stereo, 1024 frames)
 // and starts it. Returns 1 on success; 0 after printing "Unable to open audio".

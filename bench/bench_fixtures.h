@@ -14,6 +14,7 @@ namespace benchfix {
 constexpr int kBufferBytes = 4096;  // one device buffer: 1024 frames
 constexpr int kLoopBytes = 4096;    // sample length of the looping voices
 constexpr std::uint32_t kOneShotBytes = 131070;
+constexpr int kVoices = 4;          // the voices the mixer measurements drive, as a 4-channel song
 
 // SDL with the dummy video driver (unless SDL_VIDEODRIVER says otherwise),
 // `screen` at 320x240x16 and a `background` carrying the two title lines.

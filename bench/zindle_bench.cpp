@@ -44,7 +44,7 @@ void BM_MixLoopingVoices(benchmark::State& state) {
         benchmark::DoNotOptimize(out);
     }
     perUnit(state, "frame", kFramesPerBuffer);
-    perUnit(state, "voice_frame", kFramesPerBuffer * kVoices);
+    perUnit(state, "voice_frame", kFramesPerBuffer * benchfix::kVoices);
 }
 BENCHMARK(BM_MixLoopingVoices);
 
@@ -61,7 +61,7 @@ void BM_MixOneShotVoices(benchmark::State& state) {
         benchmark::DoNotOptimize(out);
     }
     perUnit(state, "frame", kFramesPerBuffer);
-    perUnit(state, "voice_frame", kFramesPerBuffer * kVoices);
+    perUnit(state, "voice_frame", kFramesPerBuffer * benchfix::kVoices);
 }
 BENCHMARK(BM_MixOneShotVoices);
 

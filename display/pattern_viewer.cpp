@@ -1,9 +1,11 @@
 // View 1: the header line and 25 rows of the playing pattern around the
-// current row, with note, sample and effect per channel. Drawn by the tick
+// current row, with note, sample and effect per channel, or note and sample
+// per channel in a compact cell when there are more than four. Drawn by the tick
 // on the audio thread, so it formats into small fixed buffers and never
 // allocates; presenting the screen is the main loop's job.
 #include "display/pattern_viewer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -35,6 +37,18 @@ constexpr int kChannelX = 67;      // effect column of channel 0
 constexpr int kChannelStride = 76;
 constexpr int kNoteOffset = 46;    // note, left of the effect
 constexpr int kSampleOffset = 19;  // sample, left of the effect
+
+// The compact cells of 5 or more channels: glyphs 7 pixels apart (a glyph
+// keeps off its right-hand column), note then sample, eight cells in 320
+// pixels after the row numbers, under a line of channel numbers.
+constexpr int kFullCellChannels = 4;
+constexpr int kCompactX = 18;
+constexpr int kCompactStride = 38;
+constexpr int kNarrowPitch = 7;
+constexpr int kCompactSampleOffset = 3 * kNarrowPitch;
+constexpr int kChannelNumberY = kFirstLineY - kLineHeight;
+static_assert(kCompactX + kCompactStride * (kChannelsShown - 1) + kCompactSampleOffset + kNarrowPitch + 8 <= 320,
+              "eight compact cells fit the screen");
 
 constexpr int kWhite = 0xFFFF;
 constexpr int kRowColour = 0xD6BA;
@@ -83,6 +97,21 @@ void drawCell(SDL_Surface* screen, const PatternCell& cell, int x, int y, int op
     textOut(screen, x, y, effect, kEffectColour, opaque, kHighlight);
 }
 
+// text with its glyphs kNarrowPitch pixels apart.
+void narrowText(SDL_Surface* screen, int x, int y, const char* text, int colour, int opaque) {
+    for (; *text != '\0'; ++text, x += kNarrowPitch) {
+        const char glyph[2] = {*text, '\0'};
+        textOut(screen, x, y, glyph, colour, opaque, kHighlight);
+    }
+}
+
+void drawCompactCell(SDL_Surface* screen, const PatternCell& cell, int x, int y, int opaque) {
+    narrowText(screen, x, y, noteName(cell.period), kWhite, opaque);
+    char sample[3] = "..";
+    if (cell.sample != 0) twoDigits(sample, cell.sample);
+    narrowText(screen, x + kCompactSampleOffset, y, sample, kSampleColour, opaque);
+}
+
 // SDL's blit of one surface onto the whole of another is a plain copy of
 // pixel memory when both are unlocked 16-bit memory of the same size and
 // format, the source has no colour key or surface alpha and the target no
@@ -129,6 +158,16 @@ void drawPattern(SDL_Surface* screen, SDL_Surface* background, Module* module) {
     if (module->pattern < 0 || module->pattern >= kPatternSlots) return;
     const PatternCell* block = module->patterns[module->pattern];
     if (!block) return;
+    const int channels = module->channels;
+    const int first = firstShownChannel(channels);
+    const int shown = std::min(kChannelsShown, channels - first);
+    if (channels > kFullCellChannels) {
+        for (int j = 0; j < shown; ++j) {
+            char number[3];
+            twoDigits(number, first + j + 1);
+            narrowText(screen, kCompactX + kCompactStride * j + kNarrowPitch, kChannelNumberY, number, kRowColour, 0);
+        }
+    }
 
     for (int line = 0; line < kLines; ++line) {
         const int r = module->row + line - kPlayingLine;
@@ -139,7 +178,21 @@ void drawPattern(SDL_Surface* screen, SDL_Surface* background, Module* module) {
         char number[3];
         twoDigits(number, r);
         textOut(screen, 0, y, number, kRowColour, opaque, kHighlight);
-        for (int j = 0; j < kChannels; ++j)
-            drawCell(screen, block[r * kChannels + j], kChannelX + kChannelStride * j, y, opaque);
+        const PatternCell* cells = block + r * channels;
+        if (channels <= kFullCellChannels) {
+            for (int j = 0; j < channels; ++j) drawCell(screen, cells[j], kChannelX + kChannelStride * j, y, opaque);
+        } else {
+            for (int j = 0; j < shown; ++j)
+                drawCompactCell(screen, cells[first + j], kCompactX + kCompactStride * j, y, opaque);
+        }
     }
 }
+
+int first_shown_channel = 0;
+
+int nextChannelGroup(int first, int channels) {
+    const int next = first + kChannelsShown;
+    return next < channels ? next : 0;
+}
+
+int firstShownChannel(int channels) { return first_shown_channel < channels ? first_shown_channel : 0; }

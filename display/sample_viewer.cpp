@@ -4,12 +4,14 @@
 // presents the screen.
 #include "display/sample_viewer.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "app/zindle.h"
 #include "audio/audio_mixer.h"
+#include "display/pattern_viewer.h"
 #include "display/textout.h"
 
 namespace {
@@ -73,6 +75,14 @@ constexpr int kScopeX = 32;
 constexpr int kScopeWidth = 256;
 constexpr int kScopeFirstBaseline = 37;
 constexpr int kScopeSpacing = 55;
+// Up to 4 channels get the tall scopes above; 5 or more up to kChannelsShown
+// scopes of half the height, closer together.
+constexpr int kTallScopes = 4;
+constexpr int kTallScale = 256;  // sample x volume per pixel
+constexpr int kShortFirstBaseline = 35;
+constexpr int kShortSpacing = 27;
+constexpr int kShortScale = 512;
+constexpr int kGroupX = kTitleX + 28 * kCell;  // after the position line
 constexpr int kLastY = 239;
 
 // What the two title lines show.
@@ -82,6 +92,8 @@ struct Titles {
     int song_length;
     int bpm;
     int speed;
+    int channels;
+    int first_channel;  // first channel the scopes show
 };
 
 Titles titlesOf(const Module& module) {
@@ -92,6 +104,8 @@ Titles titlesOf(const Module& module) {
     t.song_length = module.song_length;
     t.bpm = module.bpm;
     t.speed = module.speed;
+    t.channels = module.channels;
+    t.first_channel = firstShownChannel(module.channels);
     return t;
 }
 
@@ -127,21 +141,22 @@ void stepIndex(int& index) {
     if (index >= kColtabSize) index = 0;
 }
 
-// floor(n / 256) for negative n too.
-constexpr int floorDiv256(std::int32_t n) { return n >= 0 ? n / 256 : -((-n + 255) / 256); }
-static_assert(floorDiv256(-1) == -1 && floorDiv256(-256) == -1 && floorDiv256(-257) == -2 &&
-                  floorDiv256(255) == 0,
+// floor(n / d) for negative n too (d > 0).
+constexpr int floorDiv(std::int32_t n, int d) { return n >= 0 ? n / d : -((-n + d - 1) / d); }
+static_assert(floorDiv(-1, 256) == -1 && floorDiv(-256, 256) == -1 && floorDiv(-257, 256) == -2 &&
+                  floorDiv(255, 256) == 0,
               "rounds towards minus infinity");
 
-// The row of trace column j of a voice whose baseline is y0.
-int traceY(const Voice& voice, std::uint32_t j, int y0) {
+// The row of trace column j of a voice whose baseline is y0, scale sample x
+// volume units to the pixel.
+int traceY(const Voice& voice, std::uint32_t j, int y0, int scale) {
     int y = y0;
     if (voice.data) {
         std::uint32_t p = j + (voice.position >> kPositionFractionBits);
         if (p >= voice.loop_end) p -= voice.loop_length;  // one wrap only, as the mixer would loop
         if (p < voice.length) {
             const std::int32_t s = voice.data[p];
-            y = y0 + floorDiv256((-s - 1) * static_cast<std::int32_t>(voice.volume));
+            y = y0 + floorDiv((-s - 1) * static_cast<std::int32_t>(voice.volume), scale);
             if (y < 0) y = 0;
         }
     }
@@ -171,7 +186,7 @@ void drawQuadrascopes(SDL_Surface* screen, Module* module) {
     if (!screen || !module) return;
 
     // The mixer and the tick rewrite the voices: take one consistent copy.
-    Voice voices[kVoices];
+    Voice voices[kMaxVoices];
     SDL_LockAudio();
     std::memcpy(voices, v, sizeof voices);
     const Titles titles = titlesOf(*module);
@@ -181,13 +196,23 @@ void drawQuadrascopes(SDL_Surface* screen, Module* module) {
     // never held while waiting for the screen: the tick takes them the other way.
     std::lock_guard<std::mutex> drawing(screen_mutex);
     clearWithTitles(screen, titles);
+    const bool tall = titles.channels <= kTallScopes;
+    const int shown = std::min(kChannelsShown, titles.channels - titles.first_channel);
+    if (titles.channels > kChannelsShown) {
+        // Channel numbers stay below 100: the module has at most kMaxChannels.
+        char group[32];
+        std::snprintf(group, sizeof group, " ch %02d-%02d", (titles.first_channel + 1) % 100,
+                      (titles.first_channel + shown) % 100);
+        textOut(screen, kGroupX, kPositionY, group, kWhite, 0, 0);
+    }
     auto* const pixels = static_cast<std::uint16_t*>(screen->pixels);
     const int width = screen->w;
-    for (int i = 0; i < kVoices; ++i) {
-        const int y0 = kScopeFirstBaseline + kScopeSpacing * i;
+    for (int i = 0; i < shown; ++i) {
+        const int y0 = tall ? kScopeFirstBaseline + kScopeSpacing * i : kShortFirstBaseline + kShortSpacing * i;
         const int offset = colindex2;
+        const Voice& voice = voices[titles.first_channel + i];
         for (int j = 0; j < kScopeWidth; ++j) {
-            const int y = traceY(voices[i], static_cast<std::uint32_t>(j), y0);
+            const int y = traceY(voice, static_cast<std::uint32_t>(j), y0, tall ? kTallScale : kShortScale);
             pixels[y * width + kScopeX + j] =
                 static_cast<std::uint16_t>(coltab[static_cast<std::size_t>((j + i + offset) % kColtabSize)]);
         }

@@ -1,4 +1,4 @@
-// View 2 (a bar meter per sample) and view 4 (four oscilloscopes).
+// View 2 (a bar meter per sample) and view 4 (an oscilloscope per channel).
 #pragma once
 
 #include <array>
@@ -25,8 +25,11 @@ void sampleViewerReset();
 // sample, meter characters high, standing on the bottom line. Does not
 // present the screen.
 void drawSampleViewer(SDL_Surface* screen, Module* module);
-// Paints view 4: titles and one trace per voice of the next 256 sample bytes
-// it will play, scaled by its volume. The voices and the module's title
+// Paints view 4: titles and one trace per channel's voice of the next 256
+// sample bytes it will play, scaled by its volume: up to 4 tall ones, or for
+// 5 or more channels up to kChannelsShown of half the height, from
+// firstShownChannel on (with the group named on the title line when the
+// module has more than kChannelsShown). The voices and the module's title
 // fields are copied together under the audio lock first, so that each
 // voice's fields belong together. Does not present the screen.
 void drawQuadrascopes(SDL_Surface* screen, Module* module);

@@ -1,6 +1,8 @@
 // Writes the fuzzer's seed corpus: small modules that between them use every
-// tag, every command, loops of every kind and a few song shapes, so that the
-// fuzzer starts from files that reach deep into the engine. Each is a few
+// tag, every command, loops of every kind, a few song shapes and every file
+// shape (1 to 32 channels and counts past them, FLT8's paired blocks, the
+// untagged 15-sample files cut at their boundaries and at each plausibility
+// limit), so that the fuzzer starts from files that reach deep into the engine. Each is a few
 // kilobytes: short samples, one to three patterns.
 // Usage: zindle-fuzz-seeds FOLDER
 #include <cstdio>
@@ -107,6 +109,58 @@ Song farOrders() {
     return song;
 }
 
+// A few notes and the timing commands spread over `channels` channels.
+Song wide(const char* tag, int channels) {
+    Song song = base(tag, 2);
+    song.channels = channels;
+    for (int c = 0; c < channels; ++c) {
+        song.at(0, c % 64, c) = Cell{856 - 20 * c, 1 + c % 4, c % 16, 0x31};
+        song.at(1, 63 - c % 64, c) = Cell{113 + c, 1 + c % 3, 0xE, (c % 16) << 4 | 2};
+    }
+    song.at(0, 40, channels - 1) = Cell{0, 0, 0xB, 0x01};
+    song.at(1, 50, channels - 1) = Cell{0, 0, 0xD, 0x00};
+    return song;
+}
+
+Song flt8OddOrders() {
+    Song song = wide("FLT8", 8);
+    song.paired_blocks = true;
+    song.song_length = 5;
+    song.orders = {1, 3, 0, 2, 3};
+    song.orders[127] = 5;
+    return song;
+}
+
+Song fifteenSamples() {
+    Song song = jumpsAndRestart();
+    song.num_samples = 15;
+    song.samples[3].loop_start_words = 32;  // a loop start in bytes
+    song.samples[3].loop_length_words = 4;
+    return song;
+}
+
+// The file of song cut to `size` bytes, or with byte `at` set to `value`.
+// (cut to a larger size, it is padded with zeros).
+std::vector<std::uint8_t> cut(std::vector<std::uint8_t> bytes, std::size_t size) {
+    bytes.resize(size);
+    return bytes;
+}
+
+std::vector<std::uint8_t> cut(const Song& song, std::size_t size) { return cut(song.bytes(), size); }
+
+std::vector<std::uint8_t> poked(const Song& song, std::size_t at, std::uint8_t value) {
+    std::vector<std::uint8_t> bytes = song.bytes();
+    bytes[at] = value;
+    return bytes;
+}
+
+bool writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -119,10 +173,40 @@ int main(int argc, char** argv) {
         {"every-command.mod", everyCommand()},   {"loops-and-delays.mod", loopsAndDelays()},
         {"jumps.mod", jumpsAndRestart()},         {"slides-and-samples.mod", slidesAndSamples()},
         {"short-song.mod", shortSong()},          {"far-orders.mod", farOrders()},
+        {"one-channel.mod", wide("1CHN", 1)},    {"six-channels.mod", wide("6CHN", 6)},
+        {"tdz3.mod", wide("TDZ3", 3)},           {"octa.mod", wide("OCTA", 8)},
+        {"sixteen-channels.mod", wide("16CN", 16)}, {"thirty-two-channels.mod", wide("32CH", 32)},
+        {"zero-channels.mod", wide("0CHN", 4)},  {"thirty-three-channels.mod", wide("33CH", 32)},
+        {"ninety-nine-channels.mod", wide("99CH", 32)}, {"flt8-odd-orders.mod", flt8OddOrders()},
+        {"fifteen-samples.mod", fifteenSamples()},
     };
     for (const auto& [name, song] : seeds) {
         if (!song.write(folder + "/" + name)) {
             std::fprintf(stderr, "can't write %s/%s\n", folder.c_str(), name);
+            return 1;
+        }
+    }
+    // 15-sample files at their edges: cut inside the header, the orders and
+    // the last pattern, and each plausibility limit just inside and outside.
+    const Song old = fifteenSamples();
+    const std::size_t patterns_end = 600 + 3 * 1024;
+    const std::vector<std::pair<std::string, std::vector<std::uint8_t>>> edges = {
+        {"fifteen-cut-470.mod", cut(old, 470)},
+        {"fifteen-cut-600.mod", cut(old, 600)},
+        {"fifteen-cut-patterns.mod", cut(old, patterns_end - 1)},
+        {"fifteen-cut-samples.mod", cut(old, patterns_end + 40)},
+        {"fifteen-volume-64.mod", poked(old, 20 + 25, 64)},
+        {"fifteen-volume-65.mod", poked(old, 20 + 25, 65)},
+        {"fifteen-name-126.mod", poked(old, 3, 126)},
+        {"fifteen-name-127.mod", poked(old, 3, 127)},
+        {"fifteen-length-128.mod", poked(old, 470, 128)},
+        {"fifteen-length-129.mod", poked(old, 470, 129)},
+        {"fifteen-order-127.mod", cut(poked(old, 472 + 100, 127), 600 + 128 * 1024)},
+        {"fifteen-order-128.mod", poked(old, 472 + 100, 128)},
+    };
+    for (const auto& [name, bytes] : edges) {
+        if (!writeBytes(folder + "/" + name, bytes)) {
+            std::fprintf(stderr, "can't write %s/%s\n", folder.c_str(), name.c_str());
             return 1;
         }
     }

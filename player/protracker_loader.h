@@ -1,5 +1,6 @@
-// The in-memory form of a loaded four-channel ProTracker module and the reader
-// that builds it from a MOD file.
+// The in-memory form of a loaded ProTracker module and the reader that builds
+// it from a MOD file: 31-sample files with a format tag naming 1 to 32
+// channels, and the untagged 15-sample files of the first trackers.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +9,7 @@
 // One pattern cell, decoded and clamped when the file is read.
 struct PatternCell {
     std::int32_t period;  // Amiga period: 0 = no note, else 113..856
-    std::int32_t sample;  // 0 = none, else 1..31
+    std::int32_t sample;  // 0 = none, else 1..31 (past num_samples: an empty sample)
     std::int32_t effect;  // command 0..15
     std::int32_t param;   // parameter 0..255, clamped per command
 };
@@ -39,9 +40,9 @@ enum EffectCommand : std::int32_t {
 };
 
 constexpr int kRowsPerPattern = 64;
-constexpr int kChannels = 4;
-constexpr int kCellsPerPattern = kRowsPerPattern * kChannels;
-constexpr int kNumSamples = 31;
+constexpr int kMaxChannels = 32;
+constexpr int kNumSamples = 31;      // sample headers of a tagged file; Module::samples holds as many
+constexpr int kOldNumSamples = 15;   // sample headers of an untagged file
 constexpr int kOrderSlots = 128;
 // Order bytes go up to 255, so the table holds a block for every byte value.
 constexpr int kPatternSlots = 256;
@@ -71,17 +72,25 @@ struct Module {
     std::int32_t num_patterns;     // 1 + largest order entry (1..256)
     std::int32_t orders[kOrderSlots];  // pattern numbers 0..255
     char name[24];                 // title, up to 20 characters, zero-terminated
-    Sample samples[kNumSamples];   // sample n (1..31) is entry n-1
-    PatternCell* patterns[kPatternSlots];  // blocks of kCellsPerPattern cells, row by row
+    Sample samples[kNumSamples];   // sample n (1..31) is entry n-1; past num_samples all zero
+    // Blocks of kRowsPerPattern * channels cells, row by row: cell (row, channel)
+    // is entry row * channels + channel.
+    PatternCell* patterns[kPatternSlots];
     std::int8_t* sample_data;      // all samples back to back
+    std::int32_t channels;         // channels and voices the module plays: 1..kMaxChannels
+    std::int32_t num_samples;      // sample headers in the file: 31, or 15 for an untagged file
+    char tag[5];                   // the format tag as in the file, zero-terminated; "" when untagged
 };
 
 // The sample-data block of the most recent successful load (null before any).
 extern std::int8_t* file_sample_data;
 
 // Reads the MOD file at path. Returns a fully loaded Module, or null when the
-// file can't be opened, carries none of the accepted tags, or memory runs out.
-// Prints nothing. Bytes past the end of a short file read as zero.
+// file can't be opened, carries none of the accepted tags and isn't a
+// plausible 15-sample file either, or memory runs out. Accepted tags: M.K.
+// M!K! M&K! N.T. FLT4 (4 channels), 1CHN..9CHN, 10CH..32CH, 10CN..32CN (the
+// number of channels), CD81 OKTA OCTA FLT8 (8), TDZ1..TDZ3 (1..3). Prints
+// nothing. Bytes past the end of a short tagged file read as zero.
 Module* zindleLoad(const char* path);
 
 // After zindleLoad refused path: writes "Couldn't load the module!" and a

@@ -35,7 +35,8 @@ std::int32_t aperiod = 0;
 std::int32_t avolume = 0;
 std::int32_t aflags = 0;
 std::int32_t mod_passes = 0;
-Channel channels[kChannels];
+Channel channels[kMaxChannels];
+static_assert(kMaxChannels <= kMaxVoices, "channel i drives voice i");
 
 namespace {
 
@@ -164,7 +165,7 @@ void runTick() {
         if (pattern_delay_2 > 0) --pattern_delay_2;
         if (pattern_delay_2 == 0) noteRead();
     }
-    for (Channel& ch : channels) update_channel(&ch);
+    for (int i = 0; i < source->channels; ++i) update_channel(&channels[i]);
 
     platform().draw_tick();
 
@@ -185,7 +186,7 @@ void zindlePlay(Module* module, int order) {
     if (order < 0) order = 0;  // the order list has no entry before the first
     AudioLock lock;
     audioCutAllVoices();
-    for (int i = 0; i < kChannels; ++i) {
+    for (int i = 0; i < kMaxChannels; ++i) {
         channels[i].index = i;
         channels[i].volume = kMaxVolume;
     }
@@ -300,7 +301,7 @@ std::int32_t notePeriod(std::int32_t period, const Channel* ch) {
 }
 
 void readRow(Channel* ch) {
-    const PatternCell& cell = source->patterns[mod_pattern][mod_row * kChannels + ch->index];
+    const PatternCell& cell = source->patterns[mod_pattern][mod_row * source->channels + ch->index];
     if (cell.sample > 0) {
         if (cell.sample != ch->sample) ch->flags |= kFlagNewSample;
         ch->flags |= kFlagSample;

@@ -47,7 +47,7 @@ inline constexpr std::int32_t tab_tunes[16][kNotes] = {
 
 // Replay state of one channel; channel i drives mixer voice i.
 struct Channel {
-    std::int32_t index;          // channel and voice number 0..3
+    std::int32_t index;          // channel and voice number 0..kMaxChannels-1
     std::uint32_t rate;          // step last sent to the voice (18.14)
     std::int32_t period;         // current period, moved by the portamentos
     std::int32_t target_period;  // last note read, at the sample's finetune
@@ -77,7 +77,7 @@ using EffectRoutine = void (*)(Channel*);
 constexpr int kViewPattern = 1;  // the pattern being played
 constexpr int kViewMeters = 2;   // a bar meter per sample
 constexpr int kViewNone = 3;     // nothing drawn
-constexpr int kViewScopes = 4;   // four oscilloscopes
+constexpr int kViewScopes = 4;   // an oscilloscope per channel
 
 // The view shown (0 before start-up). The tick reads it: meters move only
 // while view 2 shows. Written on the main thread under the audio lock.
@@ -110,7 +110,8 @@ extern std::int32_t aflags;
 // or the first row read after a row step or a jump passed the song's end;
 // that tick is the first of the next pass.
 extern std::int32_t mod_passes;
-extern Channel channels[kChannels];
+// Channels 0..source->channels-1 play; the rest stay as zindlePlay left them.
+extern Channel channels[kMaxChannels];
 
 extern const std::int32_t arp_table[16];
 extern const std::int32_t sin_table[32];

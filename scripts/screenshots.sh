@@ -1,14 +1,18 @@
 #!/bin/sh
 # Takes the README's pictures: the demo module (or the module given) playing
-# in a window under Xvfb, one PNG per view, written to docs/. Needs xvfb,
-# xdotool, x11-apps and imagemagick. BUILD names the build folder (build).
-# Usage: scripts/screenshots.sh [module.mod]
+# in a window under Xvfb, one PNG per view, written to docs/ (with -SUFFIX
+# after the view's name when a suffix is given). Needs xvfb, xdotool,
+# x11-apps and imagemagick. BUILD names the build folder (build).
+# Usage: scripts/screenshots.sh [module.mod [SUFFIX]]
+# The 8-channel pictures: scripts/screenshots.sh ch8.mod 8ch, with ch8.mod
+# written by bench/make_format_modules.cpp.
 set -e
 cd "$(dirname "$0")/.."
 build=${BUILD:-build}
 module=$(realpath "${1:-$build/demo.mod}")
 player=$(realpath "$build/zindle")
 out=$(pwd)/docs
+suffix=${2:+-$2}
 for tool in Xvfb xdotool xwd convert; do
   command -v "$tool" >/dev/null || { echo "$0: $tool is missing" >&2; exit 1; }
 done
@@ -47,13 +51,13 @@ shot() {
   echo "wrote docs/$1"
 }
 sleep 3
-shot view1-pattern.png
+shot view1-pattern$suffix.png
 xdotool key Shift_L
 sleep 1.5
-shot view2-meters.png
+shot view2-meters$suffix.png
 xdotool key Alt_L
 sleep 1
-shot view4-scopes.png
+shot view4-scopes$suffix.png
 xdotool key Escape
 wait "$pid"
 pid=""

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -51,10 +52,8 @@ void recordTick() {
     state.samplespertick = mod_samplespertick;
     state.aperiod = aperiod;
     state.avolume = avolume;
-    for (int i = 0; i < 4; ++i) {
-        state.ch[static_cast<std::size_t>(i)] = channels[i];
-        state.voice[static_cast<std::size_t>(i)] = v[i];
-    }
+    std::copy(std::begin(channels), std::end(channels), state.ch.begin());
+    std::copy(std::begin(v), std::end(v), state.voice.begin());
     recording->push_back(state);
 }
 

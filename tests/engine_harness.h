@@ -48,8 +48,8 @@ struct TickState {
     std::uint64_t frame;
     int order, row, tick, speed, bpm, samplespertick;
     int aperiod, avolume;
-    std::array<Channel, 4> ch;
-    std::array<Voice, 4> voice;
+    std::array<Channel, kMaxChannels> ch;  // all of them; the module's first `channels` play
+    std::array<Voice, kMaxVoices> voice;
 };
 
 // Loads song from a real file and plays it through mixaudio.

@@ -79,4 +79,22 @@ inline std::string readText(const Image& img, int x, int y, int count, std::uint
     return readText(img, x, y, count, [colour](std::uint16_t p) { return p == colour; });
 }
 
+// Reads count glyphs set 7 pixels apart (the compact pattern cells), matching
+// each on its first seven columns: the eighth is the next glyph's first.
+inline std::string readNarrowText(const Image& img, int x, int y, int count, std::uint16_t colour) {
+    constexpr std::uint64_t kSevenColumns = 0x7F7F7F7F7F7F7F7Full;
+    std::string text;
+    for (int n = 0; n < count; ++n, x += 7) {
+        std::uint64_t mask = 0;
+        for (int r = 0; r < 8; ++r)
+            for (int k = 0; k < 7; ++k)
+                if (img.at(x + k, y + r) == colour) mask |= std::uint64_t{1} << (r * 8 + k);
+        char found = mask == 0 ? ' ' : '~';
+        for (int code = 33; code <= 122 && found == '~'; ++code)
+            if ((glyphMask(code) & kSevenColumns) == mask) found = static_cast<char>(code);
+        text += found;
+    }
+    return text;
+}
+
 }  // namespace screentext

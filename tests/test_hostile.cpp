@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "display/pattern_viewer.h"
 #include "display/sample_viewer.h"
 #include "display/textout.h"
 #include "tests/engine_harness.h"
@@ -35,6 +36,10 @@ constexpr int kPatternBytes = 1024;
 std::string loadedProblems(const Module& m) {
     std::ostringstream out;
     if (m.loaded != 1) out << "not marked loaded; ";
+    if (m.channels < 1 || m.channels > kMaxChannels) out << "channels " << m.channels << "; ";
+    if (m.num_samples != 15 && m.num_samples != 31) out << "num_samples " << m.num_samples << "; ";
+    for (int s = m.num_samples; s >= 0 && s < kNumSamples; ++s)
+        if (m.samples[s].length != 0 || m.samples[s].volume != 0) out << "sample " << s + 1 << " not empty; ";
     if (m.song_length < 0 || m.song_length > 128) out << "song_length " << m.song_length << "; ";
     int largest = 0;
     for (int order : m.orders) {
@@ -57,7 +62,7 @@ std::string loadedProblems(const Module& m) {
             out << "pattern " << p << " missing; ";
             continue;
         }
-        for (int i = 0; i < kCellsPerPattern; ++i) {
+        for (int i = 0; i < kRowsPerPattern * m.channels; ++i) {
             const PatternCell& cell = m.patterns[p][i];
             if (cell.period != 0 && (cell.period < 113 || cell.period > 856)) out << "period " << cell.period << "; ";
             if (cell.sample < 0 || cell.sample > 31) out << "sample " << cell.sample << "; ";
@@ -85,7 +90,7 @@ void checkTick() {
     if (mod_samplespertick < 470 || mod_samplespertick > 3636) out << "frames per tick " << mod_samplespertick << "; ";
     const std::int8_t* begin = m.sample_data;
     const std::int8_t* end = m.sample_data + m.sample_bytes;
-    for (int i = 0; i < kVoices; ++i) {
+    for (int i = 0; i < kMaxVoices; ++i) {
         if (!v[i].data) continue;
         if (v[i].data < begin || v[i].data + v[i].length > end)
             out << "voice " << i << " reaches outside the sample data; ";
@@ -455,5 +460,123 @@ TEST(Hostile, JumpsOutsideTheSong) {
         expectPlayedCleanly(played, what);
         EXPECT_EQ(order_after_jump, k.expected_order) << what;
         EXPECT_EQ(row_after_jump, 0) << what;
+    }
+}
+
+// --- Shapes beyond four channels and 31 samples
+
+namespace {
+
+// richSong on `channels` channels, its rows repeated across them and the
+// timing commands on the last ones.
+Song wideSong(int channels, const std::string& tag) {
+    Song song = richSong();
+    song.channels = channels;
+    song.tag = tag;
+    for (int p = 0; p < 2; ++p)
+        for (int row = 0; row < 3; ++row)
+            for (int c = 4; c < channels; ++c) song.at(p, row, c) = song.at(p, row, c % 4);
+    song.at(1, 10, channels - 1) = Cell{0, 0, 0xE, 0x62};
+    song.at(1, 12, channels - 1) = Cell{0, 0, 0xB, 0x00};
+    return song;
+}
+
+// Pages through the channel groups of views 1 and 4 as the C key does.
+void pageGroups(int n) {
+    if (n % 16 == 15 && source) first_shown_channel = nextChannelGroup(first_shown_channel, source->channels);
+}
+
+}  // namespace
+
+TEST(Hostile, ChannelCountsInTags) {
+    const std::pair<const char*, int> refused[] = {{"0CHN", 4}, {"33CH", 33}, {"99CH", 32}, {"00CN", 4}, {"TDZ0", 4}};
+    for (const auto& [tag, channels] : refused) {
+        TempDir dir;
+        harness::writeBytes(dir.file("t.mod"), wideSong(std::min(channels, 32), tag).bytes());
+        EXPECT_EQ(zindleLoad(dir.file("t.mod").c_str()), nullptr) << tag;
+    }
+    for (int channels : {1, 2, 3, 5, 8, 9, 17, 31, 32}) {
+        const std::string tag = channels < 10 ? std::to_string(channels) + "CHN" : std::to_string(channels) + "CH";
+        expectPlayedCleanly(playBytes(wideSong(channels, tag).bytes(), kTenSeconds, pageGroups), tag);
+        // The same files cut inside the patterns and the samples.
+        const std::vector<std::uint8_t> whole = wideSong(channels, tag).bytes();
+        for (std::size_t cut : {std::size_t{1084}, std::size_t{1085 + 256 * static_cast<std::size_t>(channels)},
+                                whole.size() - 50})
+            expectPlayedCleanly(playBytes(std::vector<std::uint8_t>(whole.begin(), whole.begin() + static_cast<long>(cut)),
+                                          kTenSeconds, pageGroups),
+                                tag + " cut at " + std::to_string(cut));
+    }
+}
+
+// FLT8 order entries are halved: odd ones, 255, and blocks the file lacks.
+TEST(Hostile, Flt8OddOrderEntries) {
+    for (int blocks : {-1, 0, 1, 3}) {
+        Song song = wideSong(8, "FLT8");
+        song.paired_blocks = true;
+        song.song_length = 6;
+        song.orders = {1, 3, 255, 0, 7, 2};
+        song.orders[127] = 201;
+        song.pattern_blocks = blocks;
+        expectPlayedCleanly(playSong(song, pageGroups), "FLT8 with " + std::to_string(blocks) + " patterns");
+    }
+}
+
+// A 15-sample file cut at every boundary of its header, its patterns and its
+// samples: refused while the patterns its orders name are incomplete, played
+// from there on.
+TEST(Hostile, FifteenSampleFileCutAtEveryBoundary) {
+    Song song = richSong();
+    song.num_samples = 15;
+    song.samples[14] = saw(30, 0, 15);
+    song.restart = 0;
+    const std::vector<std::uint8_t> whole = song.bytes();
+    const int patterns_end = 600 + 2 * kPatternBytes;
+    ASSERT_EQ(whole.size(), static_cast<std::size_t>(patterns_end + 64 + 40 + 30 + 30));
+    std::vector<int> refused = {0, 1, 19, 20, 21, 470, 471, 472, 599, 600, 601, 600 + kPatternBytes, patterns_end - 1};
+    for (int s = 1; s <= 15; ++s) refused.push_back(20 + 30 * s);
+    TempDir dir;
+    for (int cut : refused) {
+        harness::writeBytes(dir.file("cut.mod"), std::vector<std::uint8_t>(whole.begin(), whole.begin() + cut));
+        EXPECT_EQ(zindleLoad(dir.file("cut.mod").c_str()), nullptr) << "cut at " << cut;
+    }
+    for (int cut : {patterns_end, patterns_end + 1, patterns_end + 64, patterns_end + 103, patterns_end + 104,
+                    patterns_end + 134, static_cast<int>(whole.size()) - 1, static_cast<int>(whole.size())})
+        expectPlayedCleanly(playBytes(std::vector<std::uint8_t>(whole.begin(), whole.begin() + cut)),
+                            "15 samples cut at " + std::to_string(cut));
+}
+
+// The plausibility limits of an untagged file, just inside (plays) and just
+// outside (refused), and the loop start given in bytes.
+TEST(Hostile, FifteenSampleLimits) {
+    Song song = richSong();
+    song.num_samples = 15;
+    song.samples[3] = saw(200, 80, 40);   // a loop start in bytes
+    song.samples[4] = saw(200, 180, 20);  // past the end either way
+    song.row(0, 5, "C-2 04 ... | C-2 05 ... | --- 20 ... | C-3 31 ...");
+    const std::vector<std::uint8_t> bytes = song.bytes();
+    struct Case {
+        const char* what;
+        int at, value;
+        bool loads;
+    };
+    const Case cases[] = {
+        {"title byte 32", 5, 32, true},     {"title byte 126", 5, 126, true}, {"title byte 31", 5, 31, false},
+        {"title byte 127", 5, 127, false},  {"name byte 255", 20 + 30 * 7, 255, false},
+        {"volume 64", 20 + 30 * 14 + 25, 64, true}, {"volume 65", 20 + 30 * 14 + 25, 65, false},
+        {"song length 1", 470, 1, true},    {"song length 128", 470, 128, true},
+        {"song length 0", 470, 0, false},   {"song length 129", 470, 129, false},
+        {"restart 0", 471, 0, true},        {"restart 255", 471, 255, true},
+        {"order 128", 472 + 127, 128, false}, {"order 255", 472, 255, false},
+    };
+    for (const Case& k : cases) {
+        std::vector<std::uint8_t> changed = bytes;
+        changed[static_cast<std::size_t>(k.at)] = static_cast<std::uint8_t>(k.value);
+        if (k.loads) {
+            expectPlayedCleanly(playBytes(changed), k.what);
+        } else {
+            TempDir dir;
+            harness::writeBytes(dir.file("m.mod"), changed);
+            EXPECT_EQ(zindleLoad(dir.file("m.mod").c_str()), nullptr) << k.what;
+        }
     }
 }

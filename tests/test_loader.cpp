@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <functional>
+#include <utility>
 
 #include "tests/engine_harness.h"
 
@@ -29,17 +31,71 @@ modwriter::Song songWithTag(const std::string& tag) {
 
 }  // namespace
 
-TEST(Loader, AcceptsTheSixTagsAndRefusesOthers) {
-    for (const char* tag : {"M.K.", "M!K!", "M&K!", "N.T.", "FLT4", "4CHN"}) {
-        Loaded loaded(songWithTag(tag));
+TEST(Loader, TagsGiveTheChannelCount) {
+    const std::pair<const char*, int> accepted[] = {
+        {"M.K.", 4}, {"M!K!", 4}, {"M&K!", 4}, {"N.T.", 4}, {"FLT4", 4}, {"4CHN", 4},  {"1CHN", 1},
+        {"6CHN", 6}, {"9CHN", 9}, {"10CH", 10}, {"16CH", 16}, {"32CH", 32}, {"10CN", 10}, {"32CN", 32},
+        {"CD81", 8}, {"OKTA", 8}, {"OCTA", 8}, {"FLT8", 8}, {"TDZ1", 1},  {"TDZ3", 3},
+    };
+    for (const auto& [tag, channels] : accepted) {
+        modwriter::Song song = songWithTag(tag);
+        song.channels = channels;
+        Loaded loaded(song);
         ASSERT_NE(loaded.module, nullptr) << tag;
         EXPECT_EQ(loaded.module->loaded, 1);
+        EXPECT_EQ(loaded.module->channels, channels) << tag;
+        EXPECT_EQ(loaded.module->num_samples, 31) << tag;
+        EXPECT_STREQ(loaded.module->tag, tag);
         EXPECT_EQ(loaded.module->samples[0].length, 1024) << tag;
     }
-    for (const char* tag : {"m.k.", "M.K ", "6CHN", "flt4", "XXXX"}) {
+    for (const char* tag : {"m.k.", "M.K ", "flt4", "XXXX", "0CHN", "33CH", "99CH", "09CH", "00CH", "33CN", "10CX",
+                            "6chn", "TDZ0", "TDZ4", "FLT2", "A8CH", "1 CH"}) {
         Loaded loaded(songWithTag(tag));
         EXPECT_EQ(loaded.module, nullptr) << tag;
     }
+}
+
+// Cell (row, channel) of a pattern is entry row * channels + channel, and
+// the sample data follows the patterns of the module's width.
+TEST(Loader, PatternsHoldEveryChannel) {
+    for (int channels : {1, 6, 13, 32}) {
+        modwriter::Song song = songWithTag(channels == 1 ? "1CHN" : channels == 6 ? "6CHN" : channels == 13 ? "13CN" : "32CH");
+        song.channels = channels;
+        song.song_length = 2;
+        song.orders[1] = 1;
+        song.at(1, 63, channels - 1) = modwriter::Cell{428, 1, 0xC, 0x20};
+        song.at(1, 0, 0) = modwriter::Cell{856, 2, 0, 0};
+        Loaded loaded(song);
+        ASSERT_NE(loaded.module, nullptr) << channels;
+        const PatternCell* block = loaded.module->patterns[1];
+        EXPECT_EQ(block[63 * channels + channels - 1].period, 428) << channels;
+        EXPECT_EQ(block[63 * channels + channels - 1].param, 0x20) << channels;
+        EXPECT_EQ(block[0].period, 856) << channels;
+        EXPECT_EQ(loaded.module->sample_data[1023], song.samples[0].data[1023]) << channels;
+    }
+}
+
+// FLT8: a pattern is two 4-channel blocks, channels 1-4 then 5-8, and an
+// order entry e names pattern e / 2.
+TEST(Loader, Flt8PairsFourChannelBlocks) {
+    modwriter::Song song = songWithTag("FLT8");
+    song.channels = 8;
+    song.paired_blocks = true;
+    song.song_length = 4;
+    song.orders = {0, 2, 3, 1};
+    song.at(1, 5, 2) = modwriter::Cell{428, 1, 0, 0};
+    song.at(1, 5, 6) = modwriter::Cell{214, 1, 0, 0};
+    const std::vector<std::uint8_t> bytes = song.bytes();
+    // Two patterns of two blocks, then the sample.
+    ASSERT_EQ(bytes.size(), 1084u + 4 * 1024 + 1024);
+    Loaded loaded(song);
+    ASSERT_NE(loaded.module, nullptr);
+    EXPECT_EQ(loaded.module->channels, 8);
+    EXPECT_EQ(loaded.module->num_patterns, 2);
+    EXPECT_EQ((std::vector<int>(loaded.module->orders, loaded.module->orders + 4)), (std::vector<int>{0, 1, 1, 0}));
+    EXPECT_EQ(loaded.module->patterns[1][5 * 8 + 2].period, 428);
+    EXPECT_EQ(loaded.module->patterns[1][5 * 8 + 6].period, 214);
+    EXPECT_EQ(loaded.module->sample_data[1023], song.samples[0].data[1023]);
 }
 
 TEST(Loader, ClampsSampleHeaders) {
@@ -172,6 +228,117 @@ TEST(Loader, ShortFilesLoadWithZeros) {
     // Shorter than the tag: refused.
     Loaded cut(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 1083));
     EXPECT_EQ(cut.module, nullptr);
+}
+
+// --- Untagged 15-sample modules
+
+namespace {
+
+modwriter::Song oldSong() {
+    modwriter::Song song = harness::basicSong();
+    song.num_samples = 15;
+    song.samples[14] = harness::oneShotSample(100, 40);
+    song.song_length = 3;
+    song.restart = 120;
+    song.orders = {0, 1, 0};
+    song.at(1, 63, 3) = modwriter::Cell{428, 15, 0xC, 0x20};
+    return song;
+}
+
+}  // namespace
+
+TEST(Loader, FifteenSampleModulesHaveNoTag) {
+    const modwriter::Song song = oldSong();
+    const std::vector<std::uint8_t> bytes = song.bytes();
+    ASSERT_EQ(bytes.size(), 600u + 2 * 1024 + 1024 + 100);
+    Loaded loaded(song);
+    ASSERT_NE(loaded.module, nullptr);
+    const Module& m = *loaded.module;
+    EXPECT_EQ(m.num_samples, 15);
+    EXPECT_EQ(m.channels, 4);
+    EXPECT_STREQ(m.tag, "");
+    EXPECT_EQ(m.song_length, 3);
+    EXPECT_EQ(m.restart_enabled, 1);
+    EXPECT_EQ(m.restart_pos, 3);  // past the song: it starts again from the top
+    EXPECT_EQ(m.num_patterns, 2);
+    EXPECT_EQ(m.orders[1], 1);
+    EXPECT_EQ(m.patterns[1][63 * 4 + 3].period, 428);
+    EXPECT_EQ(m.patterns[1][63 * 4 + 3].sample, 15);
+    EXPECT_EQ(m.samples[14].length, 100);
+    EXPECT_EQ(m.samples[14].volume, 40);
+    EXPECT_EQ(m.samples[15].length, 0);
+    EXPECT_EQ(m.sample_bytes, 1124);
+    EXPECT_EQ(m.sample_data[1023], song.samples[0].data[1023]);
+    EXPECT_EQ(m.sample_data[1024 + 99], song.samples[14].data[99]);
+}
+
+// Without a tag a file is a module only when it is plausible as one; each
+// limit just inside loads, just outside is refused.
+TEST(Loader, FifteenSampleModulesMustBePlausible) {
+    struct Case {
+        const char* what;
+        std::function<void(std::vector<std::uint8_t>&)> change;
+        bool loads;
+    };
+    constexpr std::size_t kVolume = 20 + 25;  // sample 1's volume byte
+    const Case cases[] = {
+        {"as written", [](auto&) {}, true},
+        {"title byte 32", [](auto& b) { b[3] = 32; }, true},
+        {"title byte 126", [](auto& b) { b[19] = 126; }, true},
+        {"title byte 31", [](auto& b) { b[3] = 31; }, false},
+        {"title byte 127", [](auto& b) { b[19] = 127; }, false},
+        {"title byte 200", [](auto& b) { b[0] = 200; }, false},
+        {"name byte 126", [](auto& b) { b[20 + 14 * 30 + 21] = 126; }, true},
+        {"name byte 1", [](auto& b) { b[20 + 14 * 30 + 21] = 1; }, false},
+        {"volume 64", [&](auto& b) { b[kVolume] = 64; }, true},
+        {"volume 65", [&](auto& b) { b[kVolume] = 65; }, false},
+        {"last volume 65", [](auto& b) { b[20 + 14 * 30 + 25] = 65; }, false},
+        {"song length 1", [](auto& b) { b[470] = 1; }, true},
+        {"song length 128", [](auto& b) { b[470] = 128; }, true},
+        {"song length 0", [](auto& b) { b[470] = 0; }, false},
+        {"song length 129", [](auto& b) { b[470] = 129; }, false},
+        {"order 127 past the song", [](auto& b) { b[472 + 100] = 127; b.resize(600 + 128 * 1024); }, true},
+        {"order 128 past the song", [](auto& b) { b[472 + 100] = 128; b.resize(600 + 129 * 1024); }, false},
+        {"cut after the patterns", [](auto& b) { b.resize(600 + 2 * 1024); }, true},
+        {"cut in the last pattern", [](auto& b) { b.resize(600 + 2 * 1024 - 1); }, false},
+        {"patterns the file lacks", [](auto& b) { b[472 + 5] = 3; }, false},
+    };
+    const std::vector<std::uint8_t> bytes = oldSong().bytes();
+    for (const Case& k : cases) {
+        std::vector<std::uint8_t> changed = bytes;
+        k.change(changed);
+        Loaded loaded(changed);
+        EXPECT_EQ(loaded.module != nullptr, k.loads) << k.what;
+    }
+}
+
+// The first trackers' files often give the loop start in bytes.
+TEST(Loader, FifteenSampleLoopStartMayBeInBytes) {
+    struct Case {
+        int start_words, length_words;  // as in the file; the sample is 100 words
+        int loop_start;                  // bytes, as loaded
+    };
+    const Case cases[] = {
+        {40, 60, 80},    // fits in words: words
+        {80, 40, 80},    // runs past the end in words, fits in bytes: bytes
+        {81, 40, 80},    // in bytes, odd: rounded down to a word
+        {180, 20, 360},  // past the end either way: words, as any file
+        {0, 100, 0},
+    };
+    for (const Case& k : cases) {
+        for (int samples : {15, 31}) {
+            modwriter::Song song = oldSong();
+            song.num_samples = samples;
+            song.samples[1] = harness::oneShotSample(200);
+            song.samples[1].loop_start_words = k.start_words;
+            song.samples[1].loop_length_words = k.length_words;
+            Loaded loaded(song);
+            ASSERT_NE(loaded.module, nullptr);
+            const int expected = samples == 15 ? k.loop_start : 2 * k.start_words;
+            EXPECT_EQ(loaded.module->samples[1].loop_start, expected) << k.start_words << " of " << samples;
+            EXPECT_EQ(loaded.module->samples[1].loop_length, 2 * k.length_words);
+        }
+    }
 }
 
 TEST(Loader, AllEmptySamplesLoad) {

@@ -146,7 +146,7 @@ TEST_F(Mixer, OutputPathsAgree) {
     std::vector<std::int8_t> data(5000);
     for (std::size_t j = 0; j < data.size(); ++j)
         data[j] = static_cast<std::int8_t>((j / 37 % 2 != 0 ? 100 : -120) + static_cast<int>(j % 23));
-    for (int i = 0; i < kVoices; ++i) {
+    for (int i = 0; i < 4; ++i) {
         audioSetSource(i, data.data(), 5000, 0, 5000);
         audioSetVolume(i, 64);
         audioSetRate(i, static_cast<std::uint32_t>(16384 + 1000 * i));

@@ -123,10 +123,10 @@ TEST(Player, RefusesWhatIsNotAModuleAndSaysWhy) {
     writeSong(dir, wrong, "tag.mod");
     wrong.tag = std::string("\0\x01\xFF\"", 4);
     writeSong(dir, wrong, "binary.mod");
-    wrong.tag = "8CHN";
-    writeSong(dir, wrong, "eight.mod");
-    wrong.tag = "FLT8";
-    writeSong(dir, wrong, "flt8.mod");
+    wrong.tag = "33CH";
+    writeSong(dir, wrong, "wide.mod");
+    wrong.tag = "CD61";
+    writeSong(dir, wrong, "six.mod");
     std::string text;
     while (text.size() < 2000) text += "root:x:0:0:root:/root:/bin/bash\n";
     harness::writeBytes(dir.file("passwd"), std::vector<std::uint8_t>(text.begin(), text.end()));
@@ -143,11 +143,11 @@ TEST(Player, RefusesWhatIsNotAModuleAndSaysWhy) {
         {dir.file("short.mod/x.mod"), "Not a directory"},
         {dir.path(), "a folder, not a file"},
         {dir.file("short.mod"), "too short to be a MOD file (1083 bytes)"},
-        {dir.file("tag.mod"), "not a MOD file: no known tag at byte 1080 (found \"M.k.\")"},
-        {dir.file("binary.mod"), "not a MOD file: no known tag at byte 1080 (found \"\\x00\\x01\\xFF\\x22\")"},
-        {dir.file("passwd"), "not a MOD file: no known tag at byte 1080 (found \"in/b\")"},
-        {dir.file("eight.mod"), "a module with 8 channels (tag \"8CHN\"), which Zindle doesn't play"},
-        {dir.file("flt8.mod"), "a module with 8 channels (tag \"FLT8\"), which Zindle doesn't play"},
+        {dir.file("tag.mod"), "not a MOD file: no known tag at byte 1080 (found \"M.k.\") and no 15-sample module"},
+        {dir.file("binary.mod"), "not a MOD file: no known tag at byte 1080 (found \"\\x00\\x01\\xFF\\x22\") and no 15-sample module"},
+        {dir.file("passwd"), "not a MOD file: no known tag at byte 1080 (found \"in/b\") and no 15-sample module"},
+        {dir.file("wide.mod"), "a module with 33 channels (tag \"33CH\"), which Zindle doesn't play"},
+        {dir.file("six.mod"), "a module with 6 channels (tag \"CD61\"), which Zindle doesn't play"},
         {dir.file("song.xm"), "an XM module (FastTracker 2), not a MOD file"},
         {dir.file("song.s3m"), "an S3M module (Scream Tracker 3), not a MOD file"},
     };

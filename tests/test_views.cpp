@@ -437,3 +437,128 @@ TEST(Coltab, WheelSeams) {
 }
 
 }  // namespace
+
+// --- Modules of other widths -------------------------------------------------
+
+namespace {
+
+// A 12-channel module: row 20 of pattern 1 holds a cell on some channels.
+class WideViews : public Views {
+protected:
+    void customise(modwriter::Song& song) override {
+        song.channels = 12;
+        song.tag = "12CH";
+        song.at(1, 20, 0) = modwriter::Cell{428, 9, 0xC, 0x10};
+        song.at(1, 20, 5) = modwriter::Cell{850, 31, 0, 0};
+        song.at(1, 20, 7) = modwriter::Cell{856, 1, 0, 0};
+        song.at(1, 20, 8) = modwriter::Cell{113, 2, 0, 0};
+        song.at(1, 20, 11) = modwriter::Cell{320, 12, 0, 0};
+    }
+    // What compact cell j of line `line` reads: note, space, sample.
+    static std::string cellText(const Image& img, int j, int line) {
+        const int x = 18 + 38 * j;
+        return readNarrowText(img, x, lineY(line), 3, kWhite) + " " +
+               readNarrowText(img, x + 21, lineY(line), 2, kSampleColour);
+    }
+    static std::string channelNumbers(const Image& img, int count) {
+        std::string numbers;
+        for (int j = 0; j < count; ++j) numbers += readNarrowText(img, 18 + 38 * j + 7, 27, 2, kRowColour) + " ";
+        return numbers;
+    }
+};
+
+using screentext::readNarrowText;
+
+}  // namespace
+
+// Five or more channels: a compact cell per channel, eight at a time under
+// their numbers; the C key's group step shows the next eight.
+TEST_F(WideViews, CompactCellsShowEightChannelsAtATime) {
+    setPosition(1, 20);
+    const Image first = drawPatternView();
+    EXPECT_EQ(channelNumbers(first, 8), "01 02 03 04 05 06 07 08 ");
+    const char* const expected_first[8] = {"C-2 09", "... ..", "... ..", "... ..", "... ..", "??? 31", "... ..", "C-1 01"};
+    for (int line : {12, 13}) {
+        for (int j = 0; j < 8; ++j)
+            EXPECT_EQ(cellText(first, j, line), line == 12 ? expected_first[j] : "... ..") << j << " line " << line;
+        EXPECT_EQ(readText(first, 0, lineY(line), 2, kRowColour), line == 12 ? "20" : "21");
+    }
+    // The playing line's cells stand on the highlight.
+    EXPECT_EQ(first.at(18 + 38 * 7 + 35, kPlayingY), kHighlight);
+
+    first_shown_channel = nextChannelGroup(first_shown_channel, module_->channels);
+    EXPECT_EQ(first_shown_channel, 8);
+    const Image second = drawPatternView();
+    EXPECT_EQ(channelNumbers(second, 4), "09 10 11 12 ");
+    const char* const expected_second[4] = {"B-3 02", "... ..", "... ..", "F-2 12"};
+    for (int j = 0; j < 4; ++j) EXPECT_EQ(cellText(second, j, 12), expected_second[j]) << j;
+    // Past the last channel nothing is drawn.
+    for (int y = 27; y < 240; ++y)
+        for (int x = 18 + 38 * 4; x < 320; ++x) ASSERT_EQ(second.at(x, y), kBackdrop) << x << "," << y;
+    // After the last group comes the first again.
+    EXPECT_EQ(nextChannelGroup(first_shown_channel, module_->channels), 0);
+}
+
+TEST_F(WideViews, ScopesShowEightChannelsAtATime) {
+    for (int group : {0, 8}) {
+        first_shown_channel = group;
+        drawQuadrascopes(screen_.get(), module_);
+        const Image img = imageOf(screen_.get());
+        EXPECT_EQ(readText(img, 4, 10, 37, kWhite), group == 0 ? "#000/003 - 125bpm (06 ticks) ch 01-08"
+                                                               : "#000/003 - 125bpm (06 ticks) ch 09-12");
+        // Silent voices: one trace per channel shown, on baselines 27 pixels apart.
+        std::vector<int> baselines;
+        for (int y = 19; y < 240; ++y)
+            if (img.at(32, y) != 0) baselines.push_back(y);
+        EXPECT_EQ(baselines, group == 0 ? (std::vector<int>{35, 62, 89, 116, 143, 170, 197, 224})
+                                        : (std::vector<int>{35, 62, 89, 116}));
+    }
+}
+
+// The half-height scopes: sample x volume / 512 pixels from the baseline.
+TEST_F(WideViews, ScopesOfManyChannelsHaveHalfTheHeight) {
+    static std::int8_t data[4] = {127, -128, 0, -1};
+    v[2].data = data;
+    v[2].length = 4;
+    v[2].volume = 64;
+    drawQuadrascopes(screen_.get(), module_);
+    const Image img = imageOf(screen_.get());
+    const int baseline = 35 + 27 * 2;
+    const int expected[4] = {baseline - 16, baseline + 15, baseline - 1, baseline};
+    for (int j = 0; j < 4; ++j) {
+        int found = -1;
+        for (int y = baseline - 27; y <= baseline + 20; ++y)
+            if (img.at(32 + j, y) != 0 && y != baseline - 27) found = y;
+        EXPECT_EQ(found, expected[j]) << j;
+    }
+}
+
+namespace {
+
+class TwoChannelViews : public Views {
+protected:
+    void customise(modwriter::Song& song) override {
+        song.channels = 2;
+        song.tag = "2CHN";
+        song.at(1, 20, 1) = modwriter::Cell{428, 9, 0xC, 0x10};
+    }
+};
+
+}  // namespace
+
+// Up to four channels keep the full cells and the tall scopes.
+TEST_F(TwoChannelViews, FewChannelsKeepTheFullCells) {
+    setPosition(1, 20);
+    const Image img = drawPatternView();
+    EXPECT_EQ(readText(img, 21 + 76, lineY(12), 3, kWhite), "C-2");
+    EXPECT_EQ(readText(img, 48 + 76, lineY(12), 2, kSampleColour), "09");
+    EXPECT_EQ(readText(img, 67 + 76, lineY(12), 3, kEffectColour), "C10");
+    for (int x = 21 + 76 * 2; x < 320; ++x) ASSERT_EQ(img.at(x, kPlayingY + 3), kBackdrop) << x;
+
+    drawQuadrascopes(screen_.get(), module_);
+    const Image scopes = imageOf(screen_.get());
+    std::vector<int> baselines;
+    for (int y = 19; y < 240; ++y)
+        if (scopes.at(32, y) != 0) baselines.push_back(y);
+    EXPECT_EQ(baselines, (std::vector<int>{37, 92}));
+}

@@ -1,7 +1,8 @@
 // The player in a real window on a private X server, driven by real key
 // presses: each view appears on its key, Space freezes the picture, Up, Down
 // and the order keys change what the header shows (Up and Down the sound
-// too, without an OSS mixer), and Escape quits cleanly.
+// too, without an OSS mixer), C steps through the channel groups of a wide
+// module, and Escape quits cleanly.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -169,6 +170,44 @@ TEST(Window, KeysSwitchViewsStepOrdersAndQuit) {
         << seen(img, dir, "previous-order");
 
     // Escape: a normal end.
+    ASSERT_TRUE(player.key("Escape"));
+    EXPECT_EQ(player.waitForExit(20), 0);
+}
+
+// The channel numbers over view 1's compact cells, read from the window.
+std::string channelNumbers(const Image& img) {
+    std::string numbers;
+    for (int j = 0; j < 8; ++j) numbers += screentext::readNarrowText(img, 18 + 38 * j + 7, 27, 2, 0xD6BA) + " ";
+    return numbers;
+}
+
+// C steps views 1 and 4 of a module of more than eight channels through its
+// groups of eight, back to the first after the last.
+TEST(Window, CShowsTheNextEightChannels) {
+    const std::string missing = xsession::missingTools();
+    if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
+
+    harness::TempDir dir;
+    const std::string song = dir.file("wide.mod");
+    modwriter::Song wide = xsession::windowSong(kTitle);
+    wide.channels = 12;
+    wide.tag = "12CH";
+    ASSERT_TRUE(wide.write(song));
+    xsession::Xvfb x(dir.file("xvfb.log"));
+    ASSERT_TRUE(x.ok()) << "Xvfb didn't start";
+    Player player(x, song, dir.path());
+    ASSERT_TRUE(player.waitForWindow(kWait)) << "no window";
+    Image img;
+    const std::string first = "01 02 03 04 05 06 07 08 ";
+    const std::string second = "09 10 11 12 " + std::string(4 * 3, ' ');
+    ASSERT_TRUE(xsession::waitForPicture(player, [&](const Image& i) { return channelNumbers(i) == first; }, kWait, img))
+        << seen(img, dir, "first-group") << "; channels '" << channelNumbers(img) << "'";
+    ASSERT_TRUE(player.key("c"));
+    EXPECT_TRUE(xsession::waitForPicture(player, [&](const Image& i) { return channelNumbers(i) == second; }, kWait, img))
+        << seen(img, dir, "second-group") << "; channels '" << channelNumbers(img) << "'";
+    ASSERT_TRUE(player.key("c"));
+    EXPECT_TRUE(xsession::waitForPicture(player, [&](const Image& i) { return channelNumbers(i) == first; }, kWait, img))
+        << seen(img, dir, "first-again") << "; channels '" << channelNumbers(img) << "'";
     ASSERT_TRUE(player.key("Escape"));
     EXPECT_EQ(player.waitForExit(20), 0);
 }

@@ -56,12 +56,12 @@ Cell parseCell(const std::string& text) {
 Cell& Song::at(int pattern, int row, int channel) {
     if (patterns.size() <= static_cast<std::size_t>(pattern))
         patterns.resize(static_cast<std::size_t>(pattern) + 1);
-    return patterns[static_cast<std::size_t>(pattern)][static_cast<std::size_t>(row * 4 + channel)];
+    return patterns[static_cast<std::size_t>(pattern)][static_cast<std::size_t>(row * kMaxWriterChannels + channel)];
 }
 
 void Song::row(int pattern, int row_number, const std::string& text) {
     std::size_t start = 0;
-    for (int channel = 0; channel < 4; ++channel) {
+    for (int channel = 0; channel < channels; ++channel) {
         const std::size_t bar = text.find('|', start);
         const std::string group = text.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
         at(pattern, row_number, channel) = parseCell(group);
@@ -73,7 +73,9 @@ void Song::row(int pattern, int row_number, const std::string& text) {
 std::vector<std::uint8_t> Song::bytes() const {
     std::vector<std::uint8_t> out;
     putText(out, title, 20);
-    for (const SampleDesc& s : samples) {
+    const auto written = static_cast<std::size_t>(num_samples == 15 ? 15 : 31);
+    for (std::size_t n = 0; n < written; ++n) {
+        const SampleDesc& s = samples[n];
         putText(out, s.name, 22);
         const int words = s.length_words >= 0 ? s.length_words : static_cast<int>((s.data.size() + 1) / 2);
         putWord(out, words);
@@ -85,20 +87,26 @@ std::vector<std::uint8_t> Song::bytes() const {
     out.push_back(static_cast<std::uint8_t>(song_length));
     out.push_back(static_cast<std::uint8_t>(restart));
     for (int order : orders) out.push_back(static_cast<std::uint8_t>(order));
-    putText(out, tag, 4);
+    if (written == 31) putText(out, tag, 4);
     int blocks = pattern_blocks;
-    if (blocks < 0) blocks = 1 + (*std::max_element(orders.begin(), orders.end()) & 0xFF);
-    for (int p = 0; p < blocks; ++p) {
-        for (int i = 0; i < 256; ++i) {
-            Cell cell;
-            if (static_cast<std::size_t>(p) < patterns.size()) cell = patterns[static_cast<std::size_t>(p)][static_cast<std::size_t>(i)];
-            out.push_back(static_cast<std::uint8_t>((cell.sample & 0xF0) | ((cell.period >> 8) & 0x0F)));
-            out.push_back(static_cast<std::uint8_t>(cell.period & 0xFF));
-            out.push_back(static_cast<std::uint8_t>(((cell.sample & 0x0F) << 4) | (cell.effect & 0x0F)));
-            out.push_back(static_cast<std::uint8_t>(cell.param));
-        }
-    }
-    for (const SampleDesc& s : samples) {
+    if (blocks < 0) blocks = 1 + (*std::max_element(orders.begin(), orders.end()) & 0xFF) / (paired_blocks ? 2 : 1);
+    const auto putCell = [&](int p, int row, int channel) {
+        Cell cell;
+        if (static_cast<std::size_t>(p) < patterns.size())
+            cell = patterns[static_cast<std::size_t>(p)][static_cast<std::size_t>(row * kMaxWriterChannels + channel)];
+        out.push_back(static_cast<std::uint8_t>((cell.sample & 0xF0) | ((cell.period >> 8) & 0x0F)));
+        out.push_back(static_cast<std::uint8_t>(cell.period & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(((cell.sample & 0x0F) << 4) | (cell.effect & 0x0F)));
+        out.push_back(static_cast<std::uint8_t>(cell.param));
+    };
+    const int width = std::clamp(channels, 1, kMaxWriterChannels);
+    const int part = paired_blocks ? std::min(width, 4) : width;
+    for (int p = 0; p < blocks; ++p)
+        for (int first = 0; first < width; first += part)
+            for (int row = 0; row < 64; ++row)
+                for (int c = first; c < std::min(first + part, width); ++c) putCell(p, row, c);
+    for (std::size_t n = 0; n < written; ++n) {
+        const SampleDesc& s = samples[n];
         const int words = s.length_words >= 0 ? s.length_words : static_cast<int>((s.data.size() + 1) / 2);
         for (int i = 0; i < words * 2; ++i)
             out.push_back(static_cast<std::size_t>(i) < s.data.size() ? static_cast<std::uint8_t>(s.data[static_cast<std::size_t>(i)]) : 0);

@@ -1,6 +1,8 @@
-// A small writer of four-channel MOD files, for tests, benchmarks and the
-// demo module. Fields hold the raw values that go into the file, so that
-// hostile files (odd lengths, bad bytes) can be written as easily as good ones.
+// A small writer of MOD files, for tests, benchmarks and the demo module:
+// any tag, 1 to 32 channels, StarTrekker's paired 8-channel layout and the
+// untagged 15-sample files. Fields hold the raw values that go into the file,
+// so that hostile files (odd lengths, bad bytes, a tag that disagrees with
+// the channels written) can be written as easily as good ones.
 #pragma once
 
 #include <array>
@@ -27,21 +29,30 @@ struct Cell {
     int param = 0;   // 0..255
 };
 
-using Pattern = std::array<Cell, 256>;  // 64 rows x 4 channels, row by row
+constexpr int kMaxWriterChannels = 32;
+// 64 rows of kMaxWriterChannels cells, row by row; Song::channels of each row are written.
+using Pattern = std::array<Cell, 64 * kMaxWriterChannels>;
 
 struct Song {
     std::string title;                    // up to 20 bytes are written
-    std::array<SampleDesc, 31> samples;
+    std::array<SampleDesc, 31> samples;   // with num_samples 15, the first 15 are written
     int song_length = 1;                  // raw byte
     int restart = 127;                    // raw byte
     std::array<int, 128> orders{};        // raw bytes
-    std::string tag = "M.K.";
-    std::vector<Pattern> patterns;        // pattern blocks written in order
-    int pattern_blocks = -1;              // -1: 1 + largest order entry
+    std::string tag = "M.K.";             // not written with num_samples 15
+    int channels = 4;                     // cells written per row, 1..32
+    int num_samples = 31;                 // 31, or 15 for an untagged file
+    // Each pattern written as two 4-channel blocks, channels 1-4 then 5-8, as
+    // FLT8 files hold them (channels should be 8); orders stay raw bytes,
+    // counting those blocks.
+    bool paired_blocks = false;
+    std::vector<Pattern> patterns;        // patterns written in order
+    int pattern_blocks = -1;              // patterns written; -1: 1 + largest order entry
+                                          // (halved first with paired_blocks)
 
     // The cell of a pattern, growing the pattern list as needed.
     Cell& at(int pattern, int row, int channel);
-    // Sets a row from text, one field group per channel separated by '|':
+    // Sets a row from text, one field group per channel (up to `channels`) separated by '|':
     // "C-2 01 A0F | --- -- 000 | ...". Note "---" or "..." is no note,
     // "--"/".." no sample, "..."/"000" no effect.
     void row(int pattern, int row, const std::string& text);

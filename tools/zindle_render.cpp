@@ -112,7 +112,8 @@ Watch watch;
 void traceTick(std::uint64_t frame) {
     std::fprintf(watch.trace_out, "%llu %d %d %d %d %d", static_cast<unsigned long long>(frame), mod_order,
                  mod_row, mod_tick, mod_speed, mod_bpm);
-    for (const Voice& voice : v) {
+    for (int i = 0; i < source->channels; ++i) {
+        const Voice& voice = v[i];
         const long long off = voice.data ? static_cast<long long>(voice.data - source->sample_data) : -1;
         std::fprintf(watch.trace_out, " %lld:%u:%u:%u", off, voice.position >> kPositionFractionBits, voice.rate,
                      static_cast<unsigned>(voice.volume));
