@@ -249,11 +249,12 @@ void handleKey(SDLKey key, Module*& module, bool& running) {
 // The scopes take the audio lock and then the screen's, one after the other;
 // presenting holds the screen's alone, so no lock waits on the other here.
 void present(Module* module) {
+    if (display_mode == kViewScopes) drawQuadrascopes(screen, module);
+    std::lock_guard<std::mutex> lock(screen_mutex);
     if (display_mode == kViewScopes) {
-        drawQuadrascopes(screen, module);
+        drawCounter(screen);
         screen_dirty = true;
     }
-    std::lock_guard<std::mutex> lock(screen_mutex);
     if (screen_dirty.exchange(false)) SDL_UpdateRect(screen, 0, 0, 0, 0);
 }
 

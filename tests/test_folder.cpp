@@ -341,12 +341,17 @@ TEST(Window, ArrowKeysStepThroughTheModulesOfAFolder) {
     EXPECT_TRUE(xsession::waitForPicture(
         player, [](const Image& i) { return xsession::patternHeader(i).rfind("#001/003", 0) == 0; }, 15000, img))
         << fail("next-order");
-    // The counter in view 4 too.
+    // The counter in views 4 and 2 too.
     ASSERT_TRUE(player.key("Alt_L"));
     EXPECT_TRUE(xsession::waitForPicture(
         player, [](const Image& i) { return xsession::isScopeView(i, "third") && counterText(i, 3) == "3/3"; },
         15000, img))
         << fail("scopes");
+    ASSERT_TRUE(player.key("Shift_L"));
+    EXPECT_TRUE(xsession::waitForPicture(
+        player, [](const Image& i) { return xsession::isMeterView(i, "third") && counterText(i, 3) == "3/3"; },
+        15000, img))
+        << fail("meters");
     ASSERT_TRUE(player.key("Escape"));
     EXPECT_EQ(player.waitForExit(20), 0);
 }
