@@ -28,21 +28,6 @@ const std::string kRender = ZINDLE_RENDER_BIN;
 constexpr int kBytesPerFrame = 4;
 constexpr std::size_t kBufferBytes = 1024 * kBytesPerFrame;  // the device's buffer
 
-// One order of notes on all four channels from the first frame on, at the
-// given tempo: a pass is 64 rows of speed ticks of 240000 / (2 bpm) frames.
-// stop_row > 0 breaks to the top after that row: a pass of stop_row + 1 rows.
-modwriter::Song shortSong(const std::string& title, int bpm, int speed, int stop_row = 0) {
-    modwriter::Song song = harness::basicSong();
-    song.title = title;
-    song.samples[1] = harness::loopedSample(600, 50);
-    char row0[80];
-    std::snprintf(row0, sizeof row0, "C-2 01 F%02X | E-2 02 F%02X | G-2 01 ... | C-3 02 ...", speed, bpm);
-    song.row(0, 0, row0);
-    song.row(0, 32, "D-2 02 ... | F-2 01 A01 | A-2 02 ... | D-3 01 ...");
-    if (stop_row > 0) song.at(0, stop_row, 2) = modwriter::Cell{0, 0, 0xB, 0};
-    return song;
-}
-
 std::string writeSong(const std::string& path, const modwriter::Song& song) {
     EXPECT_TRUE(song.write(path)) << path;
     return path;
@@ -90,8 +75,8 @@ void makeHostileFolder(const std::string& songs, int many) {
     EXPECT_EQ(symlink("pong", (songs + "/ping").c_str()), 0);
     EXPECT_EQ(symlink("ping", (songs + "/pong").c_str()), 0);
     makeFolder(songs + "/x.mod");
-    writeSong(songs + "/x.mod/.hidden.mod", shortSong("hidden", 125, 6));
-    writeSong(songs + "/.hidden.mod", shortSong("hidden", 125, 6));
+    writeSong(songs + "/x.mod/.hidden.mod", harness::shortSong("hidden", 125, 6));
+    writeSong(songs + "/.hidden.mod", harness::shortSong("hidden", 125, 6));
     makeFolder(songs + "/many");
     for (int i = 0; i < many; ++i) {
         char name[32];
@@ -100,7 +85,7 @@ void makeHostileFolder(const std::string& songs, int many) {
         ASSERT_NE(f, nullptr);
         std::fclose(f);
     }
-    writeSong(songs + "/z-good.mod", shortSong("good", 125, 6));
+    writeSong(songs + "/z-good.mod", harness::shortSong("good", 125, 6));
 }
 
 // The offset of the first byte of sound at or after from, moved back to the
@@ -163,9 +148,9 @@ TEST(Playlist, FoldersAreReadRecursivelyByNameFromNamesAlone) {
 TEST(Playlist, LoadSkipsRefusedEntriesEachWayAndRemembersThem) {
     TempDir dir;
     const std::string base = makeFolder(dir.file("songs"));
-    writeSong(base + "/1.mod", shortSong("one", 125, 6));
+    writeSong(base + "/1.mod", harness::shortSong("one", 125, 6));
     harness::writeBytes(base + "/2.mod", {});
-    writeSong(base + "/3.mod", shortSong("three", 125, 6));
+    writeSong(base + "/3.mod", harness::shortSong("three", 125, 6));
     std::string path = base;
     char* args[] = {path.data()};
     ASSERT_EQ(playlistBuild(1, args), 3u);
@@ -200,8 +185,8 @@ TEST(Playlist, LoadSkipsRefusedEntriesEachWayAndRemembersThem) {
 TEST(Player, PlaysEachModuleOfAFolderForOnePassThenTheFirstAgain) {
     TempDir dir;
     const std::string songs = makeFolder(dir.file("songs"));
-    const std::string one = writeSong(songs + "/1.mod", shortSong("one", 126, 3));  // 64 x 3 x 952 frames
-    const std::string two = writeSong(songs + "/2.mod", shortSong("two", 130, 2));  // 64 x 2 x 923 frames
+    const std::string one = writeSong(songs + "/1.mod", harness::shortSong("one", 126, 3));  // 64 x 3 x 952 frames
+    const std::string two = writeSong(songs + "/2.mod", harness::shortSong("two", 130, 2));  // 64 x 2 x 923 frames
     std::vector<std::vector<std::uint8_t>> renders;
     for (const std::string& module : {one, two}) {
         const harness::Result r = harness::run({kRender, "--raw", "--output", dir.file("r.raw"), module});
@@ -280,8 +265,8 @@ TEST(Player, RefusesAFolderWhereNothingLoads) {
 TEST(Player, SwitchesModulesManyTimesASecond) {
     TempDir dir;
     const std::string songs = makeFolder(dir.file("songs"));
-    writeSong(songs + "/a.mod", shortSong("a", 125, 1, 3));
-    writeSong(songs + "/b.mod", shortSong("b", 150, 1, 3));
+    writeSong(songs + "/a.mod", harness::shortSong("a", 125, 1, 3));
+    writeSong(songs + "/b.mod", harness::shortSong("b", 150, 1, 3));
     harness::writeBytes(songs + "/c.mod", {});
     const std::string audio = dir.file("audio.raw");
     harness::Child child({kZindle, songs}, harness::headlessEnv(audio), dir.file("out"), dir.file("err"));
