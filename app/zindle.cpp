@@ -155,10 +155,12 @@ void setCounter() {
         std::snprintf(counter, sizeof counter, "%zu/%zu", playlistCurrent() + 1, playlistSize());
 }
 
-// The module playing stopped where its pass ended (see mod_stop_at_pass_end).
-bool passEnded() {
+// The module playing stopped where a pass ended (see mod_stop_at_pass_end):
+// in the event loop nothing else stops it. Not mod_passes, which an order
+// key pressed in the silence after the stop sets back to 0.
+bool songStopped() {
     AudioLock lock;
-    return mod_passes > 0 && mod_playing == 0;
+    return mod_playing == 0;
 }
 
 // Plays the next module that loads, from entry from going by step, in place
@@ -333,7 +335,7 @@ int zindleMain(int argc, char** argv) {
             }
             if (event.type == SDL_KEYDOWN) handleKey(event.key.keysym.sym, module, running);
         }
-        if (playlistSize() > 1 && passEnded()) module = switchModule(module, playlistCurrent() + 1, 1);
+        if (playlistSize() > 1 && songStopped()) module = switchModule(module, playlistCurrent() + 1, 1);
         present(module);
         syncframe();
     }
