@@ -1,14 +1,18 @@
-// The main program: brings up SDL, the player and the module, prepares the
-// background, then runs the event loop until Escape or a quit event. The
-// replay engine and views 1 and 2 run on the audio thread; this thread
-// handles keys, draws view 4 and presents the screen.
+// The main program: brings up SDL, the player and the first module of the
+// list, prepares the background, then runs the event loop until Escape or a
+// quit event. The replay engine and views 1 and 2 run on the audio thread;
+// this thread handles keys, draws view 4, presents the screen and, with
+// several modules, goes from one to the next.
 #include "app/zindle.h"
 
 #include <SDL/SDL.h>
 #include <SDL/SDL_image.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
+
+#include "app/playlist.h"
 
 #include "audio/audio_mixer.h"
 #include "audio/volume.h"
@@ -54,6 +58,29 @@ void sdlStopAudio() {
     SDL_CloseAudio();
 }
 
+constexpr int kWidth = 320;
+constexpr int kHeight = 240;
+constexpr int kDepth = 16;
+constexpr std::uint32_t kPassMs = 16;
+constexpr int kVolumeStep = 5;
+constexpr int kWhite = 0xFFFF;
+// Where "n/N" stands with several modules: the right end of the line of the
+// song name in view 1 and of the position line in views 2 and 4, both of
+// which end further left.
+constexpr int kCounterY = 10;
+constexpr int kCounterMargin = 4;
+
+// "n/N" while the list has several modules, "" with one: then the screens
+// are exactly the single module's. Written on this thread only while no
+// tick runs, before zindlePlay takes the audio lock.
+char counter[24] = "";
+
+void drawCounter(SDL_Surface* surface) {
+    if (!counter[0] || !surface) return;
+    const int width = 8 * static_cast<int>(std::strlen(counter));
+    textOut(surface, kWidth - kCounterMargin - width, kCounterY, counter, kWhite, 0, 0);
+}
+
 }  // namespace
 
 const Platform kSdlPlatform = {sdlLockAudio, sdlUnlockAudio, sdlStartAudio, sdlStopAudio,
@@ -69,6 +96,7 @@ void zindleDrawTick() {
         for (Sample& sample : source->samples)
             if (sample.meter != 0) --sample.meter;
     }
+    drawCounter(screen);
     screen_dirty = true;
 }
 
@@ -82,11 +110,9 @@ void zindleResetViews() {
 
 namespace {
 
-constexpr int kWidth = 320;
-constexpr int kHeight = 240;
-constexpr int kDepth = 16;
-constexpr std::uint32_t kPassMs = 16;
-constexpr int kVolumeStep = 5;
+// With several modules, the background as made, before any text: the song
+// name is written afresh on a copy of it for each module.
+SDL_Surface* plain_background = nullptr;
 
 // The background picture, or plain black when there is none of the right
 // size or it can't be converted. Null only when no surface can be made.
@@ -100,6 +126,82 @@ SDL_Surface* makeBackground() {
     made = SDL_CreateRGBSurface(screen->flags, kWidth, kHeight, kDepth, 0, 0, 0, 0);
     if (made) SDL_FillRect(made, nullptr, 0);
     return made;
+}
+
+// Copies the pixels of a surface onto one made the same way.
+void copyPixels(SDL_Surface* from, SDL_Surface* to) {
+    if (from->w != to->w || from->h != to->h || from->format->BytesPerPixel != to->format->BytesPerPixel) {
+        SDL_BlitSurface(from, nullptr, to, nullptr);
+        return;
+    }
+    const auto row_bytes = static_cast<std::size_t>(from->w) * from->format->BytesPerPixel;
+    for (int y = 0; y < from->h; ++y)
+        std::memcpy(static_cast<std::uint8_t*>(to->pixels) + y * to->pitch,
+                    static_cast<const std::uint8_t*>(from->pixels) + y * from->pitch, row_bytes);
+}
+
+// The program's title and the module's song name on the background.
+void paintBackground(const Module* module) {
+    if (plain_background) copyPixels(plain_background, background);
+    char song_name[32];
+    std::snprintf(song_name, sizeof song_name, "Song name: %.20s", module->name);
+    textOut(background, 4, 10, song_name, kWhite, 0, 0);
+    textOut(background, 4, 1, "Zindle - The simple ProTracker player", kWhite, 0, 0);
+}
+
+// Whether the list goes on to another module when this one's pass ends.
+bool severalToPlay() { return playlistPlayable() > 1; }
+
+void setCounter() {
+    if (playlistSize() > 1)
+        std::snprintf(counter, sizeof counter, "%zu/%zu", playlistCurrent() + 1, playlistSize());
+}
+
+// The module playing stopped where a pass ended (see mod_stop_at_pass_end):
+// in the event loop nothing else stops it. Not mod_passes, which an order
+// key pressed in the silence after the stop sets back to 0.
+bool songStopped() {
+    AudioLock lock;
+    return mod_playing == 0;
+}
+
+// Plays the next module that loads, from entry from going by step, in place
+// of playing; returns the module now playing. The new one is read while the
+// old one plays on. Then the engine lets go of the old one (no tick runs and
+// the voices are cut, each under the audio lock, so the audio thread reads
+// no module from then on), the old one is freed, and the new one starts
+// from program-start state, as zindle-render starts it: silence between
+// them, never a sample of the old one. When nothing else loads, the one
+// playing starts again.
+Module* switchModule(Module* playing, std::size_t from, int step) {
+    Module* next = playlistLoad(from, step);
+    // The main thread is the only writer of these two: read without the lock.
+    const int mode = display_mode;
+    const int volume = base_volume;
+    zindleReset();
+    {
+        AudioLock lock;
+        display_mode = mode;
+        base_volume = volume;
+        mod_stop_at_pass_end = severalToPlay() ? 1 : 0;
+    }
+    setVolume(volume & 255);  // the reset put a software volume back at its start
+    if (next) {
+        zindleFree(playing);
+        setCounter();
+        std::lock_guard<std::mutex> lock(screen_mutex);
+        paintBackground(next);
+        // View 3 draws nothing: its still picture must not name the old module.
+        if (display_mode == kViewNone) {
+            SDL_BlitSurface(background, nullptr, screen, nullptr);
+            drawCounter(screen);
+            screen_dirty = true;
+        }
+    } else {
+        next = playing;
+    }
+    zindlePlay(next, 0);
+    return next;
 }
 
 // View keys and the volume are read by the audio thread's tick: change
@@ -130,8 +232,14 @@ void showNextChannels(const Module* module) {
     first_shown_channel = nextChannelGroup(first_shown_channel, module->channels);
 }
 
-void handleKey(SDLKey key, Module* module, bool& running) {
+void handleKey(SDLKey key, Module*& module, bool& running) {
     switch (key) {
+    case SDLK_RIGHT:
+        if (severalToPlay()) module = switchModule(module, playlistCurrent() + 1, 1);
+        break;
+    case SDLK_LEFT:
+        if (severalToPlay()) module = switchModule(module, playlistCurrent() + playlistSize() - 1, -1);
+        break;
     case SDLK_BACKSPACE: zindleJump(playingOrder(module) + 1); break;
     case SDLK_TAB: zindleJump(playingOrder(module) - 1); break;
     case SDLK_ESCAPE: running = false; break;
@@ -154,11 +262,12 @@ void handleKey(SDLKey key, Module* module, bool& running) {
 // The scopes take the audio lock and then the screen's, one after the other;
 // presenting holds the screen's alone, so no lock waits on the other here.
 void present(Module* module) {
+    if (display_mode == kViewScopes) drawQuadrascopes(screen, module);
+    std::lock_guard<std::mutex> lock(screen_mutex);
     if (display_mode == kViewScopes) {
-        drawQuadrascopes(screen, module);
+        drawCounter(screen);
         screen_dirty = true;
     }
-    std::lock_guard<std::mutex> lock(screen_mutex);
     if (screen_dirty.exchange(false)) SDL_UpdateRect(screen, 0, 0, 0, 0);
 }
 
@@ -240,26 +349,39 @@ int zindleMain(int argc, char** argv) {
         SDL_Quit();
         return 1;
     }
-    Module* module = zindleLoad(argv[1]);
+    playlistBuild(argc - 1, argv + 1);
+    Module* module = playlistLoad(0, 1);
     if (!module) {
-        zindleReportLoadFailure(stderr, argv[1]);
+        // One file: say why it wasn't loaded; a list names each refused file as it goes.
+        struct stat info {};
+        if (argc == 2 && !(stat(argv[1], &info) == 0 && S_ISDIR(info.st_mode)))
+            zindleReportLoadFailure(stderr, argv[1]);
+        else
+            std::fputs("Couldn't load the module!\n", stderr);
         zindleClose();
+        playlistClear();
         SDL_Quit();
         return 1;
     }
     base_volume = getVolume();
     background = makeBackground();
-    if (!background) {
+    if (background && playlistSize() > 1) plain_background = makeBackground();
+    if (!background || (playlistSize() > 1 && !plain_background)) {
         std::fprintf(stderr, "Couldn't create the background: %s\n", SDL_GetError());
         zindleClose();
         zindleFree(module);
+        playlistClear();
+        if (background) SDL_FreeSurface(background);
+        background = nullptr;
         SDL_Quit();
         return 1;
     }
-    char song_name[32];
-    std::snprintf(song_name, sizeof song_name, "Song name: %.20s", module->name);
-    textOut(background, 4, 10, song_name, 0xFFFF, 0, 0);
-    textOut(background, 4, 1, "Zindle - The simple ProTracker player", 0xFFFF, 0, 0);
+    setCounter();
+    paintBackground(module);
+    {
+        AudioLock lock;
+        mod_stop_at_pass_end = severalToPlay() ? 1 : 0;
+    }
     zindlePlay(module, 0);
 
     bool running = true;
@@ -272,14 +394,19 @@ int zindleMain(int argc, char** argv) {
             }
             if (event.type == SDL_KEYDOWN) handleKey(event.key.keysym.sym, module, running);
         }
+        if (playlistSize() > 1 && songStopped()) module = switchModule(module, playlistCurrent() + 1, 1);
         present(module);
         syncframe();
     }
 
     zindleClose();
     zindleFree(module);
+    playlistClear();
     SDL_FreeSurface(background);
     background = nullptr;
+    if (plain_background) SDL_FreeSurface(plain_background);
+    plain_background = nullptr;
+    counter[0] = '\0';
     SDL_Quit();
     return 0;
 }

@@ -35,6 +35,7 @@ std::int32_t aperiod = 0;
 std::int32_t avolume = 0;
 std::int32_t aflags = 0;
 std::int32_t mod_passes = 0;
+std::int32_t mod_stop_at_pass_end = 0;
 Channel channels[kMaxChannels];
 static_assert(kMaxChannels <= kMaxVoices, "channel i drives voice i");
 
@@ -121,13 +122,21 @@ void noteLeaving(int order) {
     if (order >= source->song_length) pass_wrapped = true;
 }
 
-// The tick is about to read (mod_order, mod_row).
-void noteRead() {
+// The tick is about to read (mod_order, mod_row). Returns false when the
+// song stops here instead, at the end of a pass.
+bool noteRead() {
     if (pass_wrapped || pass_rows.test(rowKey(mod_order, mod_row))) {
         ++mod_passes;
         startPass();
+        if (mod_stop_at_pass_end != 0) {
+            // Nothing of the next pass may sound: not even this tick's notes.
+            mod_playing = 0;
+            audioPause();
+            return false;
+        }
     }
     pass_rows.set(rowKey(mod_order, mod_row));
+    return true;
 }
 
 void endRow() {
@@ -163,7 +172,7 @@ void runTick() {
             pattern_delay = 0;
         }
         if (pattern_delay_2 > 0) --pattern_delay_2;
-        if (pattern_delay_2 == 0) noteRead();
+        if (pattern_delay_2 == 0 && !noteRead()) return;
     }
     for (int i = 0; i < source->channels; ++i) update_channel(&channels[i]);
 
@@ -256,6 +265,7 @@ void zindleReset() {
         pattern_loop = pattern_loop_row = 0;
         aperiod = avolume = aflags = 0;
         mod_passes = 0;
+        mod_stop_at_pass_end = 0;
         startPass();
         for (Channel& ch : channels) ch = Channel{};
     }

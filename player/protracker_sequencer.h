@@ -110,6 +110,11 @@ extern std::int32_t aflags;
 // or the first row read after a row step or a jump passed the song's end;
 // that tick is the first of the next pass.
 extern std::int32_t mod_passes;
+// 1 when the song stops where a pass ends, for a player that goes on to
+// another module: the tick that would start the next pass reads no row,
+// draws nothing and is not heard; it counts the pass, cuts the voices and
+// clears mod_playing instead. zindleReset sets it to 0 (play on for ever).
+extern std::int32_t mod_stop_at_pass_end;
 // Channels 0..source->channels-1 play; the rest stay as zindlePlay left them.
 extern Channel channels[kMaxChannels];
 
@@ -133,7 +138,7 @@ int zindlePulse(int frames);
 void zindleClose();
 // Program-start state for everything the engine, the mixer and the views
 // own: position, tempo, pending changes and channels all zero, nothing
-// playing, the voices cut (silent, default pan gains) and the installed
+// playing, no stop at the pass's end, the voices cut (silent, default pan gains) and the installed
 // platform's views reset. Everything that wants a fresh engine calls it.
 void zindleReset();
 

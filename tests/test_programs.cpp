@@ -155,8 +155,10 @@ TEST(Player, RefusesWhatIsNotAModuleAndSaysWhy) {
         const std::string expected = "Couldn't load the module!\n" + path + ": " + why + "\n";
         const harness::Result r = harness::run({kZindle, path}, harness::headlessEnv(dir.file("audio.raw")));
         EXPECT_EQ(r.status, 1) << path;
-        // SDL's disk driver announces itself first.
-        EXPECT_TRUE(endsWith(r.err, "\n" + expected)) << path << "\n" << r.err;
+        // SDL's disk driver announces itself first. A folder is a list to the
+        // player, each refused file named as it goes.
+        EXPECT_TRUE(endsWith(r.err, path == dir.path() ? "\nCouldn't load the module!\n" : "\n" + expected))
+            << path << "\n" << r.err;
         const harness::Result render = harness::run({kRender, "--output", dir.file("out.wav"), path});
         EXPECT_EQ(render.status, 1) << path;
         EXPECT_EQ(render.err, expected);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <algorithm>
 #include <utility>
 
 #include "tests/engine_harness.h"
@@ -262,4 +263,31 @@ TEST_F(Sequencer, MetersFallOnePerTickInTheMeterView) {
     const std::vector<harness::TickState> t = engine.ticks(28);
     EXPECT_EQ(engine.module()->samples[4].meter, 0);
     display_mode = 3;
+}
+
+// A player going on to another module stops the song where its pass ends:
+// every frame before is what plays without the stop, the tick that starts
+// the next pass is not heard, and nothing plays after it.
+TEST_F(Sequencer, StopAtPassEndSilencesTheTickThatStartsTheNextPass) {
+    constexpr std::uint64_t kPassFrames = 2 * 64 * 960;  // two orders of one-tick rows
+    modwriter::Song song = rowPerTickSong(2);
+    song.at(0, 0, 0) = modwriter::Cell{428, 1, 0, 0};  // a looped note that sounds to the end
+    std::vector<std::int16_t> on_forever;
+    {
+        harness::Engine engine(song);
+        on_forever = engine.render(kPassFrames + 3000);
+    }
+    harness::Engine engine(song);
+    mod_stop_at_pass_end = 1;
+    const std::vector<std::int16_t> stopped = engine.render(kPassFrames + 3000);
+    EXPECT_EQ(mod_playing, 0);
+    EXPECT_EQ(mod_passes, 1);
+    ASSERT_EQ(stopped.size(), on_forever.size());
+    const auto pass_end = static_cast<std::ptrdiff_t>(2 * kPassFrames);
+    EXPECT_TRUE(std::equal(stopped.begin(), stopped.begin() + pass_end, on_forever.begin()));
+    EXPECT_TRUE(std::all_of(stopped.begin() + pass_end, stopped.end(), [](std::int16_t s) { return s == 0; }));
+    EXPECT_FALSE(std::all_of(on_forever.begin() + pass_end, on_forever.end(), [](std::int16_t s) { return s == 0; }));
+    for (const Voice& voice : v) EXPECT_EQ(voice.data, nullptr);
+    harness::resetGlobals();
+    EXPECT_EQ(mod_stop_at_pass_end, 0) << "program-start state plays on for ever";
 }

@@ -102,3 +102,22 @@ TEST_F(Valgrind, RendererOnTheDemoAndOnACutFile) {
         expectClean(harness::readText(dir.file("memcheck.log")), module);
     }
 }
+
+// A folder of modules a tenth of a second long and a file that is not one:
+// the player loads, switches and frees modules many times over.
+TEST_F(Valgrind, PlayerGoesThroughAFolder) {
+    harness::TempDir dir;
+    const std::string songs = dir.file("songs");
+    mkdir(songs.c_str(), 0755);
+    ASSERT_TRUE(harness::shortSong("a", 125, 1, 3).write(songs + "/a.mod"));
+    ASSERT_TRUE(harness::shortSong("b", 150, 1, 3).write(songs + "/b.mod"));
+    harness::writeBytes(songs + "/c.mod", {1, 2, 3});
+    const std::string audio = dir.file("audio.raw");
+    std::vector<std::string> argv = memcheck(valgrind_, dir.file("memcheck.log"));
+    argv.insert(argv.end(), {ZINDLE_BIN, songs});
+    harness::Child child(argv, harness::headlessEnv(audio), dir.file("out"), dir.file("err"));
+    ASSERT_TRUE(harness::waitForSize(audio, 2 * 48000 * 4, 120)) << harness::readText(dir.file("err"));
+    child.signal(SIGTERM);
+    EXPECT_EQ(child.wait(120), 0) << harness::readText(dir.file("err"));
+    expectClean(harness::readText(dir.file("memcheck.log")), "zindle on a folder");
+}

@@ -1,0 +1,33 @@
+// The list of modules the player goes through: made from the command line's
+// paths by their names alone (no file is opened to make it), the entry
+// playing, and the entries the loader has refused.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "player/protracker_loader.h"
+
+// Replaces the list by the modules under the paths: a path that is a folder
+// gives the files it holds, read recursively (each folder's entries sorted by
+// name, ignoring ASCII case, then byte order; names starting with '.'
+// skipped; links followed, each folder entered once, so a loop of links
+// ends; what is neither a file nor a folder skipped); any other path is
+// listed as given. Returns the number of entries.
+std::size_t playlistBuild(int count, char* const* paths);
+// The number of entries.
+std::size_t playlistSize();
+// The entry at index (0 <= index < playlistSize()).
+const std::string& playlistPath(std::size_t index);
+// The entry last loaded by playlistLoad (0 before any).
+std::size_t playlistCurrent();
+// Loads the first entry the loader accepts, trying each entry once, going
+// from index from by step (+1 or -1) around the list. A refused entry is
+// remembered and not tried again; while the list has more than one entry it
+// is named on standard error. Returns the module, which becomes the current
+// entry, or null when no entry loads.
+Module* playlistLoad(std::size_t from, int step);
+// The entries not refused so far.
+std::size_t playlistPlayable();
+// Empties the list and gives its memory back.
+void playlistClear();

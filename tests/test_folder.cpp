@@ -1,0 +1,342 @@
+// Playing a folder of modules: the list made from names (order, hidden
+// entries, links, loops, what is not a file), refused files skipped, one
+// pass of each module bit for bit as zindle-render plays it alone, fast
+// switching, and the arrow keys in a real window.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/playlist.h"
+#include "tests/engine_harness.h"
+#include "tests/process.h"
+#include "tests/x11_session.h"
+
+namespace {
+
+using harness::TempDir;
+using screentext::Image;
+
+const std::string kZindle = ZINDLE_BIN;
+const std::string kRender = ZINDLE_RENDER_BIN;
+constexpr int kBytesPerFrame = 4;
+constexpr std::size_t kBufferBytes = 1024 * kBytesPerFrame;  // the device's buffer
+
+std::string writeSong(const std::string& path, const modwriter::Song& song) {
+    EXPECT_TRUE(song.write(path)) << path;
+    return path;
+}
+
+std::string makeFolder(const std::string& path) {
+    mkdir(path.c_str(), 0755);
+    return path;
+}
+
+// The list playlistBuild makes of paths, as paths relative to base.
+std::vector<std::string> listed(const std::string& base, std::vector<std::string> paths) {
+    std::vector<char*> args;
+    for (std::string& p : paths) args.push_back(p.data());
+    playlistBuild(static_cast<int>(args.size()), args.data());
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < playlistSize(); ++i) {
+        const std::string& p = playlistPath(i);
+        out.push_back(p.compare(0, base.size() + 1, base + "/") == 0 ? p.substr(base.size() + 1) : p);
+    }
+    playlistClear();
+    return out;
+}
+
+std::size_t countOf(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// A folder of everything that is not a playable module, around one module:
+// a 0-byte file, a text file, one without read permission, a broken link,
+// a link back to the folder, two links pointing at each other, a folder
+// named like a module holding only a hidden module, a hidden module, and
+// many empty files.
+constexpr int kManyFiles = 10000;
+void makeHostileFolder(const std::string& songs, int many) {
+    makeFolder(songs);
+    harness::writeBytes(songs + "/0-empty.mod", {});
+    harness::writeBytes(songs + "/1-text.mod", {'n', 'o', 't', ' ', 'a', ' ', 'm', 'o', 'd', '\n'});
+    harness::writeBytes(songs + "/2-locked.mod", std::vector<std::uint8_t>(2000, 7));
+    chmod((songs + "/2-locked.mod").c_str(), 0);
+    EXPECT_EQ(symlink("no-such-file.mod", (songs + "/broken.mod").c_str()), 0);
+    EXPECT_EQ(symlink(".", (songs + "/loop").c_str()), 0);
+    EXPECT_EQ(symlink("pong", (songs + "/ping").c_str()), 0);
+    EXPECT_EQ(symlink("ping", (songs + "/pong").c_str()), 0);
+    makeFolder(songs + "/x.mod");
+    writeSong(songs + "/x.mod/.hidden.mod", harness::shortSong("hidden", 125, 6));
+    writeSong(songs + "/.hidden.mod", harness::shortSong("hidden", 125, 6));
+    makeFolder(songs + "/many");
+    for (int i = 0; i < many; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/many/e%05d.mod", i);
+        std::FILE* f = std::fopen((songs + name).c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fclose(f);
+    }
+    writeSong(songs + "/z-good.mod", harness::shortSong("good", 125, 6));
+}
+
+// The offset of the first byte of sound at or after from, moved back to the
+// start of its device buffer, where a module starts.
+std::size_t startOfSound(const std::vector<std::uint8_t>& played, std::size_t from) {
+    std::size_t at = from;
+    while (at < played.size() && played[at] == 0) ++at;
+    return at - at % kBufferBytes;
+}
+
+// Waits until the file at path holds a byte of sound; false on timeout.
+bool waitForSound(const std::string& path, int timeout_s) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_s);
+    std::size_t checked = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const std::vector<std::uint8_t> bytes = harness::readBytes(path);
+        for (; checked < bytes.size(); ++checked)
+            if (bytes[checked] != 0) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+}  // namespace
+
+// --- The list
+
+TEST(Playlist, FoldersAreReadRecursivelyByNameFromNamesAlone) {
+    TempDir dir;
+    const std::string base = makeFolder(dir.file("songs"));
+    for (const char* name : {"b.mod", "A.mod", "a.mod", "_x.mod", "B2.mod", "Zed.mod", "sub/c.mod", "sub/.d.mod",
+                             ".hidden/e.mod", "\xC3\xA9t\xC3\xA9.mod", "../outside/f.mod"}) {
+        const std::string path = base + "/" + name;
+        makeFolder(path.substr(0, path.find_last_of('/')));
+        harness::writeBytes(path, {});
+    }
+    mkfifo((base + "/pipe.mod").c_str(), 0644);  // never opened: it would block
+    ASSERT_EQ(symlink("../outside", (base + "/ext").c_str()), 0);
+    ASSERT_EQ(symlink("sub", (base + "/zz-sub").c_str()), 0);
+    ASSERT_EQ(symlink("..", (base + "/sub/up").c_str()), 0);
+    ASSERT_EQ(symlink("b.mod", (base + "/link.mod").c_str()), 0);
+    // Case folded first ('_' before letters), then bytes ('A' before 'a');
+    // a linked folder is followed, a folder already read (through zz-sub, or
+    // the loop through sub/up) is not read again.
+    EXPECT_EQ(listed(dir.path(), {base}),
+              (std::vector<std::string>{"songs/_x.mod", "songs/A.mod", "songs/a.mod", "songs/b.mod", "songs/B2.mod",
+                                        "songs/ext/f.mod", "songs/link.mod", "songs/sub/c.mod", "songs/Zed.mod",
+                                        "songs/\xC3\xA9t\xC3\xA9.mod"}));
+    // Paths are taken in the order given; a file, hidden or missing, as given.
+    EXPECT_EQ(listed(dir.path(), {base + "/.hidden/", base + "/sub/.d.mod", dir.file("missing.mod")}),
+              (std::vector<std::string>{"songs/.hidden/e.mod", "songs/sub/.d.mod", "missing.mod"}));
+    // Everything that is not a module file (the player's test lists 10,000 files).
+    TempDir hostile;
+    makeHostileFolder(hostile.file("songs"), 2);
+    EXPECT_EQ(listed(hostile.path(), {hostile.file("songs")}),
+              (std::vector<std::string>{"songs/0-empty.mod", "songs/1-text.mod", "songs/2-locked.mod",
+                                        "songs/many/e00000.mod", "songs/many/e00001.mod", "songs/z-good.mod"}));
+}
+
+TEST(Playlist, LoadSkipsRefusedEntriesEachWayAndRemembersThem) {
+    TempDir dir;
+    const std::string base = makeFolder(dir.file("songs"));
+    writeSong(base + "/1.mod", harness::shortSong("one", 125, 6));
+    harness::writeBytes(base + "/2.mod", {});
+    writeSong(base + "/3.mod", harness::shortSong("three", 125, 6));
+    std::string path = base;
+    char* args[] = {path.data()};
+    ASSERT_EQ(playlistBuild(1, args), 3u);
+
+    const auto load = [](std::size_t from, int step, std::string& err) {
+        testing::internal::CaptureStderr();
+        Module* module = playlistLoad(from, step);
+        err = testing::internal::GetCapturedStderr();
+        const std::string title = module ? module->name : "";
+        zindleFree(module);
+        return title;
+    };
+    std::string err;
+    EXPECT_EQ(load(1, 1, err), "three");
+    EXPECT_EQ(err, "Couldn't load " + base + "/2.mod: skipped\n");
+    EXPECT_EQ(playlistCurrent(), 2u);
+    EXPECT_EQ(load(3, 1, err), "one");  // past the last: the first
+    EXPECT_EQ(load(1, -1, err), "one");
+    EXPECT_EQ(err, "") << "a refused entry is tried once";
+    EXPECT_EQ(load(0 + 3 - 1, -1, err), "three");  // before the first: the last
+    EXPECT_EQ(playlistPlayable(), 2u);
+    playlistClear();
+    EXPECT_EQ(playlistLoad(0, 1), nullptr);
+}
+
+// --- The player on a folder
+
+// After the silence before the start: module 1's one pass, exactly as
+// zindle-render renders it alone, a short silence, module 2's, and module 1
+// again. The passes end inside device buffers; the next module starts on a
+// buffer boundary.
+TEST(Player, PlaysEachModuleOfAFolderForOnePassThenTheFirstAgain) {
+    TempDir dir;
+    const std::string songs = makeFolder(dir.file("songs"));
+    const std::string one = writeSong(songs + "/1.mod", harness::shortSong("one", 126, 3));  // 64 x 3 x 952 frames
+    const std::string two = writeSong(songs + "/2.mod", harness::shortSong("two", 130, 2));  // 64 x 2 x 923 frames
+    std::vector<std::vector<std::uint8_t>> renders;
+    for (const std::string& module : {one, two}) {
+        const harness::Result r = harness::run({kRender, "--raw", "--output", dir.file("r.raw"), module});
+        ASSERT_EQ(r.status, 0) << r.err;
+        renders.push_back(harness::readBytes(dir.file("r.raw")));
+    }
+    ASSERT_EQ(renders[0].size(), 64u * 3 * 952 * kBytesPerFrame);
+    ASSERT_EQ(renders[1].size(), 64u * 2 * 923 * kBytesPerFrame);
+
+    const std::string audio = dir.file("audio.raw");
+    {
+        harness::Child child({kZindle, songs}, harness::headlessEnv(audio), dir.file("out"), dir.file("err"));
+        const std::size_t wanted = 2 * renders[0].size() + renders[1].size() + 48000 * kBytesPerFrame;
+        ASSERT_TRUE(harness::waitForSize(audio, static_cast<off_t>(wanted), 120)) << harness::readText(dir.file("err"));
+        child.signal(SIGTERM);
+        ASSERT_EQ(child.wait(30), 0);
+    }
+    const std::vector<std::uint8_t> played = harness::readBytes(audio);
+    std::size_t at = startOfSound(played, 0);
+    for (const int n : {0, 1, 0}) {
+        const std::vector<std::uint8_t>& expected = renders[static_cast<std::size_t>(n)];
+        ASSERT_LE(at + expected.size(), played.size()) << "module " << n + 1;
+        std::size_t same = 0;
+        while (same < expected.size() && played[at + same] == expected[same]) ++same;
+        ASSERT_EQ(same, expected.size()) << "module " << n + 1 << " differs at frame " << same / kBytesPerFrame;
+        at += expected.size();
+        const std::size_t next = startOfSound(played, at);
+        ASSERT_GE(next, at) << "the next module does not start on a buffer boundary";
+        std::printf("silence after module %d: %zu frames\n", n + 1, (next - at) / kBytesPerFrame);
+        at = next;
+    }
+}
+
+// Refused entries are named once each on standard error; the one module
+// that loads then plays on as a single module does.
+TEST(Player, SkipsEverythingInAHostileFolderThatIsNotAModule) {
+    TempDir dir;
+    const std::string songs = dir.file("songs");
+    makeHostileFolder(songs, kManyFiles);
+    const std::string audio = dir.file("audio.raw");
+    const auto start = std::chrono::steady_clock::now();
+    harness::Child child({kZindle, songs}, harness::headlessEnv(audio), dir.file("out"), dir.file("err"));
+    ASSERT_TRUE(waitForSound(audio, 60)) << harness::readText(dir.file("err"));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%d refused files, then the module: its first sound after %.2f s\n", kManyFiles + 3, seconds);
+    EXPECT_TRUE(child.running());
+    child.signal(SIGTERM);
+    EXPECT_EQ(child.wait(30), 0);
+    const std::string err = harness::readText(dir.file("err"));
+    EXPECT_EQ(countOf(err, "Couldn't load "), 3u + kManyFiles);
+    for (const char* name : {"/0-empty.mod: skipped\n", "/1-text.mod: skipped\n", "/2-locked.mod: skipped\n",
+                             "/many/e09999.mod: skipped\n"})
+        EXPECT_EQ(countOf(err, songs + name), 1u) << name;
+    EXPECT_EQ(err.find("Couldn't load the module!"), std::string::npos);
+}
+
+TEST(Player, RefusesAFolderWhereNothingLoads) {
+    TempDir dir;
+    const std::string songs = makeFolder(dir.file("songs"));
+    harness::writeBytes(songs + "/a.mod", {});
+    harness::writeBytes(songs + "/b.mod", {1, 2, 3});
+    makeFolder(songs + "/empty");
+    for (const std::string& path : {songs, songs + "/empty"}) {
+        const harness::Result r = harness::run({kZindle, path}, harness::headlessEnv(dir.file("audio.raw")));
+        EXPECT_EQ(r.status, 1) << path;
+        EXPECT_EQ(r.err.substr(r.err.find("Couldn't")),
+                  path == songs ? "Couldn't load " + songs + "/a.mod: skipped\nCouldn't load " + songs +
+                                      "/b.mod: skipped\nCouldn't load the module!\n"
+                                : "Couldn't load the module!\n")
+            << r.err;
+    }
+}
+
+// Modules of four rows, a tenth of a second each: a switch every few
+// buffers, for as long as it takes to play six seconds of sound.
+TEST(Player, SwitchesModulesManyTimesASecond) {
+    TempDir dir;
+    const std::string songs = makeFolder(dir.file("songs"));
+    writeSong(songs + "/a.mod", harness::shortSong("a", 125, 1, 3));
+    writeSong(songs + "/b.mod", harness::shortSong("b", 150, 1, 3));
+    harness::writeBytes(songs + "/c.mod", {});
+    const std::string audio = dir.file("audio.raw");
+    harness::Child child({kZindle, songs}, harness::headlessEnv(audio), dir.file("out"), dir.file("err"));
+    ASSERT_TRUE(harness::waitForSize(audio, 6 * 48000 * kBytesPerFrame, 120));
+    EXPECT_TRUE(child.running());
+    child.signal(SIGTERM);
+    EXPECT_EQ(child.wait(30), 0);
+    EXPECT_EQ(countOf(harness::readText(dir.file("err")), "Couldn't load "), 1u);
+}
+
+// --- In a window
+
+namespace {
+
+// The "n/N" at the right end of the line at y = 10.
+std::string counterText(const Image& img, int chars) {
+    return screentext::readText(img, 316 - 8 * chars, 10, chars, 0xFFFF);
+}
+
+}  // namespace
+
+TEST(Window, ArrowKeysStepThroughTheModulesOfAFolder) {
+    const std::string missing = xsession::missingTools();
+    if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
+    TempDir dir;
+    const std::string songs = makeFolder(dir.file("songs"));
+    const std::vector<std::string> titles = {"first", "second", "third"};
+    for (std::size_t i = 0; i < titles.size(); ++i)
+        ASSERT_TRUE(xsession::windowSong(titles[i]).write(songs + "/" + std::to_string(i + 1) + ".mod"));
+    xsession::Xvfb x(dir.file("xvfb.log"));
+    ASSERT_TRUE(x.ok()) << "Xvfb didn't start";
+    xsession::Player player(x, songs, dir.path());
+    ASSERT_TRUE(player.waitForWindow(15000)) << "no window";
+    Image img;
+    const auto showing = [&](std::size_t n) {
+        return xsession::waitForPicture(
+            player,
+            [&](const Image& i) {
+                return xsession::isPatternView(i, titles[n]) && counterText(i, 3) == std::to_string(n + 1) + "/3";
+            },
+            15000, img);
+    };
+    const auto fail = [&](const std::string& name) {
+        xsession::writePpm(img, dir.file(name + ".ppm"));
+        return "screen: header '" + xsession::patternHeader(img) + "', counter '" + counterText(img, 3) + "'";
+    };
+    ASSERT_TRUE(showing(0)) << fail("start");
+    ASSERT_TRUE(player.key("Right"));
+    ASSERT_TRUE(showing(1)) << fail("right");
+    ASSERT_TRUE(player.key("Right"));
+    ASSERT_TRUE(showing(2)) << fail("right-right");
+    ASSERT_TRUE(player.key("Right"));
+    ASSERT_TRUE(showing(0)) << fail("wrapped");
+    ASSERT_TRUE(player.key("Left"));
+    ASSERT_TRUE(showing(2)) << fail("left");
+    ASSERT_TRUE(player.key("BackSpace"));
+    EXPECT_TRUE(xsession::waitForPicture(
+        player, [](const Image& i) { return xsession::patternHeader(i).rfind("#001/003", 0) == 0; }, 15000, img))
+        << fail("next-order");
+    // The counter in views 4 and 2 too.
+    ASSERT_TRUE(player.key("Alt_L"));
+    EXPECT_TRUE(xsession::waitForPicture(
+        player, [](const Image& i) { return xsession::isScopeView(i, "third") && counterText(i, 3) == "3/3"; },
+        15000, img))
+        << fail("scopes");
+    ASSERT_TRUE(player.key("Shift_L"));
+    EXPECT_TRUE(xsession::waitForPicture(
+        player, [](const Image& i) { return xsession::isMeterView(i, "third") && counterText(i, 3) == "3/3"; },
+        15000, img))
+        << fail("meters");
+    ASSERT_TRUE(player.key("Escape"));
+    EXPECT_EQ(player.waitForExit(20), 0);
+}
