@@ -4,6 +4,7 @@
 // audio device or display is used. The engine is one per process: a batch
 // renders each module in a worker process of its own.
 #include <getopt.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -497,10 +498,14 @@ int renderBatch(const Options& options) {
         while (running < options.jobs && next < total) {
             std::fflush(nullptr);
             SignalsHeld held;
+            const pid_t parent = getpid();
             const pid_t pid = fork();
             if (pid == 0) {
                 for (int signal : kStopSignals) std::signal(signal, SIG_DFL);
                 std::fill(std::begin(workers), std::end(workers), 0);
+                // A batch that dies without a word (SIGKILL) stops its workers too.
+                prctl(PR_SET_PDEATHSIG, SIGTERM);
+                if (getppid() != parent) std::_Exit(1);
                 held.release();
                 std::exit(renderModule(options, options.modules[next], outputs[next], true, false));
             }
