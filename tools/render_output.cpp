@@ -30,6 +30,7 @@ constexpr std::uint64_t kBytesPerFrame = 4;
 // A plain WAV file counts its data and its RIFF chunk (data + 36 bytes of
 // header) in 32 bits; more than that goes into an RF64 file.
 constexpr std::uint64_t kWavDataLimit = 0xFFFFFFFFull - 36;
+constexpr std::uint64_t kPlainWavHeaderBytes = 44;
 
 struct FormatName {
     const char* name;
@@ -203,7 +204,11 @@ bool RenderOutput::isDirect(const std::string& path) {
     return path == "-" || (stat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode));
 }
 
-bool RenderOutput::open(const std::string& path, OutputFormat format, std::uint64_t max_frames) {
+bool RenderOutput::needsExactLength(const std::string& path, OutputFormat format, std::uint64_t max_frames) {
+    return format == OutputFormat::kWav && (max_frames * kBytesPerFrame > kWavDataLimit || isDirect(path));
+}
+
+bool RenderOutput::open(const std::string& path, OutputFormat format, std::uint64_t max_frames, bool exact) {
     path_ = path;
     SF_INFO info = infoFor(format, max_frames);
     if (isDirect(path)) {
@@ -243,6 +248,10 @@ bool RenderOutput::open(const std::string& path, OutputFormat format, std::uint6
         const mode_t mask = umask(0);
         umask(mask);
         fchmod(fd_, 0666 & ~mask);
+        // Blocks reserved up front cost the file system less than blocks
+        // found write by write. Only for a known size: nothing is left over.
+        if (exact && format != OutputFormat::kFlac)
+            fallocate(fd_, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(kPlainWavHeaderBytes + max_frames * kBytesPerFrame));
     }
     file_ = sf_open_fd(fd_, SFM_WRITE, &info, SF_FALSE);
     if (!file_) return fail(sf_strerror(nullptr));

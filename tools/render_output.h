@@ -32,9 +32,14 @@ class RenderOutput {
     // Whether path ("-" is standard output) is written straight through: the
     // WAV header there is written first, so it needs the exact frame count.
     static bool isDirect(const std::string& path);
-    // Opens path for at most max_frames frames (exactly that many when the
-    // output is direct and WAV). False after setting error().
-    bool open(const std::string& path, OutputFormat format, std::uint64_t max_frames);
+    // Whether open() needs the exact frame count rather than a bound: a WAV
+    // header written first, or one whose layout (plain or RF64) the bound
+    // leaves open.
+    static bool needsExactLength(const std::string& path, OutputFormat format, std::uint64_t max_frames);
+    // Opens path for at most max_frames frames; exactly that many when
+    // exact is set, which a direct WAV output needs. False after setting
+    // error().
+    bool open(const std::string& path, OutputFormat format, std::uint64_t max_frames, bool exact);
     // Appends count frames of interleaved samples (left, right). False after
     // setting error() when they can't all be written.
     bool write(const std::int16_t* frames, std::uint64_t count);

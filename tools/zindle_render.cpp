@@ -35,8 +35,8 @@ constexpr int kMaxLoops = 1000;
 constexpr int kMaxJobs = 256;
 constexpr int kMaxStart = 1000000;
 constexpr int kBytesPerFrame = 4;
-// Frames handed to the output at once: ten minutes take about 220 writes.
-constexpr std::uint64_t kBlockFrames = 128 * kChunkFrames;
+// Frames handed to the output at once: ten minutes take about 290 writes.
+constexpr std::uint64_t kBlockFrames = 96 * kChunkFrames;
 
 const char kUsage[] =
     "Usage: zindle-render [OPTION]... MODULE...\n"
@@ -351,9 +351,10 @@ int renderModule(const Options& options, const std::string& module_path, const s
         return 1;
     }
     std::uint64_t frames = framesBound(options);
-    // A WAV header that can't be patched afterwards needs the length first.
-    if (!options.seconds_given && options.format == OutputFormat::kWav && RenderOutput::isDirect(path)) {
+    bool exact = options.seconds_given;
+    if (!exact && RenderOutput::needsExactLength(path, options.format, frames)) {
         frames = renderLength(module, options);
+        exact = true;
         zindleFree(module);
         if (!(module = zindleLoad(module_path.c_str()))) {
             loadFailed(module_path, batch);
@@ -361,7 +362,7 @@ int renderModule(const Options& options, const std::string& module_path, const s
         }
     }
     RenderOutput output;
-    bool ok = output.open(path, options.format, frames);
+    bool ok = output.open(path, options.format, frames, exact);
     if (ok) {
         watch.trace_out = path == "-" ? stderr : stdout;
         Progress progress(show_progress && !(options.trace && path == "-"));
