@@ -284,9 +284,13 @@ std::uint64_t renderLength(Module* module, const Options& options) {
     return watch.end_frame;
 }
 
+// What starts a message on standard error: on a terminal, during a batch,
+// a return to the start of the progress line and its erasure.
+const char* message_start = "";
+
 void loadFailed(const std::string& path, bool batch) {
     if (batch)
-        std::fprintf(stderr, "zindle-render: couldn't load the module %s\n", path.c_str());
+        std::fprintf(stderr, "%szindle-render: couldn't load the module %s\n", message_start, path.c_str());
     else
         std::fputs("Couldn't load the module!\n", stderr);
 }
@@ -369,7 +373,7 @@ int renderModule(const Options& options, const std::string& module_path, const s
         startPlayback(module, options, frames, options.trace);
         ok = renderFrames(output, progress) && output.finish();
     }
-    if (!ok) std::fprintf(stderr, "%s\n", output.error().c_str());
+    if (!ok) std::fprintf(stderr, "%s%s\n", message_start, output.error().c_str());
     zindleFree(module);
     return ok ? 0 : 1;
 }
@@ -444,6 +448,7 @@ class BatchProgress {
         current_ = module;
         show();
     }
+    bool terminal() const { return terminal_; }
     void finished(const std::string& module, const std::string& output, bool ok) {
         ++done_;
         if (terminal_) {
@@ -492,6 +497,7 @@ int renderBatch(const Options& options) {
 
     for (int signal : kStopSignals) std::signal(signal, stopWorkers);
     BatchProgress progress(total);
+    if (progress.terminal()) message_start = "\r\033[K";
     std::vector<std::size_t> slot_module(static_cast<std::size_t>(options.jobs));
     std::size_t next = 0, finished = 0;
     int running = 0, status = 0;
@@ -511,7 +517,7 @@ int renderBatch(const Options& options) {
                 std::exit(renderModule(options, options.modules[next], outputs[next], true, false));
             }
             if (pid < 0) {
-                std::fprintf(stderr, "zindle-render: can't start a worker for %s: %s\n", options.modules[next].c_str(),
+                std::fprintf(stderr, "%szindle-render: can't start a worker for %s: %s\n", message_start, options.modules[next].c_str(),
                              std::strerror(errno));
                 progress.finished(options.modules[next], outputs[next], false);
                 status = 1;
@@ -541,7 +547,8 @@ int renderBatch(const Options& options) {
         const std::size_t m = slot_module[slot];
         const bool ok = WIFEXITED(wait_status) && WEXITSTATUS(wait_status) == 0;
         if (WIFSIGNALED(wait_status))
-            std::fprintf(stderr, "zindle-render: %s: stopped by signal %d\n", options.modules[m].c_str(), WTERMSIG(wait_status));
+            std::fprintf(stderr, "%szindle-render: %s: stopped by signal %d\n", message_start, options.modules[m].c_str(),
+                         WTERMSIG(wait_status));
         if (!ok) status = 1;
         progress.finished(options.modules[m], outputs[m], ok);
     }
