@@ -1,28 +1,44 @@
 #!/bin/bash
 # Side-by-side comparison of Zindle with three player libraries from Debian
-# (libxmp, libopenmpt, libmikmod), run by `make bench-peers`.
+# (libxmp, libopenmpt, libmikmod) and two player programs (xmp, openmpt123),
+# run by `make bench-peers`.
 #
-# Every player renders the same modules (the demo and the generated
-# comparison set) for the same number of seconds at 48000 Hz, 16-bit stereo,
-# without interpolation, volume ramping or dithering where the library lets
-# us say so, through a small program of ours that times only its render loop
-# in CPU time. Each module is rendered RUNS times by each player in turn
-# (alternating, so that a slow spell of the machine hits all players alike);
-# the table shows the median, in millions of frames per CPU second, and
-# Zindle's ratio to the fastest peer. Then the peak memory (maximum resident
-# set size) of zindle-render and of each peer program on every module.
+# 1. The render loops. Every player renders the same modules for the same
+#    number of seconds at 48000 Hz, 16-bit stereo, without interpolation,
+#    volume ramping or dithering where the library lets us say so, through a
+#    small program of ours that times only its render loop in CPU time. Each
+#    module is rendered RUNS times by each player in turn (alternating, so
+#    that a slow spell of the machine hits all players alike); the table shows
+#    the median, in millions of frames per CPU second, and Zindle's ratio to
+#    the fastest peer.
+# 2. The whole process. zindle-render, from start to exit (load, render,
+#    encode, write), renders WHOLE_SECONDS of audio to a WAV file, and to a
+#    FLAC file apart; beside it `xmp -o` and `openmpt123 --render` do the
+#    same, and the three peer render loops time their loops alone for as
+#    long. CPU seconds (user + system) of each, the minimum of WHOLE_RUNS
+#    alternating runs (the machine is shared: the minimum is the run least
+#    disturbed), and zindle-render's ratios to the fastest loop and to the
+#    faster program.
+# 3. Peak memory (maximum resident set size) of each of those processes.
+#
+# Modules: the demo, the generated comparison set, and real music: the MOD
+# files of Debian's tecnoballz-data package (fetched with apt-get download
+# into the build folder; left out when that isn't possible).
 #
 # Usage: bench/peers.sh [BUILD_DIR]   (default build-bench)
-# Environment: BENCH_SECONDS (default 60), BENCH_RUNS (default 5).
+# Environment: BENCH_SECONDS (default 60), BENCH_RUNS (default 5),
+#   WHOLE_SECONDS (default 600), WHOLE_RUNS (default 5).
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
 build=${1:-build-bench}
 seconds=${BENCH_SECONDS:-60}
 runs=${BENCH_RUNS:-5}
+whole=${WHOLE_SECONDS:-600}
+whole_runs=${WHOLE_RUNS:-5}
 jobs=${JOBS:-2}
 
-./scripts/install-deps.sh libxmp-dev libopenmpt-dev libmikmod-dev pkg-config time gcc
+./scripts/install-deps.sh libxmp-dev libopenmpt-dev libmikmod-dev pkg-config time gcc xmp openmpt123
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DZINDLE_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" -j "$jobs" --target zindle-bench-render zindle-make-bench-modules zindle-render demo_module >/dev/null
@@ -41,6 +57,25 @@ mkdir -p "$modules_dir"
 modules=("$build/demo.mod" "$modules_dir/sparse.mod" "$modules_dir/medium.mod" "$modules_dir/dense.mod"
          "$modules_dir/bigsamples.mod")
 
+# Real music: four modules of a game's soundtrack, of different sizes and densities, that every
+# peer plays for the whole time (libmikmod ends some of the others early and renders silence after).
+real_dir="$build/real-modules"
+real_names=(fridge-in-space_from_reg-zbb in-game-music-1_reg tecnoballz mon-lapin_reg-zbb)
+if [ ! -f "$real_dir/tecnoballz.mod" ]; then
+  mkdir -p "$real_dir/deb"
+  if (cd "$real_dir/deb" && apt-get download tecnoballz-data >/dev/null 2>&1); then
+    dpkg-deb -x "$real_dir"/deb/tecnoballz-data_*.deb "$real_dir/deb/x"
+    cp "$real_dir"/deb/x/usr/share/games/tecnoballz/musics/*.mod "$real_dir/"
+    rm -rf "$real_dir/deb"
+  else
+    echo "(tecnoballz-data can't be fetched here: no real modules in the tables)"
+  fi
+fi
+for name in "${real_names[@]}"; do
+  [ -f "$real_dir/$name.mod" ] && modules+=("$real_dir/$name.mod")
+done
+name_of() { basename "$1" .mod | sed -E 's/(_from)?_reg.*//'; }
+
 players=(zindle libxmp libopenmpt libmikmod)
 program() {
   case $1 in
@@ -53,10 +88,11 @@ program() {
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-echo "Frames per CPU second (millions), median of $runs alternating runs of $seconds s each,"
+echo "1. Render loops: frames per CPU second (millions), median of $runs alternating runs of $seconds s each,"
 echo "48000 Hz 16-bit stereo, no interpolation:"
 echo
-printf '%-12s %10s %10s %10s %10s   %s\n' module zindle libxmp libopenmpt libmikmod "zindle / fastest peer"
+echo "| module | Zindle | libxmp | libopenmpt | libmikmod | Zindle / fastest peer |"
+echo "|---|---:|---:|---:|---:|---:|"
 for module in "${modules[@]}"; do
   declare -A results=()
   for ((run = 0; run < runs; ++run)); do
@@ -70,21 +106,88 @@ for module in "${modules[@]}"; do
     med[$player]=$(tr ' ' '\n' <<<"${results[$player]}" | grep . | median)
   done
   fastest=$(printf '%s\n' "${med[libxmp]}" "${med[libopenmpt]}" "${med[libmikmod]}" | sort -g | tail -1)
-  awk -v m="$(basename "$module" .mod)" -v z="${med[zindle]}" -v x="${med[libxmp]}" -v o="${med[libopenmpt]}" \
+  awk -v m="$(name_of "$module")" -v z="${med[zindle]}" -v x="${med[libxmp]}" -v o="${med[libopenmpt]}" \
       -v k="${med[libmikmod]}" -v f="$fastest" \
-      'BEGIN { printf "%-12s %10.1f %10.1f %10.1f %10.1f   %.2f\n", m, z / 1e6, x / 1e6, o / 1e6, k / 1e6, z / f }'
+      'BEGIN { printf "| %s | %.1f | %.1f | %.1f | %.1f | %.2f |\n", m, z / 1e6, x / 1e6, o / 1e6, k / 1e6, z / f }'
   unset results med
 done
 
-echo
-echo "Peak memory (maximum resident set size, KiB) rendering $seconds s:"
-echo
-printf '%-12s %14s %10s %10s %10s\n' module zindle-render libxmp libopenmpt libmikmod
+# --- 2 and 3: whole processes.
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/zindle-peers-XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+render=$build/tools/zindle-render
+# CPU seconds (user + system) of one run of a command, its output thrown away.
+cpu() {
+  local TIMEFORMAT='%3U %3S'
+  { time "$@" >/dev/null 2>&1; } 2>&1 | awk '{ print $1 + $2 }'
+}
+# CPU seconds of a peer library's render loop alone, from the frames per CPU second it reports.
+loop_cpu() { "$@" 2>/dev/null | awk -v f=$((whole * 48000)) '{ print f / $1 }'; }
+minimum() { sort -g | head -1; }
 peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1; }
+# The whole-process commands, by name; each writes a fresh file in the scratch folder.
+whole_players=(zindle-wav zindle-flac zindle-loop libxmp-loop libopenmpt-loop libmikmod-loop xmp openmpt123)
+run_whole() {
+  local player=$1 module=$scratch/m.mod
+  rm -f "$scratch"/out.* "$scratch"/m.mod.wav
+  case $player in
+    zindle-wav) "$2" "$render" --seconds "$whole" --output "$scratch/out.wav" "$module" ;;
+    zindle-flac) "$2" "$render" --seconds "$whole" --output "$scratch/out.flac" "$module" ;;
+    zindle-loop) loop_cpu "$build/bench/zindle-bench-render" "$module" "$whole" ;;
+    libxmp-loop) loop_cpu "$peers/peer-xmp" "$module" "$whole" ;;
+    libopenmpt-loop) loop_cpu "$peers/peer-openmpt" "$module" "$whole" ;;
+    libmikmod-loop) loop_cpu "$peers/peer-mikmod" "$module" "$whole" ;;
+    xmp) "$2" xmp --quiet --output-file "$scratch/out.wav" --frequency 48000 --interpolation nearest --loop \
+           --time "$whole" "$module" ;;
+    openmpt123) "$2" openmpt123 --render --force --quiet --samplerate 48000 --no-float --filter 1 --ramping 0 \
+                  --dither 0 --repeat -1 --end-time "$whole" "$module" ;;
+  esac
+}
+
+echo
+echo "2. Whole processes: CPU seconds (user + system) for $whole s of audio, minimum of $whole_runs alternating runs;"
+echo "zindle-render and the programs from start to exit writing a file, the render loops alone (Zindle's too,"
+echo "to show what the whole process adds to it):"
+echo
+echo "| module | zindle-render WAV | Zindle loop | libxmp loop | libopenmpt loop | libmikmod loop | xmp | openmpt123 | fastest peer loop / zindle-render | faster program / zindle-render | zindle-render FLAC |"
+echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+declare -A peaks=()
 for module in "${modules[@]}"; do
-  z=$(peak "$build/tools/zindle-render" --raw --seconds "$seconds" --output - "$module")
-  x=$(peak "$peers/peer-xmp" "$module" "$seconds")
-  o=$(peak "$peers/peer-openmpt" "$module" "$seconds")
-  k=$(peak "$peers/peer-mikmod" "$module" "$seconds")
-  printf '%-12s %14s %10s %10s %10s\n' "$(basename "$module" .mod)" "$z" "$x" "$o" "$k"
+  cp "$module" "$scratch/m.mod"
+  declare -A times=()
+  for ((run = 0; run < whole_runs; ++run)); do
+    for player in "${whole_players[@]}"; do
+      case $player in
+        *-loop) t=$(run_whole "$player") ;;
+        *) t=$(run_whole "$player" cpu) ;;
+      esac
+      times[$player]="${times[$player]:-} $t"
+    done
+  done
+  declare -A best=()
+  for player in "${whole_players[@]}"; do
+    best[$player]=$(tr ' ' '\n' <<<"${times[$player]}" | grep . | minimum)
+  done
+  loop=$(printf '%s\n' "${best[libxmp-loop]}" "${best[libopenmpt-loop]}" "${best[libmikmod-loop]}" | minimum)
+  prog=$(printf '%s\n' "${best[xmp]}" "${best[openmpt123]}" | minimum)
+  awk -v m="$(name_of "$module")" -v z="${best[zindle-wav]}" -v x="${best[libxmp-loop]}" -v o="${best[libopenmpt-loop]}" \
+      -v k="${best[libmikmod-loop]}" -v xp="${best[xmp]}" -v op="${best[openmpt123]}" -v l="$loop" -v p="$prog" \
+      -v fl="${best[zindle-flac]}" -v zl="${best[zindle-loop]}" \
+      'BEGIN { printf "| %s | %.3f | %.3f | %.3f | %.3f | %.3f | %.3f | %.3f | %.2f | %.2f | %.3f |\n", m, z, zl, x, o, k, xp, op, l / z, p / z, fl }'
+  # Peak memory of the same processes, once each.
+  row="| $(name_of "$module")"
+  for player in zindle-wav zindle-flac xmp openmpt123; do
+    rm -f "$scratch"/out.* "$scratch"/m.mod.wav
+    row="$row | $(run_whole "$player" peak)"
+  done
+  for lib in xmp openmpt mikmod; do row="$row | $(peak "$peers/peer-$lib" "$scratch/m.mod" "$whole")"; done
+  peaks[$module]="$row |"
+  unset times best
 done
+
+echo
+echo "3. Peak memory (maximum resident set size, KiB) of the same processes:"
+echo
+echo "| module | zindle-render WAV | zindle-render FLAC | xmp | openmpt123 | libxmp loop | libopenmpt loop | libmikmod loop |"
+echo "|---|---:|---:|---:|---:|---:|---:|---:|"
+for module in "${modules[@]}"; do echo "${peaks[$module]}"; done

@@ -4,7 +4,7 @@
 # or the packages named on the command line (the benchmarks' extras), when any
 # is missing. Runs apt-get as root, or through sudo.
 set -e
-packages="g++ cmake make pkg-config libsdl1.2-dev libsdl-image1.2-dev libgtest-dev
+packages="g++ cmake make pkg-config libsdl1.2-dev libsdl-image1.2-dev libgtest-dev libsndfile1-dev
   xvfb xdotool x11-apps valgrind dpkg-dev clang libclang-rt-dev"
 [ $# -gt 0 ] && packages="$*"
 missing=""

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sndfile.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -317,6 +318,15 @@ TEST(Render, SecondsAreExactFrames) {
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out.size(), frames * 4) << seconds;
     }
+    // The option forms getopt_long knows.
+    for (const std::vector<std::string>& form : std::vector<std::vector<std::string>>{
+             {"--seconds=0.5"}, {"--seconds", "0.5"}, {"-s", "0.5"}, {"-s0.5"}, {"--sec=0.5"}}) {
+        std::vector<std::string> argv = {kRender, "-f", "raw", "-o", "-", module};
+        argv.insert(argv.begin() + 1, form.begin(), form.end());
+        const harness::Result r = harness::run(argv);
+        EXPECT_EQ(r.status, 0) << form[0] << r.err;
+        EXPECT_EQ(r.out.size(), 24000u * 4) << form[0];
+    }
 }
 
 TEST(Render, TraceGivesOneLinePerTick) {
@@ -343,39 +353,52 @@ TEST(Render, TraceGivesOneLinePerTick) {
     EXPECT_EQ(piped.err.substr(0, all[0].size()), all[0]);
 }
 
+// One pass, as rendered to a file or a pipe and as --info tells it, and
+// --loops 2: the second pass starts where the first came back to.
 TEST(Render, OnePassEndsWhereTheSongComesBack) {
     struct Case {
         const char* name;
         modwriter::Song song;
         std::uint64_t rows;
+        std::uint64_t rows_two_passes;
     };
     std::vector<Case> cases;
-    cases.push_back({"ends", busySong(2), 128});
+    cases.push_back({"ends", busySong(2), 128, 256});
     {
         modwriter::Song song = busySong(3);
         song.at(2, 63, 1) = modwriter::Cell{0, 0, 0xB, 1};  // back to order 1
-        cases.push_back({"jumps back", song, 192});
+        cases.push_back({"jumps back", song, 192, 192 + 128});
     }
     {
         modwriter::Song song = busySong(1);
         song.at(0, 4, 2) = modwriter::Cell{0, 0, 0xE, 0x60};
         song.at(0, 8, 2) = modwriter::Cell{0, 0, 0xE, 0x62};
         song.at(0, 20, 2) = modwriter::Cell{0, 0, 0xE, 0xE2};
-        cases.push_back({"loops and delays", song, 64 + 10 + 2});
+        cases.push_back({"loops and delays", song, 64 + 10 + 2, 2 * (64 + 10 + 2)});
     }
     {
         modwriter::Song song = busySong(2);
         song.restart = 1;
-        cases.push_back({"restarts", song, 128});
+        cases.push_back({"restarts", song, 128, 128 + 64});
     }
     for (const Case& k : cases) {
         TempDir dir;
         const std::string module = writeSong(dir, k.song);
         const harness::Result r = harness::run({kRender, "--raw", "--output", dir.file("o.raw"), module});
         ASSERT_EQ(r.status, 0) << k.name << r.err;
-        EXPECT_EQ(harness::readBytes(dir.file("o.raw")).size(), k.rows * kRowFrames * 4) << k.name;
+        const std::vector<std::uint8_t> one = harness::readBytes(dir.file("o.raw"));
+        EXPECT_EQ(one.size(), k.rows * kRowFrames * 4) << k.name;
         const harness::Result wav = harness::run({kRender, "--output", "-", module});
         EXPECT_EQ(wav.out.size(), 44 + k.rows * kRowFrames * 4) << k.name;
+        const harness::Result info = harness::run({kRender, "--json", module});
+        EXPECT_NE(info.out.find("\"duration_frames\":" + std::to_string(k.rows * kRowFrames) + ","), std::string::npos)
+            << k.name << info.out;
+
+        const harness::Result two = harness::run({kRender, "--raw", "--loops", "2", "--output", "-", module});
+        ASSERT_EQ(two.out.size(), k.rows_two_passes * kRowFrames * 4) << k.name;
+        EXPECT_EQ(two.out.compare(0, one.size(), std::string(one.begin(), one.end())), 0) << k.name << ": the first pass differs";
+        const harness::Result two_wav = harness::run({kRender, "--loops", "2", "--output", "-", module});
+        EXPECT_EQ(two_wav.out.size(), 44 + two.out.size()) << k.name;
     }
 }
 
@@ -398,7 +421,10 @@ TEST(Render, OptionsAndFailures) {
     TempDir dir;
     const std::string module = writeSong(dir, busySong(1));
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--bogus", module}, {"--seconds", "x", module}, {"--seconds"}, {"--start", "-1", module}, {}, {module, module}}) {
+             {"--bogus", module}, {"--seconds", "x", module}, {"--seconds"}, {"--start", "-1", module}, {},
+             {"--output", "o.wav", module, module}, {"--trace", module, module}, {"-o", "o.wav", "--output-dir", ".", module},
+             {"--seconds", "1", "--loops", "2", module}, {"--loops", "0", module}, {"--format", "mp3", module},
+             {"-j", "0", module}, {"-x", module}}) {
         std::vector<std::string> argv = {kRender};
         argv.insert(argv.end(), args.begin(), args.end());
         const harness::Result r = harness::run(argv);
@@ -509,4 +535,216 @@ TEST(Render, LeavesNothingBehindWhenItCantWrite) {
         EXPECT_EQ(files(out), std::vector<std::string>{"old.wav"}) << target;
     }
     EXPECT_EQ(harness::readBytes(out + "/old.wav"), (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+// --- zindle-render: batches, formats, --info
+
+namespace {
+
+std::vector<std::string> filesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* e = readdir(d))
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> renderArgs(std::initializer_list<std::string> options, const std::vector<std::string>& modules) {
+    std::vector<std::string> argv = {kRender};
+    argv.insert(argv.end(), options);
+    argv.insert(argv.end(), modules.begin(), modules.end());
+    return argv;
+}
+
+}  // namespace
+
+// Good modules are rendered, each refused or unreadable one is named, and
+// the status says that something failed; more jobs than modules is fine.
+TEST(Render, BatchRendersTheGoodModulesAndNamesEachFailure) {
+    TempDir dir;
+    const std::string one = writeSong(dir, busySong(1), "one.mod");
+    const std::string two = writeSong(dir, busySong(2), "two.mod");
+    modwriter::Song wrong = busySong(1);
+    wrong.tag = "M.k.";
+    const std::string refused = writeSong(dir, wrong, "refused.mod");
+    const std::string missing = dir.file("missing.mod");
+    const std::string folder = dir.path();  // a folder is no module either
+    const harness::Result single = harness::run({kRender, "--seconds", "0.2", "--output", dir.file("one.wav"), one});
+    ASSERT_EQ(single.status, 0) << single.err;
+
+    struct Case {
+        const char* jobs;
+        std::vector<std::string> modules;
+        int status;
+        std::vector<std::string> failures;
+    };
+    const Case cases[] = {
+        {"1", {one, refused, two, missing}, 1, {refused, missing}},
+        {"3", {missing, one, folder, refused, two}, 1, {missing, folder, refused}},
+        {"16", {one, two}, 0, {}},
+    };
+    for (const Case& k : cases) {
+        const TempDir out;
+        const harness::Result r =
+            harness::run(renderArgs({"-j", k.jobs, "--seconds", "0.2", "--output-dir", out.path()}, k.modules));
+        EXPECT_EQ(r.status, k.status) << k.jobs << r.err;
+        EXPECT_EQ(filesIn(out.path()), (std::vector<std::string>{"one.wav", "two.wav"})) << k.jobs;
+        EXPECT_EQ(harness::readBytes(out.file("one.wav")), harness::readBytes(dir.file("one.wav"))) << k.jobs;
+        for (const std::string& failure : k.failures)
+            EXPECT_NE(r.err.find("couldn't load the module " + failure + "\n"), std::string::npos) << failure << r.err;
+        // Not a terminal: one plain line per module.
+        EXPECT_NE(r.err.find("/" + std::to_string(k.modules.size()) + "] " + one + " -> " + out.file("one.wav")),
+                  std::string::npos)
+            << r.err;
+    }
+}
+
+// --format, --raw or the output's extension choose the format; FLAC holds
+// exactly the raw render's samples.
+TEST(Render, FormatsFollowTheOptionOrTheExtension) {
+    TempDir dir;
+    const std::string module = writeSong(dir, busySong(1), "tune.mod");
+    const harness::Result raw = harness::run({kRender, "--raw", "--seconds", "1", "--output", "-", module});
+    ASSERT_EQ(raw.out.size(), 48000u * 4);
+
+    struct Case {
+        std::vector<std::string> options;
+        const char* file;      // what is written, in dir
+        const char* magic;     // its first bytes; "" for raw
+    };
+    const Case cases[] = {
+        {{"-o", dir.file("a.flac")}, "a.flac", "fLaC"},
+        {{"-o", dir.file("b.RAW")}, "b.RAW", ""},
+        {{"-o", dir.file("c.out")}, "c.out", "RIFF"},
+        {{"-f", "flac", "-o", dir.file("d.wav")}, "d.wav", "fLaC"},
+        {{"--raw", "-o", dir.file("e.wav")}, "e.wav", ""},
+        {{"--format=wav", "-o", dir.file("f.flac")}, "f.flac", "RIFF"},
+        {{"-f", "flac", "--output-dir", dir.path()}, "tune.flac", "fLaC"},
+        {{"-f", "raw", "--output-dir", dir.path()}, "tune.raw", ""},
+    };
+    for (const Case& k : cases) {
+        std::vector<std::string> argv = {kRender, "--seconds", "1"};
+        argv.insert(argv.end(), k.options.begin(), k.options.end());
+        argv.push_back(module);
+        const harness::Result r = harness::run(argv);
+        ASSERT_EQ(r.status, 0) << k.file << r.err;
+        const std::vector<std::uint8_t> bytes = harness::readBytes(dir.file(k.file));
+        const std::string magic = k.magic;
+        if (magic.empty()) {
+            EXPECT_EQ(std::string(bytes.begin(), bytes.end()), raw.out) << k.file;
+            continue;
+        }
+        ASSERT_GE(bytes.size(), 4u) << k.file;
+        EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), magic) << k.file;
+        SF_INFO info{};
+        SNDFILE* file = sf_open(dir.file(k.file).c_str(), SFM_READ, &info);
+        ASSERT_NE(file, nullptr) << k.file << sf_strerror(nullptr);
+        EXPECT_EQ(info.samplerate, 48000) << k.file;
+        EXPECT_EQ(info.channels, 2) << k.file;
+        EXPECT_EQ(info.format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_16) << k.file;
+        std::vector<std::int16_t> samples(48000 * 2 + 16);
+        const sf_count_t frames = sf_readf_short(file, samples.data(), 48000 + 8);
+        sf_close(file);
+        EXPECT_EQ(frames, 48000) << k.file;
+        EXPECT_EQ(std::memcmp(samples.data(), raw.out.data(), raw.out.size()), 0) << k.file << ": samples differ";
+    }
+}
+
+// --info and --json on modules the loader accepts, odd ones included: the
+// values as loaded, names escaped, one JSON object per line; refused
+// modules are named and print nothing.
+TEST(Render, InfoDescribesEachModule) {
+    TempDir dir;
+    modwriter::Song song = busySong(2);
+    song.title = "Tab\there \"q\" \\ \xE9t\xE9";
+    song.restart = 1;
+    song.samples[0].name = "lead";
+    song.samples[0].finetune = 15;
+    song.samples[0].volume = 40;
+    song.samples[1].name = std::string("bass\x01\x7F\xFF", 7);
+    song.samples[4].name = "a message";  // no data: listed for its name
+    const std::string good = writeSong(dir, song, "good.mod");
+    modwriter::Song odd = busySong(1);
+    odd.title = std::string(20, '\x1B');
+    odd.restart = 200;                                   // no restart position
+    odd.samples[0] = harness::loopedSample(600, 99);     // volume past 64
+    odd.samples[0].loop_start_words = 5000;              // loop past the sample's end
+    odd.samples[0].loop_length_words = 9000;
+    odd.samples[2] = harness::oneShotSample(32000);
+    odd.samples[2].length_words = 65535;                 // longer than the data in the file
+    const std::string strange = writeSong(dir, odd, "odd.mod");
+    modwriter::Song wrong = busySong(1);
+    wrong.tag = "XXXX";
+    const std::string refused = writeSong(dir, wrong, "refused.mod");
+
+    const harness::Result json = harness::run({kRender, "--json", good, refused, strange});
+    EXPECT_EQ(json.status, 1);
+    EXPECT_EQ(json.err, "zindle-render: couldn't load the module " + refused + "\n");
+    std::istringstream lines(json.out);
+    std::vector<std::string> objects;
+    for (std::string line; std::getline(lines, line);) objects.push_back(line);
+    ASSERT_EQ(objects.size(), 2u) << json.out;
+    const std::uint64_t frames = 128 * kRowFrames;
+    EXPECT_EQ(objects[0],
+              "{\"file\":\"" + good + "\",\"title\":\"Tab\\u0009here \\\"q\\\" \\\\ \\u00e9t\\u00e9\","
+              "\"format\":{\"tag\":\"M.K.\",\"channels\":4,\"samples\":31},\"length\":2,\"patterns\":2,\"restart\":1,"
+              "\"duration_ms\":15360,\"duration_frames\":" + std::to_string(frames) + ",\"samples\":["
+              "{\"number\":1,\"name\":\"lead\",\"length\":1024,\"loop_start\":0,\"loop_length\":1024,\"volume\":40,\"finetune\":-1},"
+              "{\"number\":2,\"name\":\"bass\\u0001\\u007f\\u00ff\",\"length\":600,\"loop_start\":0,\"loop_length\":600,\"volume\":50,\"finetune\":0},"
+              "{\"number\":5,\"name\":\"a message\",\"length\":0,\"loop_start\":0,\"loop_length\":0,\"volume\":64,\"finetune\":0}]}");
+    // Whatever the file said: ASCII without control characters, the loader's clamped values.
+    for (char c : objects[1]) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << static_cast<int>(c);
+    EXPECT_NE(objects[1].find("\"title\":\"" + std::string("\\u001b") + "\\u001b"), std::string::npos) << objects[1];
+    EXPECT_NE(objects[1].find("\"restart\":null"), std::string::npos) << objects[1];
+    EXPECT_NE(objects[1].find("\"number\":1,\"name\":\"test\",\"length\":600,\"loop_start\":10000,\"loop_length\":18000,\"volume\":64,"),
+              std::string::npos) << objects[1];
+    EXPECT_NE(objects[1].find("\"number\":3,\"name\":\"test\",\"length\":131070,"), std::string::npos) << objects[1];
+
+    const harness::Result text = harness::run({kRender, "-i", good});
+    EXPECT_EQ(text.status, 0) << text.err;
+    for (const std::string& expected :
+         {std::string("Title:     Tab.here \"q\" \\ \xC3\xA9t\xC3\xA9\n"), std::string("Format:    M.K., 4 channels, 31 samples\n"),
+          std::string("Song:      2 positions, 2 patterns, restart at position 1\n"),
+          std::string("One pass:  0:15.360 (737280 frames)\n"),
+          std::string("   1  lead                      1024           0         1024      40        -1\n"),
+          std::string("   2  bass..\xC3\xBF                    600           0          600      50        +0\n"),
+          std::string("   5  a message                    0           -            -      64        +0\n")})
+        EXPECT_NE(text.out.find(expected), std::string::npos) << expected << text.out;
+    EXPECT_EQ(text.out.find("   3  "), std::string::npos) << "an empty, unnamed sample is listed";
+}
+
+// An interrupted render, alone or in a batch, leaves no file behind: each
+// worker takes its partial file with it, and the batch ends with the signal.
+TEST(Render, InterruptedRendersLeaveNoPartialFile) {
+    TempDir dir;
+    std::vector<std::string> modules;
+    for (const char* name : {"a.mod", "b.mod", "c.mod"}) modules.push_back(writeSong(dir, busySong(1), name));
+    const auto partialGrows = [](const std::string& folder) {
+        for (int i = 0; i < 600; ++i) {
+            for (const std::string& name : filesIn(folder)) {
+                struct stat info {};
+                if (stat((folder + "/" + name).c_str(), &info) == 0 && info.st_size > 1000000) return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    };
+    struct Case {
+        int signal;
+        std::size_t modules;
+    };
+    for (const Case& k : {Case{SIGTERM, 3}, Case{SIGINT, 3}, Case{SIGHUP, 1}}) {
+        const TempDir out;
+        // Hours of audio: the render is still going when the signal comes.
+        std::vector<std::string> argv = {kRender, "-j", "2", "--seconds", "20000", "--output-dir", out.path()};
+        argv.insert(argv.end(), modules.begin(), modules.begin() + static_cast<long>(k.modules));
+        harness::Child child(argv, {}, dir.file("out"), dir.file("err"));
+        ASSERT_TRUE(partialGrows(out.path())) << k.signal;
+        child.signal(k.signal);
+        EXPECT_EQ(child.wait(30), 128 + k.signal);
+        EXPECT_EQ(filesIn(out.path()), std::vector<std::string>{}) << k.signal;
+    }
 }

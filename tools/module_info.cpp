@@ -1,0 +1,130 @@
+// --info: a module's title, format, song, samples and one-pass length.
+#include "tools/module_info.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+
+#include "audio/audio_mixer.h"
+
+namespace {
+
+constexpr std::uint64_t kMillisecondsPerSecond = 1000;
+
+// A sample is listed when it has data or a name: empty samples' names often
+// carry the composer's message.
+bool listed(const Sample& sample) { return sample.length > 0 || sample.name[0] != 0; }
+
+// Finetune as a musician reads it: 0..7 up, 8..15 as -8..-1.
+int signedFinetune(int finetune) { return finetune < 8 ? finetune : finetune - 16; }
+
+std::uint64_t milliseconds(std::uint64_t frames) {
+    return (frames * kMillisecondsPerSecond + kOutputRate / 2) / kOutputRate;
+}
+
+// Bytes read as ISO 8859-1 and written as UTF-8 for a terminal; control
+// characters, which would move the cursor, become '.'.
+std::string printable(const char* text, std::size_t size) {
+    std::string out;
+    for (std::size_t i = 0; i < size && text[i]; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
+            out += '.';
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            out += static_cast<char>(0xC0 | c >> 6);
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// A JSON string in ASCII: quotes, backslashes, control bytes and bytes above
+// 126 (read as ISO 8859-1) escaped.
+std::string jsonString(const char* text, std::size_t size) {
+    std::string out = "\"";
+    for (std::size_t i = 0; i < size && text[i]; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || c > 0x7E) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string jsonString(const std::string& text) { return jsonString(text.c_str(), text.size()); }
+
+}  // namespace
+
+ModuleFormat moduleFormat(const Module& module, const std::string&) {
+    return ModuleFormat{module.tag, module.channels, module.num_samples};
+}
+
+void printInfoText(std::FILE* out, const std::string& path, const Module& module, std::uint64_t pass_frames) {
+    const ModuleFormat format = moduleFormat(module, path);
+    const std::uint64_t ms = milliseconds(pass_frames);
+    std::fprintf(out, "File:      %s\n", path.c_str());
+    std::fprintf(out, "Title:     %s\n", printable(module.name, sizeof module.name).c_str());
+    std::fprintf(out, "Format:    %s, %d channels, %d samples\n", printable(format.tag.c_str(), format.tag.size()).c_str(),
+                 format.channels, format.samples);
+    std::fprintf(out, "Song:      %d positions, %d patterns, ", module.song_length, module.num_patterns);
+    if (module.restart_enabled)
+        std::fprintf(out, "restart at position %d\n", module.restart_pos);
+    else
+        std::fputs("no restart position\n", out);
+    std::fprintf(out, "One pass:  %llu:%02llu.%03llu (%llu frames)\n", static_cast<unsigned long long>(ms / 60000),
+                 static_cast<unsigned long long>(ms / 1000 % 60), static_cast<unsigned long long>(ms % 1000),
+                 static_cast<unsigned long long>(pass_frames));
+    std::fputs("Samples:\n   #  Name                    Length  Loop start  Loop length  Volume  Finetune\n", out);
+    for (int i = 0; i < module.num_samples; ++i) {
+        const Sample& s = module.samples[i];
+        if (!listed(s)) continue;
+        const std::string name = printable(s.name, sizeof s.name);
+        // Padded by characters, not bytes, for names with accents.
+        std::size_t width = 0;
+        for (unsigned char c : name) width += (c & 0xC0) != 0x80;
+        std::fprintf(out, "  %2d  %s%*s  %6d", i + 1, name.c_str(), static_cast<int>(22 - std::min<std::size_t>(width, 22)), "",
+                     s.length);
+        if (s.loop_length > 0)
+            std::fprintf(out, "  %10d  %11d", s.loop_start, s.loop_length);
+        else
+            std::fprintf(out, "  %10s  %11s", "-", "-");
+        std::fprintf(out, "  %6d  %+8d\n", s.volume, signedFinetune(s.finetune));
+    }
+    std::fputc('\n', out);
+}
+
+void printInfoJson(std::FILE* out, const std::string& path, const Module& module, std::uint64_t pass_frames) {
+    const ModuleFormat format = moduleFormat(module, path);
+    std::fprintf(out, "{\"file\":%s,\"title\":%s,\"format\":{\"tag\":%s,\"channels\":%d,\"samples\":%d},",
+                 jsonString(path).c_str(), jsonString(module.name, sizeof module.name).c_str(),
+                 jsonString(format.tag).c_str(), format.channels, format.samples);
+    std::fprintf(out, "\"length\":%d,\"patterns\":%d,\"restart\":", module.song_length, module.num_patterns);
+    if (module.restart_enabled)
+        std::fprintf(out, "%d", module.restart_pos);
+    else
+        std::fputs("null", out);
+    std::fprintf(out, ",\"duration_ms\":%llu,\"duration_frames\":%llu,\"samples\":[",
+                 static_cast<unsigned long long>(milliseconds(pass_frames)), static_cast<unsigned long long>(pass_frames));
+    const char* separator = "";
+    for (int i = 0; i < module.num_samples; ++i) {
+        const Sample& s = module.samples[i];
+        if (!listed(s)) continue;
+        std::fprintf(out,
+                     "%s{\"number\":%d,\"name\":%s,\"length\":%d,\"loop_start\":%d,\"loop_length\":%d,\"volume\":%d,"
+                     "\"finetune\":%d}",
+                     separator, i + 1, jsonString(s.name, sizeof s.name).c_str(), s.length, s.loop_start, s.loop_length,
+                     s.volume, signedFinetune(s.finetune));
+        separator = ",";
+    }
+    std::fputs("]}\n", out);
+}
