@@ -31,8 +31,12 @@ build: deps configure
 play: build
 	$(BUILD)/zindle $(MOD)
 
+# After the suite, each skipped test with the reason it gave.
+SKIP_REASONS = awk '/^\[ RUN      \]/ { name = $$4 } /: Skipped$$/ { getline why; print "Skipped " name ": " why }' \
+	Testing/Temporary/LastTest.log
+
 test: test-deps build
-	cd $(BUILD) && ctest --output-on-failure --no-tests=error -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure --no-tests=error -j $(JOBS) && $(SKIP_REASONS)
 
 # `make install PREFIX=...` (DESTDIR is honoured too) and `make package`,
 # which writes the Debian package $(BUILD)/zindle_<version>_<arch>.deb
@@ -66,7 +70,7 @@ cross: cross-deps
 
 test-cross: cross
 	@./scripts/install-deps.sh test-cross-$(ARCH)
-	cd $(CROSS_BUILD) && ctest --output-on-failure --no-tests=error -j $(JOBS)
+	cd $(CROSS_BUILD) && ctest --output-on-failure --no-tests=error -j $(JOBS) && $(SKIP_REASONS)
 
 # Benchmarks, in their own Release build folder: `make bench` (Google
 # Benchmark), `make bench-peers` (against libxmp, libopenmpt, libmikmod),

@@ -1,8 +1,8 @@
 # Cross-compiling to a Debian architecture with Debian's cross compiler
 # (g++-<triplet>) against a sysroot made by scripts/make-sysroot.sh, and
 # running what was built under qemu-user. Included by armhf.cmake and
-# arm64.cmake, which set ZINDLE_CROSS_TRIPLET, ZINDLE_CROSS_PROCESSOR and
-# ZINDLE_CROSS_QEMU.
+# arm64.cmake, which set ZINDLE_DEBIAN_ARCH, ZINDLE_CROSS_TRIPLET, ZINDLE_CROSS_PROCESSOR,
+# ZINDLE_CROSS_QEMU and ZINDLE_CROSS_CXX_FLAGS (flags the target's ABI needs).
 #
 # The sysroot is ZINDLE_SYSROOT (default: sysroot in the build folder).
 if(NOT ZINDLE_SYSROOT)
@@ -20,6 +20,8 @@ set(CMAKE_SYSTEM_PROCESSOR ${ZINDLE_CROSS_PROCESSOR})
 set(CMAKE_C_COMPILER ${ZINDLE_CROSS_TRIPLET}-gcc)
 set(CMAKE_CXX_COMPILER ${ZINDLE_CROSS_TRIPLET}-g++)
 set(CMAKE_LIBRARY_ARCHITECTURE ${ZINDLE_CROSS_TRIPLET})
+set(CMAKE_C_FLAGS_INIT "${ZINDLE_CROSS_CXX_FLAGS}")
+set(CMAKE_CXX_FLAGS_INIT "${ZINDLE_CROSS_CXX_FLAGS}")
 set(CMAKE_SYSROOT "${ZINDLE_SYSROOT}")
 set(CMAKE_FIND_ROOT_PATH "${ZINDLE_SYSROOT}")
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
