@@ -11,26 +11,30 @@
 #   scripts/cross-check.sh ARCH
 #   BUILD: the native build folder (build); CROSS_BUILD: the ARCH build
 #   folder (build-ARCH), built by `make cross ARCH=...` when it has no renderer;
-#   CORPUS_BUILD: the native folder for the generators (build-corpus).
+#   FUZZ_BUILD (build-fuzz), BENCH_BUILD (build-bench): where the seed and
+#   benchmark generators are built.
 set -eu
 cd "$(dirname "$0")/.."
 [ $# -eq 1 ] || { echo "Usage: $0 ARCH" >&2; exit 2; }
 arch=$1
 BUILD=${BUILD:-build}
 CROSS_BUILD=${CROSS_BUILD:-build-$arch}
-CORPUS_BUILD=${CORPUS_BUILD:-build-corpus}
+FUZZ_BUILD=${FUZZ_BUILD:-build-fuzz}
+BENCH_BUILD=${BENCH_BUILD:-build-bench}
 SECONDS_RENDERED=${CHECK_SECONDS:-10}
 JOBS=${JOBS:-2}
 
-./scripts/install-deps.sh "cross-$arch"
+./scripts/install-deps.sh "cross-$arch" fuzz
 [ -x "$CROSS_BUILD/tools/zindle-render" ] || make cross ARCH="$arch" CROSS_BUILD="$CROSS_BUILD" JOBS="$JOBS"
 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$BUILD" -j "$JOBS" --target zindle-render demo_module >/dev/null
-# The generators, native, in a folder of their own: the fuzzer's seeds and the
-# benchmarks' modules are built only where fuzzing and benchmarks are on.
-cmake -S . -B "$CORPUS_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
-  -DZINDLE_FUZZ=ON -DZINDLE_BENCH=ON >/dev/null 2>&1
-cmake --build "$CORPUS_BUILD" -j "$JOBS" --target zindle-fuzz-seeds zindle-make-bench-modules zindle-make-corpus >/dev/null
+cmake --build "$BUILD" -j "$JOBS" --target zindle-render zindle-make-corpus demo_module >/dev/null
+# The seed and benchmark generators are built where fuzzing and benchmarks
+# are on: in the folders, configured alike, of fuzz/run.sh and `make bench`.
+cmake -S . -B "$FUZZ_BUILD" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DZINDLE_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$FUZZ_BUILD" -j "$JOBS" --target fuzz_seeds >/dev/null
+cmake -S . -B "$BENCH_BUILD" -DCMAKE_BUILD_TYPE=Release -DZINDLE_BENCH=ON -DBUILD_TESTING=OFF >/dev/null 2>&1
+cmake --build "$BENCH_BUILD" -j "$JOBS" --target zindle-make-bench-modules >/dev/null
 
 native="$BUILD/tools/zindle-render"
 sysroot="$CROSS_BUILD/sysroot"
@@ -45,9 +49,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/demo" "$work/seeds" "$work/bench" "$work/hostile"
 cp "$BUILD/demo.mod" "$work/demo/"
-"$CORPUS_BUILD/fuzz/zindle-fuzz-seeds" "$work/seeds"
-"$CORPUS_BUILD/bench/zindle-make-bench-modules" "$work/bench" >/dev/null
-"$CORPUS_BUILD/tools/zindle-make-corpus" "$work/hostile" >/dev/null
+cp "$FUZZ_BUILD"/fuzz/seeds/*.mod "$work/seeds/"
+"$BENCH_BUILD/bench/zindle-make-bench-modules" "$work/bench" >/dev/null
+"$BUILD/tools/zindle-make-corpus" "$work/hostile" >/dev/null
 
 # render RENDERER OUT MODULE [OPTIONS]: OUT.wav, OUT.trace and OUT.status.
 render() {
