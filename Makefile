@@ -64,8 +64,8 @@ cross-deps:
 
 cross: cross-deps
 	./scripts/make-sysroot.sh $(ARCH) $(CROSS_BUILD)/sysroot
-	cmake -S . -B $(CROSS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/$(ARCH).cmake \
-	  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake -S . -B $(CROSS_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null \
+	  $(if $(wildcard $(CROSS_BUILD)/CMakeCache.txt),,-DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/$(ARCH).cmake)
 	cmake --build $(CROSS_BUILD) -j $(JOBS)
 
 test-cross: cross

@@ -23,8 +23,8 @@ else
   BUILD=${BUILD:-build-$ARCH}
   UNPACK=1
   case $ARCH in
-    armhf) run="qemu-arm -L $BUILD/sysroot" ;;
-    arm64) run="qemu-aarch64 -L $BUILD/sysroot" ;;
+    armhf) run="qemu-arm -L $(realpath "$BUILD/sysroot")" ;;
+    arm64) run="qemu-aarch64 -L $(realpath "$BUILD/sysroot")" ;;
     *) echo "check-package: no cross build for $ARCH (armhf, arm64)" >&2; exit 2 ;;
   esac
 fi
