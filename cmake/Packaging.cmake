@@ -51,11 +51,20 @@ string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "pattern view, sample meters and oscilloscopes in a 320x240 window, and\n"
   "renders them offline to WAV files with zindle-render.")
 # The shared libraries the programs link, as dpkg-shlibdeps finds them
-# (with their minimum versions); the same list by name when it is missing.
+# (with their minimum versions); the same list by name when it is missing,
+# and in a cross build, whose libraries dpkg's database doesn't know (they
+# sit in the sysroot): there the architecture is the toolchain's.
+set(zindle_depends_by_name "libc6, libgcc-s1, libstdc++6, libsdl1.2debian, libsdl-image1.2")
 find_program(DPKG_SHLIBDEPS_PROGRAM dpkg-shlibdeps)
-if(DPKG_SHLIBDEPS_PROGRAM)
+if(CMAKE_CROSSCOMPILING)
+  if(NOT ZINDLE_DEBIAN_ARCH)
+    message(FATAL_ERROR "A cross build needs ZINDLE_DEBIAN_ARCH (cmake/toolchains/*.cmake set it)")
+  endif()
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${ZINDLE_DEBIAN_ARCH})
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "${zindle_depends_by_name}")
+elseif(DPKG_SHLIBDEPS_PROGRAM)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6, libsdl1.2debian, libsdl-image1.2")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "${zindle_depends_by_name}")
 endif()
 include(CPack)

@@ -8,10 +8,26 @@
 #
 #   scripts/check-package.sh
 #   BUILD=folder: use another build folder; UNPACK=1: unpack, never install.
+#   ARCH=armhf (or arm64): the cross-built package of `make package ARCH=...`
+#   (in build-ARCH), unpacked and never installed, its programs run under
+#   qemu-user with the build's sysroot.
 set -eu
 cd "$(dirname "$0")/.."
-BUILD=${BUILD:-build}
-UNPACK=${UNPACK:-0}
+native_arch=$(dpkg --print-architecture)
+ARCH=${ARCH:-$native_arch}
+if [ "$ARCH" = "$native_arch" ]; then
+  BUILD=${BUILD:-build}
+  UNPACK=${UNPACK:-0}
+  run=""
+else
+  BUILD=${BUILD:-build-$ARCH}
+  UNPACK=1
+  case $ARCH in
+    armhf) run="qemu-arm -L $(realpath "$BUILD/sysroot")" ;;
+    arm64) run="qemu-aarch64 -L $(realpath "$BUILD/sysroot")" ;;
+    *) echo "check-package: no cross build for $ARCH (armhf, arm64)" >&2; exit 2 ;;
+  esac
+fi
 
 fail() {
   echo "check-package: FAIL: $*" >&2
@@ -32,11 +48,16 @@ if [ "$sudo" != none ]; then ./scripts/install-deps.sh man-db desktop-file-utils
 
 # --- Build the package.
 rm -f "$BUILD"/zindle_*.deb
-make package BUILD="$BUILD"
+if [ -z "$run" ]; then
+  make package BUILD="$BUILD"
+else
+  make package ARCH="$ARCH" CROSS_BUILD="$BUILD"
+fi
 version=$(sed -n 's/^project(zindle VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-arch=$(dpkg --print-architecture)
+arch=$ARCH
 deb="$BUILD/zindle_${version}_${arch}.deb"
 [ -f "$deb" ] || fail "no $deb after make package ($(ls "$BUILD"/*.deb 2>/dev/null || echo none found))"
+[ "$(dpkg-deb -f "$deb" Architecture)" = "$arch" ] || fail "Architecture: $(dpkg-deb -f "$deb" Architecture), not $arch"
 note "built $deb"
 
 # --- Lint the manual pages as installed, and the desktop entry.
@@ -102,24 +123,24 @@ share=$root/usr/share
 # --- The programs.
 [ -x "$bin/zindle" ] && [ -x "$bin/zindle-render" ] || fail "programs missing from $bin"
 [ "$root" != / ] || [ "$(command -v zindle-render)" = /usr/bin/zindle-render ] || fail "zindle-render is not on PATH"
-"$bin/zindle-render" --version | grep -qx "zindle-render $version" || fail "zindle-render --version"
+$run "$bin/zindle-render" --version | grep -qx "zindle-render $version" || fail "zindle-render --version"
 
 demo="$share/zindle/demo.mod"
 [ -s "$demo" ] || fail "no demo module at $demo"
-(cd "$work" && "$bin/zindle-render" --seconds 2 "$demo") || fail "zindle-render on the installed demo"
+(cd "$work" && $run "$bin/zindle-render" --seconds 2 "$demo") || fail "zindle-render on the installed demo"
 wav="$work/demo.wav"
 [ "$(head -c 4 "$wav")" = RIFF ] || fail "demo.wav is not a RIFF file"
 [ "$(wc -c < "$wav")" -eq $((44 + 2 * 48000 * 4)) ] || fail "demo.wav is not 2 s of 48 kHz 16-bit stereo"
 tail -c +45 "$wav" | od -An -v -tx1 | grep -q '[1-9a-f]' || fail "demo.wav is silent"
-"$bin/zindle-render" --output "$work/pass.wav" "$demo" || fail "one pass of the demo"
+$run "$bin/zindle-render" --output "$work/pass.wav" "$demo" || fail "one pass of the demo"
 seconds=$(( ($(wc -c < "$work/pass.wav") - 44) / (48000 * 4) ))
 [ "$seconds" -ge 30 ] && [ "$seconds" -le 60 ] || fail "one pass of the demo lasts $seconds s"
 note "the installed renderer renders the demo module ($seconds s per pass)"
 
 status=0
-"$bin/zindle" 2>"$work/usage" || status=$?
+$run "$bin/zindle" 2>"$work/usage" || status=$?
 [ "$status" -eq 255 ] && grep -q "^Usage: .*zindle <module.mod>$" "$work/usage" || fail "zindle without a module"
-SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/zindle.raw" "$bin/zindle" "$demo" &
+SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/zindle.raw" $run "$bin/zindle" "$demo" &
 pid=$!
 sleep 2
 kill -TERM "$pid"
@@ -147,4 +168,5 @@ desktop="$share/applications/zindle.desktop"
 grep -qx 'MimeType=audio/x-mod;' "$desktop" || fail "$desktop has no audio/x-mod type"
 grep -qx 'Exec=zindle %f' "$desktop" || fail "$desktop does not start zindle"
 
+[ -z "$run" ] || note "ran the $arch programs under $run"
 note "OK: $deb"

@@ -12,7 +12,7 @@
 # still fails the stage.
 set -eu
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh
+./scripts/install-deps.sh sanitizers
 
 ASAN_BUILD=${ASAN_BUILD:-build-asan}
 TSAN_BUILD=${TSAN_BUILD:-build-tsan}

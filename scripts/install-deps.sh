@@ -1,19 +1,91 @@
 #!/bin/sh
-# Installs the Debian packages that building, playing, testing and packaging
-# (dpkg-dev, for the package's library dependencies; clang, for the fuzzer) need,
-# or the packages named on the command line (the benchmarks' extras), when any
-# is missing. Runs apt-get as root, or through sudo.
-set -e
-packages="g++ cmake make pkg-config libsdl1.2-dev libsdl-image1.2-dev libgtest-dev libsndfile1-dev
-  xvfb xdotool x11-apps valgrind dpkg-dev clang libclang-rt-dev"
-[ $# -gt 0 ] && packages="$*"
-missing=""
-for p in $packages; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
-done
-[ -z "$missing" ] && exit 0
-echo "Installing:$missing"
+# Installs the Debian packages a command needs, when any is missing. Each
+# argument is a group below or a package name (name:arch for another
+# architecture's package); apt-get runs as root, or through sudo.
+#
+#   scripts/install-deps.sh build test        install what's missing
+#   scripts/install-deps.sh --missing test    only print what's missing
+#   scripts/install-deps.sh --update          only refresh the package lists
+#
+# Groups (each includes what it names after "="):
+#   build      the compiler, CMake, make, pkg-config, SDL 1.2, SDL_image 1.2, libsndfile
+#   test       = build + GoogleTest, Xvfb, xdotool, x11-apps, valgrind
+#   fuzz       = build + clang and its sanitizer runtimes
+#   sanitizers = test + fuzz (scripts/ci-sanitizers.sh)
+#   package    = build + dpkg-dev (dpkg-shlibdeps, for the package's Depends)
+#   bench      = build + Google Benchmark
+#   cross-ARCH = build + the cross compiler for ARCH (armhf, arm64) and
+#                qemu-user; ARCH's libraries come from scripts/make-sysroot.sh
+#   test-cross-ARCH = cross-ARCH + Xvfb, xdotool, x11-apps (the window test)
+# A failing update or install stops with a non-zero status.
+set -eu
+
+group() {
+  case $1 in
+    build) echo "g++ cmake make pkg-config libsdl1.2-dev libsdl-image1.2-dev libsndfile1-dev" ;;
+    test) echo "$(group build) libgtest-dev xvfb xdotool x11-apps valgrind" ;;
+    fuzz) echo "$(group build) clang libclang-rt-dev" ;;
+    sanitizers) echo "$(group test) clang libclang-rt-dev" ;;
+    package) echo "$(group build) dpkg-dev" ;;
+    bench) echo "$(group build) libbenchmark-dev" ;;
+    cross-armhf) echo "$(group build) g++-arm-linux-gnueabihf qemu-user" ;;
+    cross-arm64) echo "$(group build) g++-aarch64-linux-gnu qemu-user" ;;
+    test-cross-armhf | test-cross-arm64) echo "$(group "${1#test-}") xvfb xdotool x11-apps" ;;
+    cross-* | test-cross-*) echo "install-deps: no cross build for ${1##*-} (armhf, arm64)" >&2; return 1 ;;
+    *) echo "$1" ;;
+  esac
+}
+
 if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -q || true
-$sudo apt-get install -y -q --no-install-recommends $missing
+
+# apt-get update, failing when any list fails to come. Where apt's sandbox
+# user can't run gpgv, every signature check fails; as root the update is
+# then tried again without the sandbox.
+update() {
+  log=$(mktemp)
+  status=0
+  $sudo apt-get update -q >"$log" 2>&1 || status=$?
+  if [ "$status" -ne 0 ] && [ -z "$sudo" ] && grep -qiE 'gpgv|signature|NO_PUBKEY|not signed' "$log"; then
+    echo "install-deps: apt-get update failed its signature checks; trying again without apt's sandbox"
+    status=0
+    apt-get -o APT::Sandbox::User=root update -q >"$log" 2>&1 || status=$?
+  fi
+  cat "$log"
+  # apt-get update ends with status 0 when only some lists failed to come.
+  if [ "$status" -eq 0 ] && grep -qE '^(E|W): (Failed to fetch|Some index files failed)' "$log"; then status=1; fi
+  rm -f "$log"
+  if [ "$status" -ne 0 ]; then
+    echo "install-deps: apt-get update failed (status $status)" >&2
+    exit 1
+  fi
+}
+
+only_missing=no
+case ${1:-} in
+  --update) update; exit 0 ;;
+  --missing) only_missing=yes; shift ;;
+esac
+[ $# -gt 0 ] || set -- build
+
+packages=""
+for arg in "$@"; do packages="$packages $(group "$arg")"; done
+missing=""
+for p in $packages; do
+  case " $missing " in *" $p "*) continue ;; esac
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+missing=${missing# }
+if [ "$only_missing" = yes ]; then
+  [ -z "$missing" ] || echo "$missing"
+  exit 0
+fi
+[ -z "$missing" ] && exit 0
+
+echo "install-deps: installing $missing"
+update
+# shellcheck disable=SC2086
+if ! $sudo apt-get install -y -q --no-install-recommends $missing; then
+  echo "install-deps: apt-get install $missing failed" >&2
+  exit 1
+fi

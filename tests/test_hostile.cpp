@@ -18,18 +18,20 @@
 #include "display/sample_viewer.h"
 #include "display/textout.h"
 #include "tests/engine_harness.h"
+#include "tests/hostile_cases.h"
 #include "tests/screen_text.h"
 
 using harness::TempDir;
-using modwriter::Cell;
-using modwriter::SampleDesc;
 using modwriter::Song;
 
 namespace {
 
 constexpr std::uint64_t kTenSeconds = 10 * kOutputRate;
-constexpr int kTagEnd = 1084;      // the format tag ends here; pattern data follows
-constexpr int kPatternBytes = 1024;
+using hostile::kPatternBytes;
+using hostile::kTagEnd;
+using hostile::richSong;
+using hostile::saw;
+using modwriter::Cell;
 
 // --- What must hold of a loaded module, whatever the file said.
 
@@ -185,39 +187,12 @@ void expectPlayedCleanly(const Played& played, const std::string& what) {
     EXPECT_GE(played.ticks, 130) << what;
 }
 
-// --- Building blocks
-
-SampleDesc saw(int bytes, int loop_start_words = 0, int loop_length_words = 0) {
-    SampleDesc s = harness::oneShotSample(bytes);
-    s.loop_start_words = loop_start_words;
-    s.loop_length_words = loop_length_words;
-    return s;
-}
-
-// Three samples, two patterns of notes and commands, and everything after the
-// tag in the file: the subject of the cuts.
-Song richSong() {
-    Song song;
-    song.title = "rich";
-    song.samples[0] = saw(64, 0, 32);
-    song.samples[1] = saw(40);
-    song.samples[2] = saw(30, 4, 6);
-    song.song_length = 2;
-    song.orders[1] = 1;
-    for (int p = 0; p < 2; ++p) {
-        song.row(p, 0, "C-2 01 F01 | E-2 02 ... | G-2 03 EF8 | C-3 01 ...");
-        song.row(p, 1, "--- 02 ... | --- 03 ... | --- 01 ... | --- 02 ...");
-        song.row(p, 2, "B-3 03 901 | C-1 01 E93 | D-2 02 ... | --- -- ...");
-    }
-    return song;
-}
-
 }  // namespace
 
 // Every cut of the file before the tag is complete is refused; every cut from
 // there on, at each boundary and inside each field, loads and plays.
 TEST(Hostile, FileCutAnywhere) {
-    const std::vector<std::uint8_t> whole = richSong().bytes();
+    const std::vector<std::uint8_t> whole = hostile::richSong().bytes();
     ASSERT_EQ(whole.size(), static_cast<std::size_t>(kTagEnd + 2 * kPatternBytes + 64 + 40 + 30));
 
     {
@@ -231,15 +206,7 @@ TEST(Hostile, FileCutAnywhere) {
         }
     }
 
-    const int patterns_end = kTagEnd + 2 * kPatternBytes;
-    std::vector<int> cuts = {kTagEnd,         kTagEnd + 1,       kTagEnd + 2,       kTagEnd + 3,
-                             kTagEnd + 4,     kTagEnd + 5,       kTagEnd + 17,      kTagEnd + 512,
-                             kTagEnd + kPatternBytes - 1,        kTagEnd + kPatternBytes,
-                             kTagEnd + kPatternBytes + 1,        patterns_end - 1,  patterns_end,
-                             patterns_end + 1, patterns_end + 33, patterns_end + 63, patterns_end + 64,
-                             patterns_end + 65, patterns_end + 103, patterns_end + 104, patterns_end + 105,
-                             static_cast<int>(whole.size()) - 1};
-    for (int cut : cuts) {
+    for (int cut : hostile::playedCuts()) {
         const Played played = playBytes(std::vector<std::uint8_t>(whole.begin(), whole.begin() + cut));
         expectPlayedCleanly(played, "cut at " + std::to_string(cut));
     }
@@ -248,29 +215,7 @@ TEST(Hostile, FileCutAnywhere) {
 // Order entries up to 255 whose patterns the file doesn't hold: the blocks
 // read as empty, and jumps through them stay inside the song.
 TEST(Hostile, OrdersPastThePatternData) {
-    std::vector<std::pair<std::string, Song>> cases;
-    {
-        Song song = richSong();
-        song.song_length = 128;
-        for (int i = 0; i < 128; ++i) song.orders[static_cast<std::size_t>(i)] = 255 - i;
-        song.pattern_blocks = 0;  // the file ends after the tag
-        cases.push_back({"128 orders down from 255, no pattern data", song});
-    }
-    {
-        Song song = richSong();
-        song.orders.fill(255);
-        song.song_length = 1;
-        song.restart = 0;
-        song.pattern_blocks = 0;
-        cases.push_back({"every entry 255", song});
-    }
-    {
-        Song song = richSong();
-        song.orders[127] = 255;  // past the song, but it decides where the samples begin
-        song.pattern_blocks = 2;
-        cases.push_back({"entry 255 past the song's end", song});
-    }
-    for (const auto& [what, song] : cases) {
+    for (const auto& [what, song] : hostile::ordersPastThePatternData()) {
         const Played played = playSong(song, [](int n) {
             if (n % 50 == 49) zindleJump(mod_order + 1);
         });
@@ -281,64 +226,13 @@ TEST(Hostile, OrdersPastThePatternData) {
 // Every kind of sample length and loop, played with notes, with sample
 // changes under a playing voice, with offsets and with the invert loop.
 TEST(Hostile, SampleLengthsAndLoops) {
-    const int lengths_words[] = {0, 1, 2, 3, 17, 0x7FFF, 0xFFFF};
-    for (int words : lengths_words) {
-        Song song;
-        song.title = "loops";
-        const std::pair<int, int> loops[] = {
-            {0, 0},            {0, 1},     {5, 1},         {0, 2},
-            {words - 1, 2},    {words, 2}, {words + 5, 10}, {0, words + 10},
-            {0xFFFF, 0xFFFF},  {words / 2, words},
-        };
-        int s = 0;
-        for (const auto& [start, length] : loops) {
-            SampleDesc& sample = song.samples[static_cast<std::size_t>(s++)];
-            sample = saw(std::min(2 * words, 96));  // the rest of a long sample reads as zero
-            sample.length_words = words;
-            sample.loop_start_words = std::max(start, 0) & 0xFFFF;
-            sample.loop_length_words = length & 0xFFFF;
-        }
-        song.song_length = 1;
-        song.row(0, 0, "C-1 01 F01 | --- -- ... | --- -- ... | --- -- ...");
-        for (int i = 0; i < s; ++i) {
-            const int n = 1 + i;
-            const int r = 1 + 5 * i;
-            song.at(0, r, 0) = Cell{113, n, 0, 0};                  // fastest note
-            song.at(0, r, 1) = Cell{0, n, 0, 0};                    // sample change under a playing voice
-            song.at(0, r, 2) = Cell{856, n, 9, 0x01};               // offset 256
-            song.at(0, r, 3) = Cell{428, n, 0xE, 0xFF};             // invert loop at full speed
-            song.at(0, r + 1, 1) = Cell{0, 1 + (i + 1) % s, 0, 0};  // and again, to another sample
-            song.at(0, r + 2, 2) = Cell{214, n, 0xE, 0x91};         // retrigger every tick
-            song.at(0, r + 3, 0) = Cell{0, 1 + (i + 3) % s, 0x9, 0xFF};
-        }
-        // The long samples come with all their data: the same file cut short.
-        std::vector<std::uint8_t> bytes = song.bytes();
-        expectPlayedCleanly(playBytes(bytes), "length " + std::to_string(words) + " words");
-        if (bytes.size() > 4000) {
-            bytes.resize(bytes.size() / 2 + 1);  // an odd size, inside the sample data
-            expectPlayedCleanly(playBytes(bytes), "length " + std::to_string(words) + " words, cut");
-        }
-    }
+    for (const auto& [what, bytes] : hostile::sampleLengthsAndLoops()) expectPlayedCleanly(playBytes(bytes), what);
 }
 
 // Every period the twelve bits can hold, at every finetune: the loader clamps
 // them and the note lookup stays inside its table.
 TEST(Hostile, EveryPeriodInCells) {
-    Song song;
-    song.title = "periods";
-    for (int s = 0; s < 16; ++s) {
-        song.samples[static_cast<std::size_t>(s)] = saw(32, 0, 16);
-        song.samples[static_cast<std::size_t>(s)].finetune = s;
-    }
-    song.song_length = 16;
-    for (int p = 0; p < 16; ++p) song.orders[static_cast<std::size_t>(p)] = p;
-    for (int i = 1; i < 4096; ++i) song.at(i / 256, i % 256 / 4, i % 4) = Cell{i, 1 + i % 16, 0, 0};
-    // One row per tick at the fastest tempo: all 1024 rows in ten seconds.
-    song.at(0, 0, 0).effect = 0xF;
-    song.at(0, 0, 0).param = 1;
-    song.at(0, 0, 1).effect = 0xF;
-    song.at(0, 0, 1).param = 0xFF;
-
+    const Song song = hostile::everyPeriod();
     int last_order = 0;
     const Played played = playSong(song, [&](int) { last_order = std::max(last_order, mod_order); });
     expectPlayedCleanly(played, "periods 1..4095");
@@ -348,78 +242,19 @@ TEST(Hostile, EveryPeriodInCells) {
 // Every command, extended ones included, with the parameters 00, 0F, F0 and
 // FF, on notes, on empty cells and on a channel that has no sample yet.
 TEST(Hostile, EveryCommandWithExtremeParameters) {
-    struct Command {
-        int effect;
-        int param;
-    };
-    std::vector<Command> commands;
-    for (int effect = 0; effect < 16; ++effect)
-        for (int param : {0x00, 0x0F, 0xF0, 0xFF}) commands.push_back({effect, param});
-    for (int x = 1; x < 15; ++x)  // E0y and EFy are among the above
-        for (int y : {0x0, 0xF}) commands.push_back({0xE, x << 4 | y});
-
-    for (const Command& k : commands) {
-        Song song;
-        song.title = "commands";
-        song.samples[0] = saw(64, 0, 32);
-        song.samples[1] = saw(48);
-        song.samples[2] = saw(20, 8, 12);  // loop past the end
-        song.song_length = 2;
-        song.orders[1] = 1;
-        for (int p = 0; p < 2; ++p) {
-            for (int r = 0; r < 4; ++r) {
-                song.at(p, r, 0) = Cell{r % 2 ? 0 : 428, r % 2 ? 0 : 1, k.effect, k.param};
-                song.at(p, r, 1) = Cell{r == 0 ? 214 : 0, r == 0 ? 2 : 0, k.effect, k.param};
-                song.at(p, r, 2) = Cell{0, 0, k.effect, k.param};  // no sample on this channel yet
-                song.at(p, r, 3) = Cell{r == 2 ? 113 : 856, 3, k.effect, k.param};
-            }
-            for (int r = 8; r < 64; r += 8) song.at(p, r, r / 8 % 4) = Cell{338, 1 + r / 8 % 3, k.effect, k.param};
-            song.at(p, 63, 1) = Cell{0, 0, k.effect, k.param};
-        }
-        char name[8];
-        std::snprintf(name, sizeof name, "%X%02X", k.effect, k.param);
-        expectPlayedCleanly(playSong(song), std::string("command ") + name);
-    }
+    for (const auto& [what, song] : hostile::everyCommand()) expectPlayedCleanly(playSong(song), what);
 }
 
 // Titles and sample names made of control bytes and bytes of 128 and more:
 // the views draw the title as blank cells.
 TEST(Hostile, ControlAndHighBytesInNames) {
-    // Titles of bytes 1..31 and 128..255, twenty at a time, and one that a
-    // zero byte ends half-way.
-    for (int start : {1, 12, 128, 148, 168, 188, 208, 228, 236, 0}) {
-        Song song = richSong();
-        song.title.clear();
-        for (int i = 0; i < 20; ++i) {
-            const int byte = start != 0 ? start + i : i == 10 ? 0 : 200 + i;
-            song.title.push_back(static_cast<char>(byte));
-        }
-        for (int s = 0; s < 31; ++s) {
-            std::string name;
-            for (int j = 0; j < 22; ++j) {
-                const int n = s * 22 + j;
-                name.push_back(static_cast<char>(n < 256 ? (n < 32 ? n : 128 + n % 128) : n % 32));
-            }
-            song.samples[static_cast<std::size_t>(s)].name = name;
-        }
-        expectPlayedCleanly(playSong(song), "names from byte " + std::to_string(start));
-    }
+    for (const auto& [what, song] : hostile::controlAndHighBytesInNames()) expectPlayedCleanly(playSong(song), what);
 }
 
 // Song lengths of 0, 128 and a byte past 128, with jumps and breaks that
 // point past the end.
 TEST(Hostile, SongLengthsAtTheLimits) {
-    std::vector<std::pair<std::string, Song>> cases;
-    for (int length : {0, 128, 200}) {
-        Song song = richSong();
-        song.song_length = length;
-        song.restart = length == 0 ? 0 : 127;
-        for (int i = 0; i < 128; ++i) song.orders[static_cast<std::size_t>(i)] = i % 3;
-        song.row(2, 0, "C-2 01 F01 | --- -- BFF | --- -- D63 | --- -- ...");
-        song.row(1, 3, "--- -- DFF | --- -- ... | --- -- ... | --- -- ...");
-        cases.push_back({"song length " + std::to_string(length), song});
-    }
-    for (const auto& [what, song] : cases) {
+    for (const auto& [what, song] : hostile::songLengthsAtTheLimits()) {
         const Played played = playSong(song, [](int n) {
             if (n % 20 == 19) zindleJump(mod_order + 7);
         });
@@ -430,23 +265,8 @@ TEST(Hostile, SongLengthsAtTheLimits) {
 // zindleJump to -1, 0, the song's length and 200, in songs of 0, 5 and 128
 // positions: the song goes on at a position inside it.
 TEST(Hostile, JumpsOutsideTheSong) {
-    struct Case {
-        int length;
-        int restart;
-        int target;
-        int expected_order;
-    };
-    const Case cases[] = {
-        {5, 2, -1, 4},   {5, 2, 0, 0},   {5, 2, 5, 2},   {5, 2, 200, 2},
-        {5, 127, 5, 0},  {5, 127, 200, 0},
-        {0, 0, -1, 0},   {0, 0, 0, 0},   {0, 0, 200, 0},
-        {128, 0, -1, 127}, {128, 0, 128, 0}, {128, 0, 200, 0},
-    };
-    for (const Case& k : cases) {
-        Song song = richSong();
-        song.song_length = k.length;
-        song.restart = k.restart;
-        for (int i = 0; i < 128; ++i) song.orders[static_cast<std::size_t>(i)] = i % 2;
+    for (const hostile::JumpCase& k : hostile::jumpCases()) {
+        const Song song = hostile::jumpSong(k.length, k.restart);
         int order_after_jump = -2;
         int row_after_jump = -2;
         const Played played = playSong(song, [&](int n) {

@@ -2,7 +2,8 @@
 // decision on uninitialised memory and nothing definitely lost, for the
 // player playing under SDL's dummy video and disk audio drivers until it is
 // sent SIGTERM, and for the renderer. What the libraries keep reachable at
-// exit doesn't count. Skipped in the sanitizer builds, which valgrind can't run.
+// exit doesn't count. Skipped in the sanitizer builds and in cross builds run
+// under an emulator, which valgrind can't run.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -66,6 +67,9 @@ class Valgrind : public testing::Test {
 #ifdef ZINDLE_UNDER_SANITIZER
         GTEST_SKIP() << "a sanitizer build: valgrind can't run it";
 #endif
+        if (std::string(ZINDLE_EMULATOR) != "")
+            GTEST_SKIP() << "the programs are built for another processor and run under " ZINDLE_EMULATOR
+                            ": valgrind can't run them";
         valgrind_ = findValgrind();
         if (valgrind_.empty()) GTEST_SKIP() << "valgrind is not installed";
     }

@@ -1,0 +1,105 @@
+#!/bin/sh
+# Renders the same modules with the native zindle-render and with the one
+# cross-built for ARCH (armhf, arm64) under qemu-user, and compares the bytes:
+# the WAV file and the per-tick trace, for one pass of the song and for
+# exactly $CHECK_SECONDS seconds (10). The modules: the demo, the fuzzer's seeds
+# (fuzz/make_seeds.cpp), the benchmarks' comparison set (bench/bench_modules.cpp)
+# and the test suite's hostile table (tests/hostile_cases.cpp), each written
+# by its own generator. Prints "identical" or the first difference for each
+# module and mode; ends with status 1 when any differs.
+#
+#   scripts/cross-check.sh ARCH
+#   BUILD: the native build folder (build); CROSS_BUILD: the ARCH build
+#   folder (build-ARCH), built by `make cross ARCH=...` when it has no renderer;
+#   FUZZ_BUILD (build-fuzz), BENCH_BUILD (build-bench): where the seed and
+#   benchmark generators are built.
+set -eu
+cd "$(dirname "$0")/.."
+[ $# -eq 1 ] || { echo "Usage: $0 ARCH" >&2; exit 2; }
+arch=$1
+BUILD=${BUILD:-build}
+CROSS_BUILD=${CROSS_BUILD:-build-$arch}
+FUZZ_BUILD=${FUZZ_BUILD:-build-fuzz}
+BENCH_BUILD=${BENCH_BUILD:-build-bench}
+SECONDS_RENDERED=${CHECK_SECONDS:-10}
+JOBS=${JOBS:-2}
+
+./scripts/install-deps.sh "cross-$arch" fuzz
+[ -x "$CROSS_BUILD/tools/zindle-render" ] || make cross ARCH="$arch" CROSS_BUILD="$CROSS_BUILD" JOBS="$JOBS"
+cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$BUILD" -j "$JOBS" --target zindle-render zindle-make-corpus demo_module >/dev/null
+# The seed and benchmark generators are built where fuzzing and benchmarks
+# are on: in the folders, configured alike, of fuzz/run.sh and `make bench`.
+cmake -S . -B "$FUZZ_BUILD" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DZINDLE_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$FUZZ_BUILD" -j "$JOBS" --target fuzz_seeds >/dev/null
+cmake -S . -B "$BENCH_BUILD" -DCMAKE_BUILD_TYPE=Release -DZINDLE_BENCH=ON -DBUILD_TESTING=OFF >/dev/null 2>&1
+cmake --build "$BENCH_BUILD" -j "$JOBS" --target zindle-make-bench-modules >/dev/null
+
+native="$BUILD/tools/zindle-render"
+sysroot="$CROSS_BUILD/sysroot"
+case $arch in
+  armhf) qemu=qemu-arm ;;
+  arm64) qemu=qemu-aarch64 ;;
+  *) echo "cross-check: no cross build for $arch (armhf, arm64)" >&2; exit 2 ;;
+esac
+emulated="$qemu -L $sysroot $CROSS_BUILD/tools/zindle-render"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/demo" "$work/seeds" "$work/bench" "$work/hostile"
+cp "$BUILD/demo.mod" "$work/demo/"
+cp "$FUZZ_BUILD"/fuzz/seeds/*.mod "$work/seeds/"
+"$BENCH_BUILD/bench/zindle-make-bench-modules" "$work/bench" >/dev/null
+"$BUILD/tools/zindle-make-corpus" "$work/hostile" >/dev/null
+
+# render RENDERER OUT MODULE [OPTIONS]: OUT.wav, OUT.trace and OUT.status.
+render() {
+  renderer=$1
+  out=$2
+  module=$3
+  shift 3
+  status=0
+  # shellcheck disable=SC2086
+  $renderer --trace "$@" --output "$out.wav" "$module" >"$out.trace" 2>"$out.err" || status=$?
+  echo "$status" >"$out.status"
+}
+
+# first_difference A B: "" when the files are the same, else cmp's word on it.
+first_difference() {
+  cmp "$1" "$2" 2>&1 | sed "s|$work/||g" || true
+}
+
+modules=0
+differ=0
+for set in demo seeds bench hostile; do
+  for module in "$work/$set"/*.mod; do
+    modules=$((modules + 1))
+    name="$set/$(basename "$module")"
+    for mode in pass seconds; do
+      if [ "$mode" = pass ]; then options=""; else options="--seconds $SECONDS_RENDERED"; fi
+      # shellcheck disable=SC2086
+      render "$native" "$work/native" "$module" $options &
+      # shellcheck disable=SC2086
+      render "$emulated" "$work/$arch" "$module" $options
+      wait
+      found=""
+      for part in status wav trace; do
+        [ -f "$work/native.$part" ] || : >"$work/native.$part"
+        [ -f "$work/$arch.$part" ] || : >"$work/$arch.$part"
+        what=$(first_difference "$work/native.$part" "$work/$arch.$part")
+        if [ -n "$what" ]; then found="$part: $what"; break; fi
+      done
+      label=$([ "$mode" = pass ] && echo "one pass" || echo "$SECONDS_RENDERED s")
+      if [ -z "$found" ]; then
+        echo "identical  $name ($label, $(wc -c <"$work/native.wav") bytes, $(wc -l <"$work/native.trace") ticks, status $(cat "$work/native.status"))"
+      else
+        differ=$((differ + 1))
+        echo "DIFFERENT  $name ($label): $found"
+      fi
+      rm -f "$work/native."* "$work/$arch."*
+    done
+  done
+done
+echo "cross-check $arch: $modules modules, $((2 * modules - differ)) renders identical, $differ different"
+[ "$differ" -eq 0 ]

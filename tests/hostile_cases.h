@@ -1,0 +1,72 @@
+// The hostile modules of tests/test_hostile.cpp, built in code: damaged,
+// truncated and deliberately odd files. The test plays them through the
+// engine; zindle-make-corpus writes them to files for comparing renderers
+// (scripts/cross-check.sh). Needs only the MOD writer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/modwriter.h"
+
+namespace hostile {
+
+constexpr int kTagEnd = 1084;       // the format tag ends here; pattern data follows
+constexpr int kPatternBytes = 1024;
+
+struct NamedSong {
+    std::string what;  // what the case is, for messages (and file names)
+    modwriter::Song song;
+};
+
+struct NamedBytes {
+    std::string what;
+    std::vector<std::uint8_t> bytes;
+};
+
+// A saw of `bytes` bytes (never all zero), looped when loop_length_words > 1.
+modwriter::SampleDesc saw(int bytes, int loop_start_words = 0, int loop_length_words = 0);
+
+// Three samples, two patterns of notes and commands, and everything after the
+// tag in the file: the subject of the cuts.
+modwriter::Song richSong();
+
+// The lengths richSong() is cut to that must load and play: at each boundary
+// from the tag on and inside each field. Every shorter cut must be refused.
+std::vector<int> playedCuts();
+
+// Order entries up to 255 whose patterns the file doesn't hold.
+std::vector<NamedSong> ordersPastThePatternData();
+
+// Every kind of sample length and loop, with notes, sample changes under a
+// playing voice, offsets and the invert loop; long ones also cut short.
+std::vector<NamedBytes> sampleLengthsAndLoops();
+
+// Every period the twelve bits can hold, at every finetune, one row per tick
+// over sixteen patterns.
+modwriter::Song everyPeriod();
+
+// Every command, extended ones included, with parameters 00, 0F, F0 and FF,
+// on notes, on empty cells and on a channel without a sample yet.
+std::vector<NamedSong> everyCommand();
+
+// Titles and sample names of control bytes and bytes of 128 and more.
+std::vector<NamedSong> controlAndHighBytesInNames();
+
+// Song lengths of 0, 128 and 200, with jumps and breaks past the end.
+std::vector<NamedSong> songLengthsAtTheLimits();
+
+// A song of `length` positions, restart at `restart`, patterns 0 and 1 in turn.
+modwriter::Song jumpSong(int length, int restart);
+
+struct JumpCase {
+    int length;
+    int restart;
+    int target;          // zindleJump's argument
+    int expected_order;  // where the song goes on
+};
+// zindleJump to -1, 0, the song's length and 200, in songs of 0, 5 and 128 positions.
+std::vector<JumpCase> jumpCases();
+
+}  // namespace hostile

@@ -1,0 +1,73 @@
+// Writes the hostile modules of the test suite (tests/hostile_cases.h) into a
+// folder, one file per case, named after the case, for rendering them with
+// different builds of zindle-render and comparing (scripts/cross-check.sh).
+// Prints the path of each file written.
+// Usage: zindle-make-corpus FOLDER
+#include <cctype>
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/hostile_cases.h"
+
+namespace {
+
+// "command E0F" -> "command-e0f": letters, digits and single dashes.
+std::string fileName(const std::string& what) {
+    std::string name;
+    for (const char c : what) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (std::isalnum(u))
+            name.push_back(static_cast<char>(std::tolower(u)));
+        else if (!name.empty() && name.back() != '-')
+            name.push_back('-');
+    }
+    while (!name.empty() && name.back() == '-') name.pop_back();
+    return name + ".mod";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "Usage: %s FOLDER\n", argv[0]);
+        return 2;
+    }
+    std::vector<hostile::NamedBytes> files;
+    const auto add = [&](const std::vector<hostile::NamedSong>& songs) {
+        for (const hostile::NamedSong& s : songs) files.push_back({s.what, s.song.bytes()});
+    };
+    const std::vector<std::uint8_t> rich = hostile::richSong().bytes();
+    for (const int cut : hostile::playedCuts())
+        files.push_back({"cut at " + std::to_string(cut), std::vector<std::uint8_t>(rich.begin(), rich.begin() + cut)});
+    add(hostile::ordersPastThePatternData());
+    for (const hostile::NamedBytes& b : hostile::sampleLengthsAndLoops()) files.push_back(b);
+    files.push_back({"every period", hostile::everyPeriod().bytes()});
+    add(hostile::everyCommand());
+    add(hostile::controlAndHighBytesInNames());
+    add(hostile::songLengthsAtTheLimits());
+    std::set<std::pair<int, int>> jump_songs;
+    for (const hostile::JumpCase& k : hostile::jumpCases())
+        if (jump_songs.insert({k.length, k.restart}).second)
+            files.push_back({"jumps length " + std::to_string(k.length) + " restart " + std::to_string(k.restart),
+                             hostile::jumpSong(k.length, k.restart).bytes()});
+
+    std::set<std::string> names;
+    for (const hostile::NamedBytes& f : files) {
+        const std::string path = std::string(argv[1]) + "/" + fileName(f.what);
+        if (!names.insert(path).second) {
+            std::fprintf(stderr, "Two cases named %s\n", path.c_str());
+            return 1;
+        }
+        FILE* out = std::fopen(path.c_str(), "wb");
+        const bool written = out && std::fwrite(f.bytes.data(), 1, f.bytes.size(), out) == f.bytes.size();
+        const bool closed = out && std::fclose(out) == 0;
+        if (!written || !closed) {
+            std::fprintf(stderr, "Couldn't write %s\n", path.c_str());
+            return 1;
+        }
+        std::printf("%s\n", path.c_str());
+    }
+    return 0;
+}
