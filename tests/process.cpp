@@ -133,4 +133,15 @@ Env headlessEnv(const std::string& audio_file) {
             {"SDL_DISKAUDIODELAY", "10"}};
 }
 
+std::string findProgram(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::stringstream dirs(path ? path : "/usr/bin:/bin");
+    std::string dir;
+    while (std::getline(dirs, dir, ':')) {
+        const std::string candidate = (dir.empty() ? "." : dir) + "/" + name;
+        if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    }
+    return "";
+}
+
 }  // namespace harness

@@ -45,6 +45,8 @@ bool waitForSize(const std::string& path, off_t size, int timeout_s);
 
 // The whole file at path ("" when it can't be read).
 std::string readText(const std::string& path);
+// The program of that name on PATH, or "" when there is none.
+std::string findProgram(const std::string& name);
 
 // Environment for the player without a screen or sound card.
 Env headlessEnv(const std::string& audio_file);

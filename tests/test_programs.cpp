@@ -495,22 +495,29 @@ TEST(Render, DemoModuleIsHalfAMinuteToAMinuteOfMusic) {
     EXPECT_GT(loud, audio.size() / 4);  // music most of the time
 }
 
+namespace {
+
+// The names in a folder, sorted.
+std::vector<std::string> filesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* e = readdir(d))
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
 // An output the renderer can't write, from the start or half-way: a message
 // naming it, status 1, and no file of its own left behind; a file that was
 // already there keeps its contents.
 TEST(Render, LeavesNothingBehindWhenItCantWrite) {
     TempDir dir;
     const std::string module = writeSong(dir, busySong(1));
-    const auto files = [](const std::string& folder) {
-        std::vector<std::string> names;
-        if (DIR* d = opendir(folder.c_str())) {
-            while (dirent* e = readdir(d))
-                if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
-            closedir(d);
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    };
+    const auto files = filesIn;
 
     // The disk fills up half-way: a file size limit of 50 kB, its signal ignored.
     const std::string out = dir.file("out");
@@ -540,17 +547,6 @@ TEST(Render, LeavesNothingBehindWhenItCantWrite) {
 // --- zindle-render: batches, formats, --info
 
 namespace {
-
-std::vector<std::string> filesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(folder.c_str())) {
-        while (dirent* e = readdir(d))
-            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
-        closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 std::vector<std::string> renderArgs(std::initializer_list<std::string> options, const std::vector<std::string>& modules) {
     std::vector<std::string> argv = {kRender};

@@ -33,17 +33,6 @@ namespace {
 
 constexpr int kFoundErrors = 99;  // memcheck's exit status when it found an error
 
-std::string findValgrind() {
-    const char* path = std::getenv("PATH");
-    std::istringstream dirs(path ? path : "/usr/bin:/bin");
-    std::string dir;
-    while (std::getline(dirs, dir, ':')) {
-        const std::string candidate = dir + "/valgrind";
-        if (access(candidate.c_str(), X_OK) == 0) return candidate;
-    }
-    return "";
-}
-
 std::vector<std::string> memcheck(const std::string& valgrind, const std::string& log) {
     return {valgrind,
             "--leak-check=full",
@@ -70,7 +59,7 @@ class Valgrind : public testing::Test {
         if (std::string(ZINDLE_EMULATOR) != "")
             GTEST_SKIP() << "the programs are built for another processor and run under " ZINDLE_EMULATOR
                             ": valgrind can't run them";
-        valgrind_ = findValgrind();
+        valgrind_ = harness::findProgram("valgrind");
         if (valgrind_.empty()) GTEST_SKIP() << "valgrind is not installed";
     }
     std::string valgrind_;

@@ -31,17 +31,6 @@ constexpr std::uint16_t kHighlight = 0x43D3;
 constexpr int kPlayingY = 131;
 const char* const kProgramTitle = "Zindle - The simple ProTracker player";
 
-std::string findProgram(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::stringstream dirs(path ? path : "/usr/bin:/bin");
-    std::string dir;
-    while (std::getline(dirs, dir, ':')) {
-        const std::string candidate = (dir.empty() ? "." : dir) + "/" + name;
-        if (access(candidate.c_str(), X_OK) == 0) return candidate;
-    }
-    return "";
-}
-
 void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 std::uint32_t be32(const std::string& b, std::size_t at) {
@@ -119,12 +108,12 @@ harness::Env playerEnv(const Xvfb& x, const std::string& work_dir) {
 std::string missingTools() {
     std::string missing;
     for (const char* tool : {"Xvfb", "xdotool", "xwd"})
-        if (findProgram(tool).empty()) missing += std::string(missing.empty() ? "" : " ") + tool;
+        if (harness::findProgram(tool).empty()) missing += std::string(missing.empty() ? "" : " ") + tool;
     return missing;
 }
 
 Xvfb::Xvfb(const std::string& log_path) {
-    const std::string program = findProgram("Xvfb");
+    const std::string program = harness::findProgram("Xvfb");
     int fds[2];
     if (program.empty() || pipe(fds) != 0) return;
     pid_ = fork();
@@ -175,7 +164,7 @@ Player::Player(const Xvfb& x, const std::string& module_path, const std::string&
              playerEnv(x, work_dir), work_dir + "/zindle.out", work_dir + "/zindle.err") {}
 
 bool Player::waitForWindow(int timeout_ms) {
-    const std::string xdotool = findProgram("xdotool");
+    const std::string xdotool = harness::findProgram("xdotool");
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     while (std::chrono::steady_clock::now() < deadline && running()) {
         const harness::Result found =
@@ -196,11 +185,11 @@ bool Player::waitForWindow(int timeout_ms) {
 }
 
 bool Player::key(const std::string& keysym) {
-    return harness::run({findProgram("xdotool"), "key", keysym}, {{"DISPLAY", display_}}, 10).status == 0;
+    return harness::run({harness::findProgram("xdotool"), "key", keysym}, {{"DISPLAY", display_}}, 10).status == 0;
 }
 
 std::unique_ptr<harness::Child> Player::keysInBackground(const std::string& keysyms, int delay_ms) {
-    std::vector<std::string> argv = {findProgram("xdotool"), "key", "--delay", std::to_string(delay_ms)};
+    std::vector<std::string> argv = {harness::findProgram("xdotool"), "key", "--delay", std::to_string(delay_ms)};
     std::stringstream names(keysyms);
     std::string name;
     while (names >> name) argv.push_back(name);
@@ -211,7 +200,7 @@ std::unique_ptr<harness::Child> Player::keysInBackground(const std::string& keys
 bool Player::screenshot(Image& out) {
     if (window_.empty()) return false;
     const harness::Result r =
-        harness::run({findProgram("xwd"), "-silent", "-display", display_, "-id", window_}, {}, 10);
+        harness::run({harness::findProgram("xwd"), "-silent", "-display", display_, "-id", window_}, {}, 10);
     return r.status == 0 && parseXwd(r.out, out);
 }
 
