@@ -166,7 +166,7 @@ done
 desktop="$share/applications/zindle.desktop"
 [ -f "$desktop" ] || fail "no $desktop"
 grep -qx 'MimeType=audio/x-mod;' "$desktop" || fail "$desktop has no audio/x-mod type"
-grep -qx 'Exec=zindle %f' "$desktop" || fail "$desktop does not start zindle"
+grep -qx 'Exec=zindle %F' "$desktop" || fail "$desktop does not start zindle"
 
 [ -z "$run" ] || note "ran the $arch programs under $run"
 note "OK: $deb"
