@@ -54,7 +54,7 @@ string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
 # (with their minimum versions); the same list by name when it is missing,
 # and in a cross build, whose libraries dpkg's database doesn't know (they
 # sit in the sysroot): there the architecture is the toolchain's.
-set(zindle_depends_by_name "libc6, libgcc-s1, libstdc++6, libsdl1.2debian, libsdl-image1.2")
+set(zindle_depends_by_name "libc6, libgcc-s1, libstdc++6, libsdl1.2debian, libsdl-image1.2, libsndfile1")
 find_program(DPKG_SHLIBDEPS_PROGRAM dpkg-shlibdeps)
 if(CMAKE_CROSSCOMPILING)
   if(NOT ZINDLE_DEBIAN_ARCH)

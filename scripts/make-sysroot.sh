@@ -24,7 +24,7 @@ case $arch in
 esac
 # The compiler and its C and C++ libraries come with the cross compiler; the
 # runtime libraries the programs load under qemu come from here.
-wanted="libsdl1.2-dev libsdl-image1.2-dev libgtest-dev libstdc++6 libgcc-s1"
+wanted="libsdl1.2-dev libsdl-image1.2-dev libsndfile1-dev libgtest-dev libstdc++6 libgcc-s1"
 
 if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
 stamp="$dir/.zindle-sysroot"
