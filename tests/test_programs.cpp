@@ -96,7 +96,7 @@ TEST(Player, HelpAndVersionOpenNothing) {
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.err, "");
     EXPECT_EQ(help.out.rfind("Usage: zindle <module.mod>\n", 0), 0u) << help.out;
-    for (const char* word : {"Left Ctrl", "Backspace", "Up / Down", "Escape", "Exit status: 0", "255"})
+    for (const char* word : {"Left Ctrl", "Backspace", "Right / Left", "Up / Down", "Escape", "Exit status: 0", "255"})
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
     const harness::Result version = harness::run({kZindle, "--version"}, env);
     EXPECT_EQ(version.status, 0);
