@@ -13,102 +13,23 @@
 #include <cstring>
 
 #include "app/playlist.h"
-
-#include "audio/audio_mixer.h"
 #include "audio/volume.h"
-#include "display/pattern_viewer.h"
-#include "display/sample_viewer.h"
+#include "display/screen.h"
 #include "display/textout.h"
+#include "display/views.h"
 #include "platform/platform.h"
+#include "platform/sdl_platform.h"
 #include "player/protracker_loader.h"
 #include "player/protracker_sequencer.h"
 
-SDL_Surface* screen = nullptr;
-SDL_Surface* background = nullptr;
-int base_volume = 0;
-std::uint32_t next_tick = 0;
-std::mutex screen_mutex;
-std::atomic<bool> screen_dirty{false};
-
 namespace {
 
-// SDL's audio device and lock behind the engine's platform table.
-void sdlLockAudio() { SDL_LockAudio(); }
-void sdlUnlockAudio() { SDL_UnlockAudio(); }
-void sdlSleep(std::uint32_t ms) { SDL_Delay(ms); }
-
-int sdlStartAudio(AudioFill fill) {
-    SDL_AudioSpec wanted{};
-    wanted.freq = kOutputRate;
-    wanted.format = AUDIO_S16LSB;
-    wanted.channels = 2;
-    wanted.samples = kChunkFrames;
-    wanted.callback = fill;
-    wanted.userdata = nullptr;
-    if (SDL_OpenAudio(&wanted, nullptr) < 0) {
-        std::fprintf(stderr, "Unable to open audio: %s\n", SDL_GetError());
-        return 0;
-    }
-    SDL_PauseAudio(0);
-    return 1;
-}
-
-void sdlStopAudio() {
-    SDL_PauseAudio(1);
-    SDL_CloseAudio();
-}
-
-constexpr int kWidth = 320;
-constexpr int kHeight = 240;
-constexpr int kDepth = 16;
 constexpr std::uint32_t kPassMs = 16;
 constexpr int kVolumeStep = 5;
-constexpr int kWhite = 0xFFFF;
-// Where "n/N" stands with several modules: the right end of the line of the
-// song name in view 1 and of the position line in views 2 and 4, both of
-// which end further left.
-constexpr int kCounterY = 10;
-constexpr int kCounterMargin = 4;
+constexpr int kMaxVolumeByKeys = 100;
 
-// "n/N" while the list has several modules, "" with one: then the screens
-// are exactly the single module's. Written on this thread only while no
-// tick runs, before zindlePlay takes the audio lock.
-char counter[24] = "";
-
-void drawCounter(SDL_Surface* surface) {
-    if (!counter[0] || !surface) return;
-    const int width = 8 * static_cast<int>(std::strlen(counter));
-    textOut(surface, kWidth - kCounterMargin - width, kCounterY, counter, kWhite, 0, 0);
-}
-
-}  // namespace
-
-const Platform kSdlPlatform = {sdlLockAudio, sdlUnlockAudio, sdlStartAudio, sdlStopAudio,
-                               sdlSleep,     zindleDrawTick, zindleResetViews};
-
-void zindleDrawTick() {
-    if (display_mode != kViewPattern && display_mode != kViewMeters) return;
-    std::lock_guard<std::mutex> lock(screen_mutex);
-    if (display_mode == kViewPattern) {
-        drawPattern(screen, background, source);
-    } else {
-        drawSampleViewer(screen, source);
-        for (Sample& sample : source->samples)
-            if (sample.meter != 0) --sample.meter;
-    }
-    drawCounter(screen);
-    screen_dirty = true;
-}
-
-void zindleResetViews() {
-    base_volume = 0;
-    next_tick = 0;
-    screen_dirty = false;
-    first_shown_channel = 0;
-    sampleViewerReset();
-}
-
-namespace {
+// Earliest SDL_GetTicks time of the next event-loop pass.
+std::uint32_t next_tick = 0;
 
 // With several modules, the background as made, before any text: the song
 // name is written afresh on a copy of it for each module.
@@ -119,11 +40,11 @@ SDL_Surface* plain_background = nullptr;
 SDL_Surface* makeBackground() {
     SDL_Surface* picture = IMG_Load("background.png");
     SDL_Surface* made = nullptr;
-    if (picture && picture->w == kWidth && picture->h == kHeight)
+    if (picture && picture->w == kScreenWidth && picture->h == kScreenHeight)
         made = SDL_ConvertSurface(picture, screen->format, screen->flags);
     if (picture) SDL_FreeSurface(picture);
     if (made) return made;
-    made = SDL_CreateRGBSurface(screen->flags, kWidth, kHeight, kDepth, 0, 0, 0, 0);
+    made = SDL_CreateRGBSurface(screen->flags, kScreenWidth, kScreenHeight, kScreenDepth, 0, 0, 0, 0);
     if (made) SDL_FillRect(made, nullptr, 0);
     return made;
 }
@@ -153,8 +74,10 @@ void paintBackground(const Module* module) {
 bool severalToPlay() { return playlistPlayable() > 1; }
 
 void setCounter() {
+    char counter[24] = "";
     if (playlistSize() > 1)
         std::snprintf(counter, sizeof counter, "%zu/%zu", playlistCurrent() + 1, playlistSize());
+    viewsSetCounter(counter);
 }
 
 // The module playing stopped where a pass ended (see mod_stop_at_pass_end):
@@ -170,22 +93,18 @@ bool songStopped() {
 // old one plays on. Then the engine lets go of the old one (no tick runs and
 // the voices are cut, each under the audio lock, so the audio thread reads
 // no module from then on), the old one is freed, and the new one starts
-// from program-start state, as zindle-render starts it: silence between
-// them, never a sample of the old one. When nothing else loads, the one
-// playing starts again.
+// from the engine's start state, as zindle-render starts it: silence between
+// them, never a sample of the old one. The view shown and the volume carry
+// over; the channel group and the colour cycles start again. When nothing
+// else loads, the one playing starts again.
 Module* switchModule(Module* playing, std::size_t from, int step) {
     Module* next = playlistLoad(from, step);
-    // The main thread is the only writer of these two: read without the lock.
-    const int mode = display_mode;
-    const int volume = base_volume;
-    zindleReset();
+    zindleResetEngine();
     {
         AudioLock lock;
-        display_mode = mode;
-        base_volume = volume;
+        viewsNewModule();
         mod_stop_at_pass_end = severalToPlay() ? 1 : 0;
     }
-    setVolume(volume & 255);  // the reset put a software volume back at its start
     if (next) {
         zindleFree(playing);
         setCounter();
@@ -194,7 +113,7 @@ Module* switchModule(Module* playing, std::size_t from, int step) {
         // View 3 draws nothing: its still picture must not name the old module.
         if (display_mode == kViewNone) {
             SDL_BlitSurface(background, nullptr, screen, nullptr);
-            drawCounter(screen);
+            viewsDrawCounter(screen);
             screen_dirty = true;
         }
     } else {
@@ -245,10 +164,10 @@ void handleKey(SDLKey key, Module*& module, bool& running) {
     case SDLK_ESCAPE: running = false; break;
     case SDLK_SPACE: setDisplayMode(kViewNone); break;
     case SDLK_UP:
-        if (base_volume < 96) changeVolume(kVolumeStep);
+        if (base_volume <= kMaxVolumeByKeys - kVolumeStep) changeVolume(kVolumeStep);
         break;
     case SDLK_DOWN:
-        if (base_volume >= 5) changeVolume(-kVolumeStep);
+        if (base_volume >= kVolumeStep) changeVolume(-kVolumeStep);
         break;
     case SDLK_LSHIFT: setDisplayMode(kViewMeters); break;
     case SDLK_LCTRL: setDisplayMode(kViewPattern); break;
@@ -262,17 +181,12 @@ void handleKey(SDLKey key, Module*& module, bool& running) {
 // The scopes take the audio lock and then the screen's, one after the other;
 // presenting holds the screen's alone, so no lock waits on the other here.
 void present(Module* module) {
-    if (display_mode == kViewScopes) drawQuadrascopes(screen, module);
+    viewsDrawScopes(module);
     std::lock_guard<std::mutex> lock(screen_mutex);
-    if (display_mode == kViewScopes) {
-        drawCounter(screen);
-        screen_dirty = true;
-    }
     if (screen_dirty.exchange(false)) SDL_UpdateRect(screen, 0, 0, 0, 0);
 }
 
-}  // namespace
-
+// Sleeps so that event-loop passes are at least kPassMs apart.
 void syncframe() {
     const std::uint32_t now = SDL_GetTicks();
     if (now < next_tick) {
@@ -281,8 +195,6 @@ void syncframe() {
     }
     next_tick = SDL_GetTicks() + kPassMs;
 }
-
-namespace {
 
 const char kHelp[] =
     "Usage: zindle <module.mod>\n"
@@ -343,12 +255,13 @@ int zindleMain(int argc, char** argv) {
     }
     SDL_ShowCursor(0);
     SDL_WM_SetCaption("Zindle SDL", nullptr);
-    screen = SDL_SetVideoMode(kWidth, kHeight, kDepth, 0);
+    screen = SDL_SetVideoMode(kScreenWidth, kScreenHeight, kScreenDepth, 0);
     if (!screen) {
         std::fprintf(stderr, "Couldn't set video mode: %s\n", SDL_GetError());
         SDL_Quit();
         return 1;
     }
+    display_mode = kViewPattern;
     if (!zindleInit()) {
         std::fprintf(stderr, "Couldn't initialize zindle!\n");
         SDL_Quit();
@@ -411,7 +324,7 @@ int zindleMain(int argc, char** argv) {
     background = nullptr;
     if (plain_background) SDL_FreeSurface(plain_background);
     plain_background = nullptr;
-    counter[0] = '\0';
+    viewsSetCounter("");
     SDL_Quit();
     return 0;
 }

@@ -16,6 +16,8 @@
 
 #include "audio/audio_mixer.h"
 
+int base_volume = 0;
+
 namespace {
 constexpr const char* kMixerDevice = "/dev/mixer";
 }

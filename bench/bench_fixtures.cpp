@@ -7,7 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/zindle.h"
+#include "audio/volume.h"
+#include "display/views.h"
 #include "audio/audio_mixer.h"
 #include "display/textout.h"
 #include "player/protracker_sequencer.h"

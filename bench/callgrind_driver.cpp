@@ -23,7 +23,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/zindle.h"
+#include "audio/volume.h"
+#include "display/views.h"
 #include "audio/audio_mixer.h"
 #include "bench/bench_fixtures.h"
 #include "bench/bench_modules.h"

@@ -10,7 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/zindle.h"
+#include "audio/volume.h"
+#include "display/views.h"
 #include "audio/audio_mixer.h"
 #include "player/protracker_loader.h"
 #include "player/protracker_sequencer.h"

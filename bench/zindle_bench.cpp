@@ -9,7 +9,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/zindle.h"
+#include "audio/volume.h"
+#include "display/views.h"
 #include "audio/audio_mixer.h"
 #include "bench/bench_fixtures.h"
 #include "bench/bench_modules.h"

@@ -11,8 +11,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/zindle.h"
+#include "audio/volume.h"
+#include "display/screen.h"
 #include "display/textout.h"
+#include "display/views.h"
 #include "player/protracker_sequencer.h"
 
 constexpr char name_tab[38][4] = {
@@ -47,14 +49,9 @@ constexpr int kCompactStride = 38;
 constexpr int kNarrowPitch = 7;
 constexpr int kCompactSampleOffset = 3 * kNarrowPitch;
 constexpr int kChannelNumberY = kFirstLineY - kLineHeight;
-static_assert(kCompactX + kCompactStride * (kChannelsShown - 1) + kCompactSampleOffset + kNarrowPitch + 8 <= 320,
+static_assert(kCompactX + kCompactStride * (kChannelsShown - 1) + kCompactSampleOffset + kNarrowPitch + 8 <= kScreenWidth,
               "eight compact cells fit the screen");
 
-constexpr int kWhite = 0xFFFF;
-constexpr int kRowColour = 0xD6BA;
-constexpr int kSampleColour = 0x171F;
-constexpr int kEffectColour = 0xFF0F;
-constexpr int kHighlight = 0x43D3;
 
 // For every period up to the longest in period_tab, the index of its entry
 // there, or kUnknownNote when it has none: one look-up per cell instead of a
@@ -188,11 +185,3 @@ void drawPattern(SDL_Surface* screen, SDL_Surface* background, Module* module) {
     }
 }
 
-int first_shown_channel = 0;
-
-int nextChannelGroup(int first, int channels) {
-    const int next = first + kChannelsShown;
-    return next < channels ? next : 0;
-}
-
-int firstShownChannel(int channels) { return first_shown_channel < channels ? first_shown_channel : 0; }

@@ -9,10 +9,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/zindle.h"
 #include "audio/audio_mixer.h"
-#include "display/pattern_viewer.h"
+#include "display/screen.h"
 #include "display/textout.h"
+#include "display/views.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -50,22 +51,15 @@ static_assert(coltab[0] == 0x8000 && coltab[3] == 0x8020 && coltab[127] == 0x840
                   coltab[639] == 0x8010 && coltab[640] == 0x800F && coltab[767] == 0x8000,
               "the wheel's seams");
 
-int colindex = 0;
-int c = 0;
-int colindex2 = 0;
-int c2 = 0;
-
-void sampleViewerReset() { colindex = c = colindex2 = c2 = 0; }
-
 namespace {
 
-constexpr int kCell = 8;
-constexpr int kWhite = 0xFFFF;
+constexpr int kCell = kCellSize;
 constexpr int kTitleX = 4;
 constexpr int kNameY = 0;
 constexpr int kPositionY = 10;
 
-constexpr int kScreenRows = 30;       // character lines on the 240-pixel screen
+constexpr int kScreenRows = kScreenHeight / kCell;  // character lines on the screen
+static_assert(kMaxMeter < kScreenRows, "a full meter stands below the title lines");
 constexpr int kColumnHue = 10;        // wheel entries between neighbouring meter columns
 constexpr int kColumnsPerMove = 32;   // meter columns drawn per step of colindex
 constexpr int kTracesPerMove = 25;    // traces drawn per step of colindex2
@@ -83,7 +77,7 @@ constexpr int kShortFirstBaseline = 35;
 constexpr int kShortSpacing = 27;
 constexpr int kShortScale = 512;
 constexpr int kGroupX = kTitleX + 28 * kCell;  // after the position line
-constexpr int kLastY = 239;
+constexpr int kLastY = kScreenHeight - 1;
 
 // What the two title lines show.
 struct Titles {
@@ -170,9 +164,8 @@ void drawSampleViewer(SDL_Surface* screen, Module* module) {
     clearWithTitles(screen, titlesOf(*module));
 
     for (int i = 0; i < kNumSamples; ++i) {
-        int m = module->samples[i].meter;
         // Guards against a meter taller than the screen.
-        if (m > kScreenRows) m = kScreenRows;
+        const int m = std::clamp(module->samples[i].meter, 0, kMaxMeter);
         const int colour = coltab[static_cast<std::size_t>((kColumnHue * i + colindex) % kColtabSize)];
         for (int n = 0; n < m; ++n) textOut(screen, kCell * i, (kScreenRows - m + n) * kCell, "#", colour, 0, 0);
         if (++c == kColumnsPerMove) {
@@ -187,10 +180,12 @@ void drawQuadrascopes(SDL_Surface* screen, Module* module) {
 
     // The mixer and the tick rewrite the voices: take one consistent copy.
     Voice voices[kMaxVoices];
-    SDL_LockAudio();
-    std::memcpy(voices, v, sizeof voices);
-    const Titles titles = titlesOf(*module);
-    SDL_UnlockAudio();
+    Titles titles;
+    {
+        AudioLock lock;
+        std::memcpy(voices, v, sizeof voices);
+        titles = titlesOf(*module);
+    }
 
     // Drawn apart from the tick's drawing of views 1 and 2. The audio lock is
     // never held while waiting for the screen: the tick takes them the other way.

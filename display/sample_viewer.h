@@ -11,15 +11,6 @@ constexpr int kColtabSize = 768;
 // The rainbow: a half-bright colour wheel of RGB565 values, in six segments
 // of 128 entries (red, yellow, green, cyan, blue, magenta, back to red).
 extern const std::array<int, kColtabSize> coltab;
-// Colour-cycling state: offsets into coltab (even, 0..766) and the counts
-// that move them. colindex/c belong to view 2 (audio thread), colindex2/c2
-// to view 4 (main thread). They live for the whole run.
-extern int colindex;
-extern int c;
-extern int colindex2;
-extern int c2;
-// Puts the colour cycles back at their start.
-void sampleViewerReset();
 
 // Paints view 2 from the module's meters: titles, and a column of '#' per
 // sample, meter characters high, standing on the bottom line. Does not

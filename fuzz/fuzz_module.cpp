@@ -12,7 +12,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "app/zindle.h"
+#include "audio/volume.h"
+#include "display/views.h"
 #include "audio/audio_mixer.h"
 #include "display/sample_viewer.h"
 #include "player/protracker_loader.h"
@@ -80,15 +81,8 @@ class MemoryFile {
 
 // No audio thread, so nothing to wait for (the headless sleep does nothing):
 // the views are drawn from the tick as the player draws them.
-const Platform kFuzzPlatform = [] {
-    Platform p = kHeadlessPlatform;
-    p.draw_tick = zindleDrawTick;
-    p.reset_views = zindleResetViews;
-    return p;
-}();
-
 void resetEngine() {
-    platformUse(kFuzzPlatform);
+    platformUse(headlessViewsPlatform());
     zindleReset();
     base_volume = 75;
 }

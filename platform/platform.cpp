@@ -7,6 +7,7 @@ namespace {
 
 void nothing() {}
 void noSleep(std::uint32_t) {}
+void noTrigger(int, int) {}
 int noDevice(AudioFill) {
     std::fprintf(stderr, "Unable to open audio: no audio device\n");
     return 0;
@@ -14,7 +15,7 @@ int noDevice(AudioFill) {
 
 }  // namespace
 
-const Platform kHeadlessPlatform = {nothing, nothing, noDevice, nothing, noSleep, nothing, nothing};
+const Platform kHeadlessPlatform = {nothing, nothing, noDevice, nothing, noSleep, nothing, noTrigger, nothing};
 
 namespace {
 Platform installed = kHeadlessPlatform;

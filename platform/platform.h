@@ -23,12 +23,15 @@ struct Platform {
     void (*sleep_ms)(std::uint32_t ms);
     // Called once per tick at the view-redraw point, on the audio thread.
     void (*draw_tick)();
+    // A note was triggered on sample (1..31) at volume (0..64), on the audio
+    // thread: what the sample meters rise by.
+    void (*note_triggered)(int sample, int volume);
     // Returns whatever the views keep to its program-start state.
     void (*reset_views)();
 };
 
 // No device and one thread: the lock and the sleep do nothing, the device
-// can't be opened, no view is drawn.
+// can't be opened, no view is drawn, no meter moves.
 extern const Platform kHeadlessPlatform;
 
 // Installs a copy of the table the engine calls from now on (headless until

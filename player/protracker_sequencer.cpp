@@ -13,7 +13,6 @@
 #include "audio/audio_mixer.h"
 #include "platform/platform.h"
 
-int display_mode = 0;
 std::int32_t mod_playing = 0;
 
 Module* source = nullptr;
@@ -45,7 +44,6 @@ namespace {
 constexpr double kPaulaClock = 7093789.2;
 constexpr int kDefaultSpeed = 6;
 constexpr int kDefaultBpm = 125;
-constexpr int kMaxMeter = 27;
 
 // Row event flags of Channel::flags.
 constexpr int kFlagNote = 1;
@@ -55,9 +53,11 @@ constexpr int kFlagNewSample = 4;
 constexpr int kTrigger = 1;
 constexpr int kHold = 2;
 
+// A tick lasts 2.5 / bpm seconds.
 constexpr std::uint32_t samplesPerTick(int bpm) {
-    return 240000u / (2u * static_cast<std::uint32_t>(bpm));
+    return static_cast<std::uint32_t>(kOutputRate) * 5u / (2u * static_cast<std::uint32_t>(bpm));
 }
+static_assert(samplesPerTick(125) == 960, "a tick at 125 bpm is 20 ms");
 
 }  // namespace
 
@@ -186,10 +186,7 @@ void runTick() {
 // ---------------------------------------------------------------------------
 // Player interface
 
-int zindleInit() {
-    display_mode = kViewPattern;
-    return audioStart();
-}
+int zindleInit() { return audioStart(); }
 
 void zindlePlay(Module* module, int order) {
     if (order < 0) order = 0;  // the order list has no entry before the first
@@ -252,10 +249,9 @@ void zindleClose() {
     audioStop();
 }
 
-void zindleReset() {
+void zindleResetEngine() {
     {
         AudioLock lock;
-        display_mode = 0;
         mod_playing = 0;
         source = nullptr;
         mod_samplecounter = mod_samplespertick = mod_speed = mod_bpm = 0;
@@ -270,6 +266,10 @@ void zindleReset() {
         for (Channel& ch : channels) ch = Channel{};
     }
     audioCutAllVoices();
+}
+
+void zindleReset() {
+    zindleResetEngine();
     audioSetMasterVolume(kFullMasterVolume);
     platform().reset_views();
 }
@@ -376,7 +376,7 @@ void update_channel(Channel* ch) {
                        static_cast<std::uint32_t>(sample->loop_start),
                        static_cast<std::uint32_t>(sample->loop_length));
         if (ch->sample_offset != 0) audioSetOffset(ch->index, static_cast<std::uint32_t>(ch->sample_offset));
-        if (display_mode == kViewMeters) source->samples[ch->sample - 1].meter = std::min(ch->volume >> 1, kMaxMeter);
+        platform().note_triggered(ch->sample, ch->volume);
     }
     // Tremolo works on the tick's volume only, so that is what the voice hears.
     audioSetVolume(ch->index, static_cast<std::uint8_t>(ch->effect == kEffectTremolo ? avolume : ch->volume));
@@ -553,10 +553,10 @@ void effecte_setfinetune(Channel* ch) {
 
 void loopCountStep(Channel* ch) {
     pattern_loop = 1;
-    ch->loop_state = 2;
+    ch->loop_state = kLoopRunning;
     if (ch->loop_count <= 0) {
         // Finished: this also cancels a loop an earlier channel set this row.
-        ch->loop_state = 0;
+        ch->loop_state = kLoopIdle;
         ch->loop_count = 0;
         pattern_loop = 0;
     } else {
@@ -570,13 +570,13 @@ void effecte_patternloop(Channel* ch) {
     const int y = paramY(ch);
     if (y == 0) {
         // The start is only marked from idle.
-        if (ch->loop_state == 0) {
+        if (ch->loop_state == kLoopIdle) {
             ch->loop_row = mod_row;
-            ch->loop_state = 1;
+            ch->loop_state = kLoopMarked;
         }
         return;
     }
-    if (ch->loop_state != 2) ch->loop_count = y;
+    if (ch->loop_state != kLoopRunning) ch->loop_count = y;
     loopCountStep(ch);
 }
 

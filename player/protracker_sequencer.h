@@ -54,7 +54,7 @@ struct Channel {
     std::int32_t sample_offset;  // byte offset of the next triggered note
     std::int32_t loop_row;       // pattern loop start row
     std::int32_t loop_count;     // pattern loop repeats left
-    std::int32_t loop_state;     // 0 idle, 1 start marked, 2 looping
+    std::int32_t loop_state;     // a LoopState
     std::int32_t sample;         // current sample 1..31; 0 = none yet
     std::int32_t effect;         // command of the current row 0..15
     std::int32_t param;          // its parameter 0..255
@@ -71,17 +71,14 @@ struct Channel {
     std::int32_t data_offset;    // current sample's offset in sample_data
 };
 
+// Where a channel is in a pattern loop (command E6), Channel::loop_state.
+enum LoopState : std::int32_t {
+    kLoopIdle = 0,    // no loop under way
+    kLoopMarked = 1,  // the start row is marked (E60)
+    kLoopRunning = 2, // repeating
+};
+
 using EffectRoutine = void (*)(Channel*);
-
-// The views, as display_mode numbers them.
-constexpr int kViewPattern = 1;  // the pattern being played
-constexpr int kViewMeters = 2;   // a bar meter per sample
-constexpr int kViewNone = 3;     // nothing drawn
-constexpr int kViewScopes = 4;   // an oscilloscope per channel
-
-// The view shown (0 before start-up). The tick reads it: meters move only
-// while view 2 shows. Written on the main thread under the audio lock.
-extern int display_mode;
 
 // 1 while a module plays; while 0 no tick runs and no module is touched.
 extern std::int32_t mod_playing;
@@ -124,7 +121,7 @@ extern const std::int32_t ivloop_table[16];
 extern const EffectRoutine effect_routines[16];
 extern const EffectRoutine effecte_routines[16];
 
-// Selects view 1 and opens the audio device; 1 on success, 0 on failure.
+// Opens the audio device; 1 on success, 0 on failure.
 int zindleInit();
 // Starts module at order position order, row 0 (under the audio lock).
 void zindlePlay(Module* module, int order);
@@ -136,10 +133,14 @@ void zindleJump(int order);
 int zindlePulse(int frames);
 // Cuts the voices and closes the audio device.
 void zindleClose();
-// Program-start state for everything the engine, the mixer and the views
-// own: position, tempo, pending changes and channels all zero, nothing
-// playing, no stop at the pass's end, the voices cut (silent, default pan gains) and the installed
-// platform's views reset. Everything that wants a fresh engine calls it.
+// The engine's own state back at its start: position, tempo, pending
+// changes and channel memories all zero, nothing playing, no stop at the
+// pass's end, the voices cut (silent, default pan gains). A player going on
+// to another module calls it; the views and the volume stay as they are.
+void zindleResetEngine();
+// Program-start state: the engine's (zindleResetEngine), the software master
+// volume at full, and the installed platform's views. Everything that wants
+// a fresh start calls it.
 void zindleReset();
 
 // One channel's work for one tick.

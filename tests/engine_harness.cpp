@@ -10,7 +10,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "display/sample_viewer.h"
 
 namespace harness {
 
@@ -60,15 +59,14 @@ void recordTick() {
 // The engine as the player runs it, without a device: the views are drawn
 // from the tick, then the harness records what the tick left.
 void testTick() {
-    zindleDrawTick();
+    viewsDrawTick();
     recordTick();
     if (on_tick) on_tick();
 }
 
 const Platform kTestPlatform = [] {
-    Platform p = kHeadlessPlatform;
+    Platform p = headlessViewsPlatform();
     p.draw_tick = testTick;
-    p.reset_views = zindleResetViews;
     return p;
 }();
 
@@ -114,6 +112,7 @@ modwriter::SampleDesc loopedSample(int length, int volume) {
 void resetGlobals() {
     platformUse(kTestPlatform);
     zindleReset();
+    base_volume = 0;
     screen = background = nullptr;  // the tests' surfaces are their own
     on_tick = nullptr;
     recording = nullptr;

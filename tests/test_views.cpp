@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/zindle.h"
+#include "audio/volume.h"
+#include "display/views.h"
 #include "tests/engine_harness.h"
 #include "audio/audio_mixer.h"
 #include "display/pattern_viewer.h"
