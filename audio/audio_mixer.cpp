@@ -117,7 +117,7 @@ void mixVoice(Voice& voice, int frames) {
 }
 
 inline std::int16_t clip(std::int32_t side) {
-    return static_cast<std::int16_t>(std::clamp(side >> 7, -32768, 32767));
+    return static_cast<std::int16_t>(std::clamp(side >> kOutputShift, -32768, 32767));
 }
 
 // Frames [from, to) of the chunk, each side divided by 128 (rounding down)
@@ -127,10 +127,10 @@ void writeFramesPortable(std::uint8_t* out, int from, int to) {
     for (int i = from; i < to; ++i) {
         const std::uint16_t l = static_cast<std::uint16_t>(clip(sideLeft(mixbuf[i])));
         const std::uint16_t r = static_cast<std::uint16_t>(clip(sideRight(mixbuf[i])));
-        out[4 * i + 0] = static_cast<std::uint8_t>(l & 0xFF);
-        out[4 * i + 1] = static_cast<std::uint8_t>(l >> 8);
-        out[4 * i + 2] = static_cast<std::uint8_t>(r & 0xFF);
-        out[4 * i + 3] = static_cast<std::uint8_t>(r >> 8);
+        out[kBytesPerFrame * i + 0] = static_cast<std::uint8_t>(l & 0xFF);
+        out[kBytesPerFrame * i + 1] = static_cast<std::uint8_t>(l >> 8);
+        out[kBytesPerFrame * i + 2] = static_cast<std::uint8_t>(r & 0xFF);
+        out[kBytesPerFrame * i + 3] = static_cast<std::uint8_t>(r >> 8);
     }
 }
 
@@ -173,24 +173,24 @@ void mixOutputSse2(std::uint8_t* out, int frames) {
     const __m128i offset = _mm_set_epi32(0, INT32_MIN, 0, INT32_MIN);
     const auto sides = [&](int frame) {  // two frames: L, R, L, R
         const __m128i words = _mm_load_si128(reinterpret_cast<const __m128i*>(mixbuf + frame));
-        return _mm_srai_epi32(_mm_xor_si128(words, offset), 7);
+        return _mm_srai_epi32(_mm_xor_si128(words, offset), kOutputShift);
     };
     int i = 0;
     for (; i + 4 <= frames; i += 4)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), _mm_packs_epi32(sides(i), sides(i + 2)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + kBytesPerFrame * i), _mm_packs_epi32(sides(i), sides(i + 2)));
     writeFramesPortable(out, i, frames);
 }
 #endif
 
 void mixaudio(void*, std::uint8_t* stream, int len) {
-    int frames = len / 4;
+    int frames = len / kBytesPerFrame;
     while (frames > 0) {
         // The accumulators hold one device buffer; longer requests go in pieces.
         const int n = zindlePulse(std::min(frames, kChunkFrames));
         mixChunk(stream, n);
         if (master_volume < kFullMasterVolume) scaleFrames(stream, n, master_volume);
         frames -= n;
-        stream += 4 * n;
+        stream += kBytesPerFrame * n;
     }
 }
 

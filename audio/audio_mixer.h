@@ -7,6 +7,10 @@
 constexpr int kPositionFractionBits = 14;   // 18.14 fixed-point positions and steps
 constexpr int kOutputRate = 48000;          // frames per second
 constexpr int kChunkFrames = 1024;          // frames per device buffer and per mix chunk
+constexpr int kBytesPerFrame = 4;           // an output frame: s16le left, then right
+// A side's mixed sum, shifted right by this (rounding down) and clipped to
+// 16 bits, is its output sample.
+constexpr int kOutputShift = 7;
 // One voice per channel of the module; voices no channel drives stay cut.
 constexpr int kMaxVoices = 32;
 

@@ -183,14 +183,22 @@ modwriter::Song rowPerTickSong(int length, int restart) {
     return song;
 }
 
-modwriter::Song shortSong(const std::string& title, int bpm, int speed, int stop_row) {
+modwriter::Song shortSong(const std::string& title, int bpm, int speed, int stop_row, int orders) {
     modwriter::Song song = basicSong();
     song.title = title;
     song.samples[1] = loopedSample(600, 50);
-    char row0[80];
-    std::snprintf(row0, sizeof row0, "C-2 01 F%02X | E-2 02 F%02X | G-2 01 ... | C-3 02 ...", speed, bpm);
-    song.row(0, 0, row0);
-    song.row(0, 32, "D-2 02 ... | F-2 01 A01 | A-2 02 ... | D-3 01 ...");
+    song.song_length = orders;
+    for (int o = 0; o < orders; ++o) {
+        song.orders[static_cast<std::size_t>(o)] = o;
+        song.row(o, 0, "C-2 01 ... | E-2 02 ... | G-2 01 ... | C-3 02 ...");
+        song.row(o, 32, "D-2 02 ... | F-2 01 A01 | A-2 02 ... | D-3 01 ...");
+    }
+    if (bpm != 125 || speed != 6) {
+        song.at(0, 0, 0).effect = 0xF;
+        song.at(0, 0, 0).param = speed;
+        song.at(0, 0, 1).effect = 0xF;
+        song.at(0, 0, 1).param = bpm;
+    }
     if (stop_row > 0) song.at(0, stop_row, 2) = modwriter::Cell{0, 0, 0xB, 0};
     return song;
 }

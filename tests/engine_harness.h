@@ -94,11 +94,13 @@ modwriter::Song basicSong();
 // row, with samples 1 (volume 64) and 2 (volume 32), both looped.
 modwriter::Song rowPerTickSong(int length, int restart = 127);
 
-// One order of notes on all four channels from the first frame on, at speed
-// and bpm set on row 0: a pass is 64 rows of speed ticks of 240000 / (2 bpm)
-// frames; with stop_row > 0, a jump back to the top after that row makes it
-// stop_row + 1 rows.
-modwriter::Song shortSong(const std::string& title, int bpm, int speed, int stop_row = 0);
+// The engine and program tests' song: `orders` orders (pattern i at order i)
+// of looped notes on all four channels from the first frame on, rows 0 and
+// 32 of each; with bpm and speed other than 125 and 6 those are set on row 0
+// of the first. A pass is orders x 64 rows of speed ticks of 240000 / (2 bpm)
+// frames; with stop_row > 0, a jump back to the top after that row of the
+// first order makes it stop_row + 1 rows.
+modwriter::Song shortSong(const std::string& title, int bpm = 125, int speed = 6, int stop_row = 0, int orders = 1);
 
 // The (order, row) of each of the next `count` ticks.
 std::vector<std::pair<int, int>> positions(Engine& engine, int count);

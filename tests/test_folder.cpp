@@ -25,7 +25,6 @@ using screentext::Image;
 
 const std::string kZindle = ZINDLE_BIN;
 const std::string kRender = ZINDLE_RENDER_BIN;
-constexpr int kBytesPerFrame = 4;
 constexpr std::size_t kBufferBytes = 1024 * kBytesPerFrame;  // the device's buffer
 
 std::string writeSong(const std::string& path, const modwriter::Song& song) {

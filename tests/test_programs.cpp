@@ -21,23 +21,12 @@ using harness::TempDir;
 
 namespace {
 
+// The shared fixture song of `orders` orders at 125 bpm, speed 6.
+modwriter::Song busy(int orders) { return harness::shortSong("test", 125, 6, 0, orders); }
+
 const std::string kZindle = ZINDLE_BIN;
 const std::string kRender = ZINDLE_RENDER_BIN;
 constexpr std::uint64_t kRowFrames = 6 * 960;  // one row at speed 6, 125 BPM
-
-// Four channels of looped notes from the first frame on, so that every
-// frame of the song is sound.
-modwriter::Song busySong(int orders) {
-    modwriter::Song song = harness::basicSong();
-    song.samples[1] = harness::loopedSample(600, 50);
-    song.song_length = orders;
-    for (int o = 0; o < orders; ++o) {
-        song.orders[static_cast<std::size_t>(o)] = o;
-        song.row(o, 0, "C-2 01 ... | E-2 02 ... | G-2 01 ... | C-3 02 ...");
-        song.row(o, 32, "D-2 02 ... | F-2 01 A01 | A-2 02 ... | D-3 01 ...");
-    }
-    return song;
-}
 
 std::string writeSong(const TempDir& dir, const modwriter::Song& song, const std::string& name = "song.mod") {
     const std::string path = dir.file(name);
@@ -174,7 +163,7 @@ TEST(Player, RefusesAModuleItMayNotRead) {
     if (!why_not.empty()) GTEST_SKIP() << why_not;
     TempDir dir;
     chmod(dir.path().c_str(), 0755);  // let nobody into the folder
-    const std::string module = writeSong(dir, busySong(1));
+    const std::string module = writeSong(dir, busy(1));
     const std::string sound = dir.file("sound");
     mkdir(sound.c_str(), 0777);
     chmod(sound.c_str(), 0777);  // whatever the umask: the disk driver writes here
@@ -199,7 +188,7 @@ TEST(Player, RefusesAModuleItMayNotRead) {
 TEST(Player, ReportsAnAudioDeviceThatWontOpen) {
     TempDir dir;
     const harness::Result r =
-        harness::run({kZindle, writeSong(dir, busySong(1))}, harness::headlessEnv(dir.file("no/such/folder/a.raw")));
+        harness::run({kZindle, writeSong(dir, busy(1))}, harness::headlessEnv(dir.file("no/such/folder/a.raw")));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Unable to open audio: "), std::string::npos) << r.err;
     EXPECT_TRUE(endsWith(r.err, "\nCouldn't initialize zindle!\n")) << r.err;
@@ -209,7 +198,7 @@ TEST(Player, QuitsCleanlyOnTermAndInt) {
     for (int sig : {SIGTERM, SIGINT}) {
         TempDir dir;
         const std::string audio = dir.file("audio.raw");
-        harness::Child child({kZindle, writeSong(dir, busySong(1))}, harness::headlessEnv(audio), dir.file("out"),
+        harness::Child child({kZindle, writeSong(dir, busy(1))}, harness::headlessEnv(audio), dir.file("out"),
                              dir.file("err"));
         ASSERT_TRUE(harness::waitForSize(audio, 8 * 4096, 60));
         EXPECT_TRUE(child.running());
@@ -222,7 +211,7 @@ TEST(Player, QuitsCleanlyOnTermAndInt) {
 // started, the very output of zindle-render, then the silence of shutdown.
 TEST(Player, PlaysExactlyWhatTheRendererRenders) {
     TempDir dir;
-    const std::string module = writeSong(dir, busySong(2));
+    const std::string module = writeSong(dir, busy(2));
     const std::string audio = dir.file("audio.raw");
     {
         harness::Child child({kZindle, module}, harness::headlessEnv(audio), dir.file("out"), dir.file("err"));
@@ -285,7 +274,7 @@ TEST(MakePlay, QuotesTheModuleAndBuildsOnlyThePlayer) {
 
 TEST(Render, WritesAValidWavFile) {
     TempDir dir;
-    const std::string module = writeSong(dir, busySong(1));
+    const std::string module = writeSong(dir, busy(1));
     const harness::Result r = harness::run({kRender, "--seconds", "0.5", "--output", dir.file("a.wav"), module});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::vector<std::uint8_t> wav = harness::readBytes(dir.file("a.wav"));
@@ -310,7 +299,7 @@ TEST(Render, WritesAValidWavFile) {
 
 TEST(Render, SecondsAreExactFrames) {
     TempDir dir;
-    const std::string module = writeSong(dir, busySong(1));
+    const std::string module = writeSong(dir, busy(1));
     const std::pair<const char*, std::size_t> cases[] = {{"0", 0}, {"1", 48000}, {"0.3", 14400},
                                                          {"1.00001", 48000}, {"0.0000209", 1}, {"2.5", 120000}};
     for (const auto& [seconds, frames] : cases) {
@@ -331,7 +320,7 @@ TEST(Render, SecondsAreExactFrames) {
 
 TEST(Render, TraceGivesOneLinePerTick) {
     TempDir dir;
-    modwriter::Song song = busySong(1);
+    modwriter::Song song = busy(1);
     song.row(0, 1, "--- -- ... | --- -- ... | --- -- ... | --- -- F7D");
     const std::string module = writeSong(dir, song);
     const harness::Result r =
@@ -363,21 +352,21 @@ TEST(Render, OnePassEndsWhereTheSongComesBack) {
         std::uint64_t rows_two_passes;
     };
     std::vector<Case> cases;
-    cases.push_back({"ends", busySong(2), 128, 256});
+    cases.push_back({"ends", busy(2), 128, 256});
     {
-        modwriter::Song song = busySong(3);
+        modwriter::Song song = busy(3);
         song.at(2, 63, 1) = modwriter::Cell{0, 0, 0xB, 1};  // back to order 1
         cases.push_back({"jumps back", song, 192, 192 + 128});
     }
     {
-        modwriter::Song song = busySong(1);
+        modwriter::Song song = busy(1);
         song.at(0, 4, 2) = modwriter::Cell{0, 0, 0xE, 0x60};
         song.at(0, 8, 2) = modwriter::Cell{0, 0, 0xE, 0x62};
         song.at(0, 20, 2) = modwriter::Cell{0, 0, 0xE, 0xE2};
         cases.push_back({"loops and delays", song, 64 + 10 + 2, 2 * (64 + 10 + 2)});
     }
     {
-        modwriter::Song song = busySong(2);
+        modwriter::Song song = busy(2);
         song.restart = 1;
         cases.push_back({"restarts", song, 128, 128 + 64});
     }
@@ -404,14 +393,14 @@ TEST(Render, OnePassEndsWhereTheSongComesBack) {
 
 TEST(Render, StartsAtTheGivenOrder) {
     TempDir dir;
-    const std::string module = writeSong(dir, busySong(3));
+    const std::string module = writeSong(dir, busy(3));
     const harness::Result r = harness::run({kRender, "--trace", "--start", "2", "--seconds", "0.01", "--output", dir.file("o.wav"), module});
     EXPECT_EQ(r.out.rfind("0 2 0 0 6 125 ", 0), 0u) << r.out;
 }
 
 TEST(Render, DefaultOutputIsTheModuleNameInTheCurrentFolder) {
     TempDir dir;
-    const std::string module = writeSong(dir, busySong(1), "tune.mod");
+    const std::string module = writeSong(dir, busy(1), "tune.mod");
     const harness::Result r = harness::run({"/bin/sh", "-c", "cd '" + dir.path() + "' && '" + kRender + "' --seconds 0.1 tune.mod"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(harness::readBytes(dir.file("tune.wav")).size(), 44u + 4800 * 4);
@@ -419,7 +408,7 @@ TEST(Render, DefaultOutputIsTheModuleNameInTheCurrentFolder) {
 
 TEST(Render, OptionsAndFailures) {
     TempDir dir;
-    const std::string module = writeSong(dir, busySong(1));
+    const std::string module = writeSong(dir, busy(1));
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"--bogus", module}, {"--seconds", "x", module}, {"--seconds"}, {"--start", "-1", module}, {},
              {"--output", "o.wav", module, module}, {"--trace", module, module}, {"-o", "o.wav", "--output-dir", ".", module},
@@ -516,7 +505,7 @@ std::vector<std::string> filesIn(const std::string& folder) {
 // already there keeps its contents.
 TEST(Render, LeavesNothingBehindWhenItCantWrite) {
     TempDir dir;
-    const std::string module = writeSong(dir, busySong(1));
+    const std::string module = writeSong(dir, busy(1));
     const auto files = filesIn;
 
     // The disk fills up half-way: a file size limit of 50 kB, its signal ignored.
@@ -561,9 +550,9 @@ std::vector<std::string> renderArgs(std::initializer_list<std::string> options, 
 // the status says that something failed; more jobs than modules is fine.
 TEST(Render, BatchRendersTheGoodModulesAndNamesEachFailure) {
     TempDir dir;
-    const std::string one = writeSong(dir, busySong(1), "one.mod");
-    const std::string two = writeSong(dir, busySong(2), "two.mod");
-    modwriter::Song wrong = busySong(1);
+    const std::string one = writeSong(dir, busy(1), "one.mod");
+    const std::string two = writeSong(dir, busy(2), "two.mod");
+    modwriter::Song wrong = busy(1);
     wrong.tag = "M.k.";
     const std::string refused = writeSong(dir, wrong, "refused.mod");
     const std::string missing = dir.file("missing.mod");
@@ -602,7 +591,7 @@ TEST(Render, BatchRendersTheGoodModulesAndNamesEachFailure) {
 // exactly the raw render's samples.
 TEST(Render, FormatsFollowTheOptionOrTheExtension) {
     TempDir dir;
-    const std::string module = writeSong(dir, busySong(1), "tune.mod");
+    const std::string module = writeSong(dir, busy(1), "tune.mod");
     const harness::Result raw = harness::run({kRender, "--raw", "--seconds", "1", "--output", "-", module});
     ASSERT_EQ(raw.out.size(), 48000u * 4);
 
@@ -654,7 +643,7 @@ TEST(Render, FormatsFollowTheOptionOrTheExtension) {
 // modules are named and print nothing.
 TEST(Render, InfoDescribesEachModule) {
     TempDir dir;
-    modwriter::Song song = busySong(2);
+    modwriter::Song song = busy(2);
     song.title = "Tab\there \"q\" \\ \xE9t\xE9";
     song.restart = 1;
     song.samples[0].name = "lead";
@@ -663,7 +652,7 @@ TEST(Render, InfoDescribesEachModule) {
     song.samples[1].name = std::string("bass\x01\x7F\xFF", 7);
     song.samples[4].name = "a message";  // no data: listed for its name
     const std::string good = writeSong(dir, song, "good.mod");
-    modwriter::Song odd = busySong(1);
+    modwriter::Song odd = busy(1);
     odd.title = std::string(20, '\x1B');
     odd.restart = 200;                                   // no restart position
     odd.samples[0] = harness::loopedSample(600, 99);     // volume past 64
@@ -672,7 +661,7 @@ TEST(Render, InfoDescribesEachModule) {
     odd.samples[2] = harness::oneShotSample(32000);
     odd.samples[2].length_words = 65535;                 // longer than the data in the file
     const std::string strange = writeSong(dir, odd, "odd.mod");
-    modwriter::Song wrong = busySong(1);
+    modwriter::Song wrong = busy(1);
     wrong.tag = "XXXX";
     const std::string refused = writeSong(dir, wrong, "refused.mod");
 
@@ -717,7 +706,7 @@ TEST(Render, InfoDescribesEachModule) {
 TEST(Render, InterruptedRendersLeaveNoPartialFile) {
     TempDir dir;
     std::vector<std::string> modules;
-    for (const char* name : {"a.mod", "b.mod", "c.mod"}) modules.push_back(writeSong(dir, busySong(1), name));
+    for (const char* name : {"a.mod", "b.mod", "c.mod"}) modules.push_back(writeSong(dir, busy(1), name));
     const auto partialGrows = [](const std::string& folder) {
         for (int i = 0; i < 600; ++i) {
             for (const std::string& name : filesIn(folder)) {

@@ -426,12 +426,8 @@ TEST_F(Views, ScopeColoursMoveEveryTwentyFiveTraces) {
     EXPECT_EQ(c2, 3);
 }
 
-TEST(Coltab, WheelSeams) {
-    const std::pair<int, int> entries[] = {{0, 0x8000},   {3, 0x8020},   {127, 0x8400}, {128, 0x7C00},
-                                           {255, 0x0400}, {256, 0x0400}, {383, 0x0410}, {384, 0x03F0},
-                                           {511, 0x0010}, {512, 0x0010}, {639, 0x8010}, {640, 0x800F},
-                                           {767, 0x8000}};
-    for (const auto& [n, colour] : entries) EXPECT_EQ(coltab[static_cast<std::size_t>(n)], colour) << n;
+// The seams themselves are checked where the wheel is made.
+TEST(Coltab, WheelHas128Colours) {
     std::vector<int> distinct(coltab.begin(), coltab.end());
     std::sort(distinct.begin(), distinct.end());
     EXPECT_EQ(std::unique(distinct.begin(), distinct.end()) - distinct.begin(), 128);

@@ -26,7 +26,6 @@ namespace {
 using Stream = RenderOutput::Stream;
 
 constexpr int kChannelsOut = 2;
-constexpr std::uint64_t kBytesPerFrame = 4;
 // A plain WAV file counts its data and its RIFF chunk (data + 36 bytes of
 // header) in 32 bits; more than that goes into an RF64 file.
 constexpr std::uint64_t kWavDataLimit = 0xFFFFFFFFull - 36;

@@ -34,7 +34,6 @@ constexpr std::uint64_t kPassCapFrames = 30ull * 60 * kOutputRate;
 constexpr int kMaxLoops = 1000;
 constexpr int kMaxJobs = 256;
 constexpr int kMaxStart = 1000000;
-constexpr int kBytesPerFrame = 4;
 // Frames handed to the output at once: ten minutes take about 290 writes.
 constexpr std::uint64_t kBlockFrames = 96 * kChunkFrames;
 
