@@ -3,15 +3,11 @@
 // plays is ever read, when its turn comes.
 #include "app/playlist.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <memory>
-#include <set>
-#include <utility>
 #include <vector>
+
+#include "player/folder_walk.h"
 
 namespace {
 
@@ -23,71 +19,6 @@ struct Entry {
 std::vector<Entry> entries;
 std::size_t current = 0;
 std::size_t refused_count = 0;
-
-// Folders already read, by device and inode: a folder reached again through
-// a link, or a loop of links, is not read twice.
-using Visited = std::set<std::pair<dev_t, ino_t>>;
-
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
-
-constexpr unsigned char foldCase(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
-
-// Ignoring ASCII case first, then byte by byte, so that the order is the
-// same on every machine whatever its locale.
-bool nameBefore(const std::string& a, const std::string& b) {
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const unsigned char x = foldCase(static_cast<unsigned char>(a[i]));
-        const unsigned char y = foldCase(static_cast<unsigned char>(b[i]));
-        if (x != y) return x < y;
-    }
-    if (a.size() != b.size()) return a.size() < b.size();
-    return a < b;  // std::string compares bytes as unsigned
-}
-
-std::string joinPath(const std::string& folder, const std::string& name) {
-    return !folder.empty() && folder.back() == '/' ? folder + name : folder + "/" + name;
-}
-
-enum class Kind { kFile, kFolder, kOther };
-
-// What an entry is. Only links and entries the file system doesn't type
-// cost a stat; a broken link, a device, a pipe or a socket is kOther.
-Kind kindOf(const std::string& path, unsigned char type) {
-    if (type == DT_REG) return Kind::kFile;
-    if (type == DT_DIR) return Kind::kFolder;
-    if (type != DT_LNK && type != DT_UNKNOWN) return Kind::kOther;
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0) return Kind::kOther;
-    if (S_ISDIR(st.st_mode)) return Kind::kFolder;
-    return S_ISREG(st.st_mode) ? Kind::kFile : Kind::kOther;
-}
-
-void addFolder(const std::string& folder, Visited& visited) {
-    struct stat st {};
-    if (stat(folder.c_str(), &st) != 0 || !visited.insert({st.st_dev, st.st_ino}).second) return;
-    // The names are read and the folder closed before going down into it,
-    // so that no depth of folders runs out of file descriptors. A path too
-    // long to open ends the descent.
-    std::vector<std::pair<std::string, unsigned char>> names;
-    {
-        const std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
-        if (!dir) return;
-        while (const dirent* e = readdir(dir.get()))
-            if (e->d_name[0] != '.') names.emplace_back(e->d_name, e->d_type);
-    }
-    std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return nameBefore(a.first, b.first); });
-    for (const auto& [name, type] : names) {
-        const std::string path = joinPath(folder, name);
-        switch (kindOf(path, type)) {
-        case Kind::kFile: entries.push_back({path, false}); break;
-        case Kind::kFolder: addFolder(path, visited); break;
-        case Kind::kOther: break;
-        }
-    }
-}
 
 // Names a refused entry in one line, written at once (standard error is
 // unbuffered), its control bytes shown as '?'.
@@ -102,15 +33,8 @@ void reportRefused(const std::string& path) {
 
 std::size_t playlistBuild(int count, char* const* paths) {
     playlistClear();
-    Visited visited;
-    for (int i = 0; i < count; ++i) {
-        const std::string path = paths[i];
-        struct stat st {};
-        if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-            addFolder(path, visited);
-        else
-            entries.push_back({path, false});  // the loader says what it is
-    }
+    for (WalkedFile& file : folderWalk(std::vector<std::string>(paths, paths + count)))
+        entries.push_back({std::move(file.path), false});
     return entries.size();
 }
 
@@ -139,6 +63,11 @@ Module* playlistLoad(std::size_t from, int step) {
 }
 
 std::size_t playlistPlayable() { return entries.size() - refused_count; }
+
+std::size_t playlistPosition() {
+    const auto end = entries.begin() + static_cast<std::ptrdiff_t>(std::min(current, entries.size()));
+    return static_cast<std::size_t>(std::count_if(entries.begin(), end, [](const Entry& e) { return !e.refused; }));
+}
 
 void playlistClear() {
     std::vector<Entry>().swap(entries);

@@ -8,12 +8,8 @@
 
 #include "player/protracker_loader.h"
 
-// Replaces the list by the modules under the paths: a path that is a folder
-// gives the files it holds, read recursively (each folder's entries sorted by
-// name, ignoring ASCII case, then byte order; names starting with '.'
-// skipped; links followed, each folder entered once, so a loop of links
-// ends; what is neither a file nor a folder skipped); any other path is
-// listed as given. Returns the number of entries.
+// Replaces the list by the files under the paths, as folderWalk finds them.
+// Returns the number of entries.
 std::size_t playlistBuild(int count, char* const* paths);
 // The number of entries.
 std::size_t playlistSize();
@@ -29,5 +25,7 @@ std::size_t playlistCurrent();
 Module* playlistLoad(std::size_t from, int step);
 // The entries not refused so far.
 std::size_t playlistPlayable();
+// Where the current entry stands among the entries not refused so far (0..).
+std::size_t playlistPosition();
 // Empties the list and gives its memory back.
 void playlistClear();

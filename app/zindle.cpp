@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "app/playlist.h"
+#include "app/terminal_messages.h"
 #include "audio/volume.h"
 #include "display/screen.h"
 #include "display/textout.h"
@@ -65,7 +66,7 @@ void copyPixels(SDL_Surface* from, SDL_Surface* to) {
 void paintBackground(const Module* module) {
     if (plain_background) copyPixels(plain_background, background);
     char song_name[32];
-    std::snprintf(song_name, sizeof song_name, "Song name: %.20s", module->name);
+    std::snprintf(song_name, sizeof song_name, viewsCounterShown() ? kSongNameWithCounter : kSongName, module->name);
     textOut(background, 4, 10, song_name, kWhite, 0, 0);
     textOut(background, 4, 1, "Zindle - The simple ProTracker player", kWhite, 0, 0);
 }
@@ -76,7 +77,7 @@ bool severalToPlay() { return playlistPlayable() > 1; }
 void setCounter() {
     char counter[24] = "";
     if (playlistSize() > 1)
-        std::snprintf(counter, sizeof counter, "%zu/%zu", playlistCurrent() + 1, playlistSize());
+        std::snprintf(counter, sizeof counter, "%zu/%zu", playlistPosition() + 1, playlistPlayable());
     viewsSetCounter(counter);
 }
 
@@ -241,6 +242,58 @@ int infoOption(int argc, char** argv) {
 
 }  // namespace
 
+namespace {
+
+// Says why nothing in the list could be played.
+void reportNothingToPlay(int argc, char** argv) {
+    struct stat info {};
+    if (playlistSize() == 0) {
+        // Only folders give no entry: each one given was empty.
+        std::fputs("Couldn't load the module!\n", stderr);
+        for (int i = 1; i < argc; ++i) std::fprintf(stderr, "%s: an empty folder, no module in it\n", argv[i]);
+        return;
+    }
+    // One file: say why it wasn't loaded; a list names each refused file as it goes.
+    if (argc == 2 && !(stat(argv[1], &info) == 0 && S_ISDIR(info.st_mode)))
+        zindleReportLoadFailure(stderr, argv[1]);
+    else
+        std::fputs("Couldn't load the module!\n", stderr);
+}
+
+// Brings up SDL's window and audio device. False after saying why.
+bool startSdl() {
+    if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO) < 0) {
+        std::fprintf(stderr, "Couldn't initialize SDL: %s\n", SDL_GetError());
+        return false;
+    }
+    char driver[32] = "";
+    SDL_VideoDriverName(driver, sizeof driver);
+    messagesKeepFor(driver);
+    SDL_ShowCursor(0);
+    SDL_WM_SetCaption("Zindle SDL", nullptr);
+    screen = SDL_SetVideoMode(kScreenWidth, kScreenHeight, kScreenDepth, 0);
+    if (!screen) {
+        std::fprintf(stderr, "Couldn't set video mode: %s\n", SDL_GetError());
+        return false;
+    }
+    display_mode = kViewPattern;
+    if (!zindleInit()) {
+        std::fprintf(stderr, "Couldn't initialize zindle!\n");
+        return false;
+    }
+    return true;
+}
+
+// Closes what startSdl opened; the terminal is SDL's no more.
+void stopSdl() {
+    zindleClose();
+    SDL_Quit();
+    screen = nullptr;
+    messagesRelease();
+}
+
+}  // namespace
+
 int zindleMain(int argc, char** argv) {
     if (const int status = infoOption(argc, argv); status >= 0) return status;
     platformUse(kSdlPlatform);
@@ -249,36 +302,21 @@ int zindleMain(int argc, char** argv) {
         std::fprintf(stderr, "Usage: %s <module.mod>\n", argv[0]);
         return -1;
     }
-    if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO) < 0) {
-        std::fprintf(stderr, "Couldn't initialize SDL: %s\n", SDL_GetError());
-        return 1;
-    }
-    SDL_ShowCursor(0);
-    SDL_WM_SetCaption("Zindle SDL", nullptr);
-    screen = SDL_SetVideoMode(kScreenWidth, kScreenHeight, kScreenDepth, 0);
-    if (!screen) {
-        std::fprintf(stderr, "Couldn't set video mode: %s\n", SDL_GetError());
-        SDL_Quit();
-        return 1;
-    }
-    display_mode = kViewPattern;
-    if (!zindleInit()) {
-        std::fprintf(stderr, "Couldn't initialize zindle!\n");
-        SDL_Quit();
-        return 1;
-    }
+    messagesHoldForTerminal();
+    // The first module is loaded before any window or device opens: a wrong
+    // name or a refused file is reported as such, on any machine.
     playlistBuild(argc - 1, argv + 1);
     Module* module = playlistLoad(0, 1);
     if (!module) {
-        // One file: say why it wasn't loaded; a list names each refused file as it goes.
-        struct stat info {};
-        if (argc == 2 && !(stat(argv[1], &info) == 0 && S_ISDIR(info.st_mode)))
-            zindleReportLoadFailure(stderr, argv[1]);
-        else
-            std::fputs("Couldn't load the module!\n", stderr);
-        zindleClose();
+        reportNothingToPlay(argc, argv);
         playlistClear();
-        SDL_Quit();
+        messagesRelease();
+        return 1;
+    }
+    if (!startSdl()) {
+        zindleFree(module);
+        playlistClear();
+        stopSdl();
         return 1;
     }
     base_volume = getVolume();
@@ -286,12 +324,11 @@ int zindleMain(int argc, char** argv) {
     if (background && playlistSize() > 1) plain_background = makeBackground();
     if (!background || (playlistSize() > 1 && !plain_background)) {
         std::fprintf(stderr, "Couldn't create the background: %s\n", SDL_GetError());
-        zindleClose();
         zindleFree(module);
         playlistClear();
         if (background) SDL_FreeSurface(background);
         background = nullptr;
-        SDL_Quit();
+        stopSdl();
         return 1;
     }
     setCounter();
@@ -317,7 +354,6 @@ int zindleMain(int argc, char** argv) {
         syncframe();
     }
 
-    zindleClose();
     zindleFree(module);
     playlistClear();
     SDL_FreeSurface(background);
@@ -325,6 +361,6 @@ int zindleMain(int argc, char** argv) {
     if (plain_background) SDL_FreeSurface(plain_background);
     plain_background = nullptr;
     viewsSetCounter("");
-    SDL_Quit();
+    stopSdl();
     return 0;
 }

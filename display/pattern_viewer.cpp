@@ -41,17 +41,42 @@ constexpr int kNoteOffset = 46;    // note, left of the effect
 constexpr int kSampleOffset = 19;  // sample, left of the effect
 
 // The compact cells of 5 or more channels: glyphs 7 pixels apart (a glyph
-// keeps off its right-hand column), note then sample, eight cells in 320
-// pixels after the row numbers, under a line of channel numbers.
+// keeps off its right-hand column), note then sample, under a line of
+// channel numbers. Eight fill the width after the row numbers with no room
+// for a gap, so neighbours differ in shade instead; fewer are spread over the
+// width, with equal gaps after the row numbers and between cells.
 constexpr int kFullCellChannels = 4;
 constexpr int kCompactX = 18;
 constexpr int kCompactStride = 38;
 constexpr int kNarrowPitch = 7;
 constexpr int kCompactSampleOffset = 3 * kNarrowPitch;
+constexpr int kCompactCellWidth = kCompactSampleOffset + kNarrowPitch + kCellSize;
+constexpr int kRowNumberWidth = 2 * kCellSize;
 constexpr int kChannelNumberY = kFirstLineY - kLineHeight;
-static_assert(kCompactX + kCompactStride * (kChannelsShown - 1) + kCompactSampleOffset + kNarrowPitch + 8 <= kScreenWidth,
+static_assert(kCompactX + kCompactStride * (kChannelsShown - 1) + kCompactCellWidth <= kScreenWidth,
               "eight compact cells fit the screen");
+// The notes of every other cell of eight, a step darker than white.
+constexpr int kNoteShade = 0xBDF7;
 
+struct CompactLayout {
+    int x;       // the first cell's left edge
+    int stride;  // from one cell's left edge to the next
+};
+
+constexpr CompactLayout compactLayout(int shown) {
+    if (shown >= kChannelsShown || shown < 1) return {kCompactX, kCompactStride};
+    const int gap = (kScreenWidth - kRowNumberWidth - kCompactCellWidth * shown) / shown;
+    return {kRowNumberWidth + gap, kCompactCellWidth + gap};
+}
+static_assert(compactLayout(7).x == 23 && compactLayout(7).stride == 43, "seven cells, 7 pixels apart");
+constexpr bool everyLayoutFits() {
+    for (int shown = 1; shown <= kChannelsShown; ++shown) {
+        const CompactLayout layout = compactLayout(shown);
+        if (layout.x + layout.stride * (shown - 1) + kCompactCellWidth > kScreenWidth) return false;
+    }
+    return true;
+}
+static_assert(everyLayoutFits(), "the last cell ends on the screen");
 
 // For every period up to the longest in period_tab, the index of its entry
 // there, or kUnknownNote when it has none: one look-up per cell instead of a
@@ -102,8 +127,8 @@ void narrowText(SDL_Surface* screen, int x, int y, const char* text, int colour,
     }
 }
 
-void drawCompactCell(SDL_Surface* screen, const PatternCell& cell, int x, int y, int opaque) {
-    narrowText(screen, x, y, noteName(cell.period), kWhite, opaque);
+void drawCompactCell(SDL_Surface* screen, const PatternCell& cell, int x, int y, int opaque, int note_colour) {
+    narrowText(screen, x, y, noteName(cell.period), note_colour, opaque);
     char sample[3] = "..";
     if (cell.sample != 0) twoDigits(sample, cell.sample);
     narrowText(screen, x + kCompactSampleOffset, y, sample, kSampleColour, opaque);
@@ -158,11 +183,12 @@ void drawPattern(SDL_Surface* screen, SDL_Surface* background, Module* module) {
     const int channels = module->channels;
     const int first = firstShownChannel(channels);
     const int shown = std::min(kChannelsShown, channels - first);
+    const CompactLayout compact = compactLayout(shown);
     if (channels > kFullCellChannels) {
         for (int j = 0; j < shown; ++j) {
             char number[3];
             twoDigits(number, first + j + 1);
-            narrowText(screen, kCompactX + kCompactStride * j + kNarrowPitch, kChannelNumberY, number, kRowColour, 0);
+            narrowText(screen, compact.x + compact.stride * j + kNarrowPitch, kChannelNumberY, number, kRowColour, 0);
         }
     }
 
@@ -179,8 +205,10 @@ void drawPattern(SDL_Surface* screen, SDL_Surface* background, Module* module) {
         if (channels <= kFullCellChannels) {
             for (int j = 0; j < channels; ++j) drawCell(screen, cells[j], kChannelX + kChannelStride * j, y, opaque);
         } else {
-            for (int j = 0; j < shown; ++j)
-                drawCompactCell(screen, cells[first + j], kCompactX + kCompactStride * j, y, opaque);
+            for (int j = 0; j < shown; ++j) {
+                const int note_colour = shown == kChannelsShown && j % 2 == 1 ? kNoteShade : kWhite;
+                drawCompactCell(screen, cells[first + j], compact.x + compact.stride * j, y, opaque, note_colour);
+            }
         }
     }
 }

@@ -122,7 +122,8 @@ void clearScreen(SDL_Surface* screen) {
 void clearWithTitles(SDL_Surface* screen, const Titles& t) {
     clearScreen(screen);
     char line[64];
-    std::snprintf(line, sizeof line, "Now Playing: %s", t.name);
+    // Beside a counter the title is shorter, leaving room for the channel group.
+    std::snprintf(line, sizeof line, viewsCounterShown() ? "Playing: %s" : "Now Playing: %s", t.name);
     textOut(screen, kTitleX, kNameY, line, kWhite, 0, 0);
     std::snprintf(line, sizeof line, "#%03d/%03d - %03dbpm (%02d ticks)", t.order, t.song_length, t.bpm,
                   t.speed);
@@ -198,7 +199,13 @@ void drawQuadrascopes(SDL_Surface* screen, Module* module) {
         char group[32];
         std::snprintf(group, sizeof group, " ch %02d-%02d", (titles.first_channel + 1) % 100,
                       (titles.first_channel + shown) % 100);
-        textOut(screen, kGroupX, kPositionY, group, kWhite, 0, 0);
+        if (viewsCounterShown()) {
+            // The counter has the position line's end: the group goes to the title line's.
+            const int width = kCell * static_cast<int>(std::strlen(group + 1));
+            textOut(screen, kScreenWidth - kTitleX - width, kNameY, group + 1, kWhite, 0, 0);
+        } else {
+            textOut(screen, kGroupX, kPositionY, group, kWhite, 0, 0);
+        }
     }
     auto* const pixels = static_cast<std::uint16_t*>(screen->pixels);
     const int width = screen->w;

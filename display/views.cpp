@@ -26,14 +26,13 @@ int c2 = 0;
 namespace {
 
 // Where "n/N" stands with several modules: the right end of the line of the
-// song name in view 1 and of the position line in views 2 and 4, both of
-// which end further left.
+// song name in view 1 and of the position line in views 2 and 4.
 constexpr int kCounterY = 10;
 constexpr int kCounterMargin = 4;
 
 // "n/N" while the list has several modules, "" with one: then the screens
 // are exactly the single module's.
-char counter[24] = "";
+char counter[kCounterMaxChars + 1] = "";
 
 }  // namespace
 
@@ -48,6 +47,8 @@ void viewsSetCounter(const char* text) {
     std::strncpy(counter, text, sizeof counter - 1);
     counter[sizeof counter - 1] = '\0';
 }
+
+bool viewsCounterShown() { return counter[0] != '\0'; }
 
 void viewsDrawCounter(SDL_Surface* surface) {
     if (!counter[0] || !surface) return;

@@ -67,8 +67,16 @@ void viewsNoteTriggered(int sample, int volume);
 void viewsDrawScopes(Module* module);
 // "n/N" drawn at the top right of every view, or nothing for "". Set on the
 // main thread while no tick runs.
+// The counter has the right end of the second text line to itself: with it
+// shown the texts to its left are the shorter ones (kSongNameWithCounter,
+// views 2 and 4's shorter title with the channel group beside it).
+constexpr int kCounterMaxChars = 11;  // "99999/99999"
 void viewsSetCounter(const char* text);
+bool viewsCounterShown();
 void viewsDrawCounter(SDL_Surface* surface);
+// The song-name line of view 1's background, without and with the counter.
+constexpr const char* kSongName = "Song name: %.20s";
+constexpr const char* kSongNameWithCounter = "Song: %.20s";
 // A new module: the channel group and the colour cycles back at their start;
 // the view shown stays.
 void viewsNewModule();

@@ -5,6 +5,7 @@
 
 #include <SDL/SDL.h>
 
+#include <cctype>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -95,6 +96,24 @@ inline std::string readNarrowText(const Image& img, int x, int y, int count, std
         text += found;
     }
     return text;
+}
+
+// The two-digit numbers set 7 pixels apart along the line at y, wherever
+// they stand, left to right, each followed by a space (the channel numbers
+// over compact cells).
+inline std::string readNarrowNumbers(const Image& img, int y, std::uint16_t colour) {
+    std::string numbers;
+    for (int x = 0; x + 14 <= img.width;) {
+        const std::string two = readNarrowText(img, x, y, 2, colour);
+        if (two.size() == 2 && std::isdigit(static_cast<unsigned char>(two[0])) &&
+            std::isdigit(static_cast<unsigned char>(two[1]))) {
+            numbers += two + " ";
+            x += 14;
+        } else {
+            ++x;
+        }
+    }
+    return numbers;
 }
 
 }  // namespace screentext

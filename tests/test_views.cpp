@@ -34,6 +34,7 @@ constexpr std::uint16_t kRowColour = 0xD6BA;
 constexpr std::uint16_t kSampleColour = 0x171F;
 constexpr std::uint16_t kEffectColour = 0xFF0F;
 constexpr std::uint16_t kHighlight = 0x43D3;
+constexpr std::uint16_t kNoteShade = 0xBDF7;
 constexpr int kPlayingY = 131;
 
 class Views : public testing::Test {
@@ -451,17 +452,16 @@ protected:
         song.at(1, 20, 8) = modwriter::Cell{113, 2, 0, 0};
         song.at(1, 20, 11) = modwriter::Cell{320, 12, 0, 0};
     }
-    // What compact cell j of line `line` reads: note, space, sample.
-    static std::string cellText(const Image& img, int j, int line) {
-        const int x = 18 + 38 * j;
-        return readNarrowText(img, x, lineY(line), 3, kWhite) + " " +
+    // What compact cell j of line `line` reads: note, space, sample. Eight
+    // cells stand 38 pixels apart from x = 18, every other note a shade
+    // darker; four are spread 76 pixels apart from x = 56.
+    static std::string cellText(const Image& img, int j, int line, int shown = 8) {
+        const int x = shown == 8 ? 18 + 38 * j : 56 + 76 * j;
+        const std::uint16_t note = shown == 8 && j % 2 == 1 ? kNoteShade : kWhite;
+        return readNarrowText(img, x, lineY(line), 3, note) + " " +
                readNarrowText(img, x + 21, lineY(line), 2, kSampleColour);
     }
-    static std::string channelNumbers(const Image& img, int count) {
-        std::string numbers;
-        for (int j = 0; j < count; ++j) numbers += readNarrowText(img, 18 + 38 * j + 7, 27, 2, kRowColour) + " ";
-        return numbers;
-    }
+    static std::string channelNumbers(const Image& img) { return screentext::readNarrowNumbers(img, 27, kRowColour); }
 };
 
 using screentext::readNarrowText;
@@ -473,7 +473,7 @@ using screentext::readNarrowText;
 TEST_F(WideViews, CompactCellsShowEightChannelsAtATime) {
     setPosition(1, 20);
     const Image first = drawPatternView();
-    EXPECT_EQ(channelNumbers(first, 8), "01 02 03 04 05 06 07 08 ");
+    EXPECT_EQ(channelNumbers(first), "01 02 03 04 05 06 07 08 ");
     const char* const expected_first[8] = {"C-2 09", "... ..", "... ..", "... ..", "... ..", "??? 31", "... ..", "C-1 01"};
     for (int line : {12, 13}) {
         for (int j = 0; j < 8; ++j)
@@ -486,12 +486,17 @@ TEST_F(WideViews, CompactCellsShowEightChannelsAtATime) {
     first_shown_channel = nextChannelGroup(first_shown_channel, module_->channels);
     EXPECT_EQ(first_shown_channel, 8);
     const Image second = drawPatternView();
-    EXPECT_EQ(channelNumbers(second, 4), "09 10 11 12 ");
+    EXPECT_EQ(channelNumbers(second), "09 10 11 12 ");
     const char* const expected_second[4] = {"B-3 02", "... ..", "... ..", "F-2 12"};
-    for (int j = 0; j < 4; ++j) EXPECT_EQ(cellText(second, j, 12), expected_second[j]) << j;
-    // Past the last channel nothing is drawn.
+    for (int j = 0; j < 4; ++j) EXPECT_EQ(cellText(second, j, 12, 4), expected_second[j]) << j;
+    // The gaps after the row numbers and between the spread cells stay clear.
     for (int y = 27; y < 240; ++y)
-        for (int x = 18 + 38 * 4; x < 320; ++x) ASSERT_EQ(second.at(x, y), kBackdrop) << x << "," << y;
+        for (int x = 16; x < 320; ++x) {
+            const bool in_gap = x < 56 || (x - 56) % 76 >= 36;
+            if (in_gap) {
+                ASSERT_EQ(second.at(x, y), kBackdrop) << x << "," << y;
+            }
+        }
     // After the last group comes the first again.
     EXPECT_EQ(nextChannelGroup(first_shown_channel, module_->channels), 0);
 }

@@ -84,7 +84,10 @@ const std::string kPositionShape = "#999/999 - 999bpm (99 ticks)";
 // The two title lines of views 2 and 4, and black between them and the picture.
 bool hasBlackTitles(const Image& img, const std::string& title, std::string* why) {
     if (img.width != 320 || img.height != 240) return fail(why, "not 320x240");
-    if (titleName(img) != "Now Playing: " + title) return fail(why, "title reads '" + titleName(img) + "'");
+    // Beside an "n/N" counter the title is the shorter one.
+    const std::string name = titleName(img);
+    if (name != "Now Playing: " + title && name.rfind("Playing: " + title, 0) != 0)
+        return fail(why, "title reads '" + name + "'");
     if (!fitsShape(titlePosition(img), kPositionShape))
         return fail(why, "position line reads '" + titlePosition(img) + "'");
     return true;
@@ -297,11 +300,14 @@ std::string titleName(const Image& img) {
 std::string titlePosition(const Image& img) { return readText(img, 4, 10, 28, kWhite); }
 
 bool isPatternView(const Image& img, const std::string& title, std::string* why) {
-    static const std::set<std::uint16_t> allowed = {0, kWhite, kRowColour, 0x171F, 0xFF0F, kHighlight};
+    static const std::set<std::uint16_t> allowed = {0, kWhite, kRowColour, 0x171F, 0xFF0F, kHighlight, 0xBDF7};
     if (img.width != 320 || img.height != 240) return fail(why, "not 320x240");
     if (readText(img, 4, 1, 37, kWhite) != kProgramTitle) return fail(why, "no program title");
+    // Beside an "n/N" counter the song name's line is the shorter one.
     const std::string song_line = "Song name: " + title;
-    if (readText(img, 4, 10, static_cast<int>(song_line.size()), kWhite) != song_line)
+    const std::string short_line = "Song: " + title;
+    if (readText(img, 4, 10, static_cast<int>(song_line.size()), kWhite) != song_line &&
+        readText(img, 4, 10, static_cast<int>(short_line.size()), kWhite) != short_line)
         return fail(why, "no song name line");
     if (!fitsShape(patternHeader(img), kPositionShape + " - Vol: 999"))
         return fail(why, "header reads '" + patternHeader(img) + "'");
