@@ -120,14 +120,14 @@ const std::string& playlistPath(std::size_t index) { return entries[index].path;
 
 std::size_t playlistCurrent() { return current; }
 
-Module* playlistLoad(std::size_t from, int step) {
+Module* playlistLoad(std::size_t from, int step, LoadRefusal* why) {
     const std::size_t n = entries.size();
     if (n == 0) return nullptr;
     std::size_t i = from % n;
     for (std::size_t tried = 0; tried < n; ++tried, i = step < 0 ? (i + n - 1) % n : (i + 1) % n) {
         Entry& entry = entries[i];
         if (entry.refused) continue;
-        if (Module* module = zindleLoad(entry.path.c_str())) {
+        if (Module* module = zindleLoad(entry.path.c_str(), why)) {
             current = i;
             return module;
         }

@@ -355,12 +355,13 @@ int zindleMain(int argc, char** argv) {
         return 1;
     }
     playlistBuild(argc - 1, argv + 1);
-    Module* module = playlistLoad(0, 1);
+    LoadRefusal why;
+    Module* module = playlistLoad(0, 1, &why);
     if (!module) {
         // One file: say why it wasn't loaded; a list names each refused file as it goes.
         struct stat info {};
         if (argc == 2 && !(stat(argv[1], &info) == 0 && S_ISDIR(info.st_mode)))
-            zindleReportLoadFailure(stderr, argv[1]);
+            zindleReportLoadFailure(stderr, argv[1], why);
         else
             std::fputs("Couldn't load the module!\n", stderr);
         zindleClose();
