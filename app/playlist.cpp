@@ -13,20 +13,23 @@ namespace {
 
 struct Entry {
     std::string path;
-    bool refused;  // the loader turned it down once: not tried again
+    bool refused;      // the loader turned it down once: not tried again
+    bool from_folder;  // found in a folder, not named on the command line
 };
 
 std::vector<Entry> entries;
 std::size_t current = 0;
 std::size_t refused_count = 0;
 
-// Names a refused entry in one line, written at once (standard error is
-// unbuffered), its control bytes shown as '?'.
-void reportRefused(const std::string& path) {
+// Names a refused entry and why in one line, written at once (standard
+// error is unbuffered), its control bytes shown as '?'.
+void reportRefused(const std::string& path, const LoadRefusal& why) {
     std::string name = path;
     for (char& ch : name)
         if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) ch = '?';
-    std::fputs(("Couldn't load " + name + ": skipped\n").c_str(), stderr);
+    char reason[kRefusalTextBytes];
+    zindleDescribeRefusal(why, reason, sizeof reason);
+    std::fputs(("Couldn't load " + name + ": " + reason + ", skipped\n").c_str(), stderr);
 }
 
 }  // namespace
@@ -34,7 +37,7 @@ void reportRefused(const std::string& path) {
 std::size_t playlistBuild(int count, char* const* paths) {
     playlistClear();
     for (WalkedFile& file : folderWalk(std::vector<std::string>(paths, paths + count)))
-        entries.push_back({std::move(file.path), false});
+        entries.push_back({std::move(file.path), false, !file.folder.empty()});
     return entries.size();
 }
 
@@ -44,20 +47,24 @@ const std::string& playlistPath(std::size_t index) { return entries[index].path;
 
 std::size_t playlistCurrent() { return current; }
 
-Module* playlistLoad(std::size_t from, int step) {
+Module* playlistLoad(std::size_t from, int step, LoadRefusal* why) {
     const std::size_t n = entries.size();
     if (n == 0) return nullptr;
     std::size_t i = from % n;
     for (std::size_t tried = 0; tried < n; ++tried, i = step < 0 ? (i + n - 1) % n : (i + 1) % n) {
         Entry& entry = entries[i];
         if (entry.refused) continue;
-        if (Module* module = zindleLoad(entry.path.c_str())) {
+        LoadRefusal refusal;
+        Module* module = zindleLoad(entry.path.c_str(), &refusal);
+        if (why) *why = refusal;
+        if (module) {
             current = i;
             return module;
         }
         entry.refused = true;
         ++refused_count;
-        if (n > 1) reportRefused(entry.path);
+        // A file named alone is reported by the caller, with the whole story.
+        if (n > 1 || entry.from_folder) reportRefused(entry.path, refusal);
     }
     return nullptr;
 }

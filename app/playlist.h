@@ -21,8 +21,9 @@ std::size_t playlistCurrent();
 // from index from by step (+1 or -1) around the list. A refused entry is
 // remembered and not tried again; while the list has more than one entry it
 // is named on standard error. Returns the module, which becomes the current
-// entry, or null when no entry loads.
-Module* playlistLoad(std::size_t from, int step);
+// entry, or null when no entry loads; then *why (when given) says why the
+// last entry tried was refused (and stays as it was when none was tried).
+Module* playlistLoad(std::size_t from, int step, LoadRefusal* why = nullptr);
 // The entries not refused so far.
 std::size_t playlistPlayable();
 // Where the current entry stands among the entries not refused so far (0..).

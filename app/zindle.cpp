@@ -245,7 +245,7 @@ int infoOption(int argc, char** argv) {
 namespace {
 
 // Says why nothing in the list could be played.
-void reportNothingToPlay(int argc, char** argv) {
+void reportNothingToPlay(int argc, char** argv, const LoadRefusal& why) {
     struct stat info {};
     if (playlistSize() == 0) {
         // Only folders give no entry: each one given was empty.
@@ -255,7 +255,7 @@ void reportNothingToPlay(int argc, char** argv) {
     }
     // One file: say why it wasn't loaded; a list names each refused file as it goes.
     if (argc == 2 && !(stat(argv[1], &info) == 0 && S_ISDIR(info.st_mode)))
-        zindleReportLoadFailure(stderr, argv[1]);
+        zindleReportLoadFailure(stderr, argv[1], why);
     else
         std::fputs("Couldn't load the module!\n", stderr);
 }
@@ -306,9 +306,10 @@ int zindleMain(int argc, char** argv) {
     // The first module is loaded before any window or device opens: a wrong
     // name or a refused file is reported as such, on any machine.
     playlistBuild(argc - 1, argv + 1);
-    Module* module = playlistLoad(0, 1);
+    LoadRefusal why;
+    Module* module = playlistLoad(0, 1, &why);
     if (!module) {
-        reportNothingToPlay(argc, argv);
+        reportNothingToPlay(argc, argv, why);
         playlistClear();
         messagesRelease();
         return 1;

@@ -238,7 +238,7 @@ void audioChangeSrc(int voice, std::int8_t* data, std::uint32_t length, std::uin
                     std::uint32_t loop_length) {
     Voice& vo = v[voice];
     const std::uint32_t b = byteIndex(vo.position);
-    if (loop_length < 3) {
+    if (loop_length < kMinLoopBytes) {
         if (b >= length) vo.position = 0;
         vo.loop_length = 0;
         vo.loop_end = 0;

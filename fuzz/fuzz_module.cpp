@@ -101,8 +101,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     resetEngine();
     const MemoryFile file(data, size);
     if (!file.ok()) return 0;
-    Module* module = zindleLoad(file.path());
-    if (!module) return 0;
+    LoadRefusal why;
+    Module* module = zindleLoad(file.path(), &why);
+    if (!module) {
+        // The words for a refusal quote whatever bytes the file has as its tag.
+        char text[kRefusalTextBytes];
+        zindleDescribeRefusal(why, text, sizeof text);
+        return 0;
+    }
 
     const Plan plan = planOf(data, size);
     zindlePlay(module, plan.start);

@@ -4,14 +4,15 @@
 // sample data. A format is data: channels, sample headers and pattern layout,
 // one Module shape for the one engine. Every value taken
 // from the file is clamped where it is read; bytes past the end of a short
-// file read as zero, so a truncated tagged file still loads.
+// file read as zero, so a truncated tagged file still loads. A refused file
+// is explained from what was read of it, never opened a second time.
 #include "player/protracker_loader.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
-#include <iterator>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -25,18 +26,13 @@ std::int8_t* file_sample_data = nullptr;
 
 namespace {
 
-constexpr long kTagOffset = 1080;
-constexpr int kTagSize = 4;
 // Time for a sequencer step already begun on the audio thread to finish.
 constexpr std::uint32_t kStepFinishMs = 10;
 
 // A volume slide moves by one nibble: the highest meaningful parameter is F0.
 constexpr int kMaxSlideParam = 0xF0;
 
-constexpr int kTitleBytes = 20;
-constexpr int kSampleNameBytes = 22;
-constexpr int kSampleHeaderBytes = 30;
-constexpr int kCellBytes = 4;
+static_assert(kHeaderBytes == 1084, "the 31-sample header");
 // A file's patterns hold 4-channel blocks side by side in StarTrekker's
 // 8-channel layout; everywhere else a pattern is one block of every channel.
 constexpr int kBlockChannels = 4;
@@ -51,40 +47,72 @@ struct Format {
     bool paired_blocks = false;
 };
 
+// Tags with no channel count spelled in digits.
 struct FixedTag {
-    char tag[kTagSize + 1];
+    char tag[kTagBytes + 1];
     Format format;
 };
-// Tags with no channel count spelled in digits.
-constexpr FixedTag kFixedTags[] = {
+constexpr std::array<FixedTag, 9> kFixedTags = {{
     {"M.K.", {4}}, {"M!K!", {4}}, {"M&K!", {4}}, {"N.T.", {4}}, {"FLT4", {4}},
     {"CD81", {8}}, {"OKTA", {8}}, {"OCTA", {8}}, {"FLT8", {8, kNumSamples, true}},
+}};
+
+// Tags spelling a channel count in digits (each '#' one digit), and the
+// counts each spelling is read for. A count Zindle plays in a spelling not
+// read for it ("09CH", "TDZ4") is no tag at all.
+struct CountSpelling {
+    char pattern[kTagBytes + 1];
+    int lowest, highest;
+};
+constexpr std::array<CountSpelling, 4> kCountSpellings = {{
+    {"#CHN", 1, 9}, {"##CH", 10, kMaxChannels}, {"##CN", 10, kMaxChannels}, {"TDZ#", 1, 3},
+}};
+
+// What the tag at kTagOffset says.
+struct TagReading {
+    Format format;            // channels 0: not a format the loader reads
+    int named_channels = -1;  // the count a spelling of kCountSpellings names, played or not; -1: none
 };
 
-int digitValue(char ch) { return ch >= '0' && ch <= '9' ? ch - '0' : -1; }
-
-// The format a tag names; channels 0 for a tag no accepted format carries.
-// Besides the fixed tags: nCHN (1..9), nnCH and nnCN (10..32), TDZn (1..3).
-Format formatOfTag(const char tag[kTagSize]) {
-    for (const FixedTag& fixed : kFixedTags)
-        if (std::memcmp(tag, fixed.tag, kTagSize) == 0) return fixed.format;
-    Format format;
-    const int d0 = digitValue(tag[0]);
-    const int d1 = digitValue(tag[1]);
-    const int d3 = digitValue(tag[3]);
-    if (d0 >= 1 && std::memcmp(tag + 1, "CHN", 3) == 0) {
-        format.channels = d0;
-    } else if (d0 >= 1 && d1 >= 0 && (std::memcmp(tag + 2, "CH", 2) == 0 || std::memcmp(tag + 2, "CN", 2) == 0)) {
-        const int n = 10 * d0 + d1;
-        if (n >= 10 && n <= kMaxChannels) format.channels = n;
-    } else if (std::memcmp(tag, "TDZ", 3) == 0 && d3 >= 1 && d3 <= 3) {
-        format.channels = d3;
+// The count tag spells after pattern, or -1 when it doesn't match.
+int spelledCount(const std::uint8_t* tag, const char* pattern) {
+    int count = 0;
+    for (int i = 0; i < kTagBytes; ++i) {
+        if (pattern[i] != '#') {
+            if (tag[i] != static_cast<std::uint8_t>(pattern[i])) return -1;
+        } else if (tag[i] >= '0' && tag[i] <= '9') {
+            count = 10 * count + (tag[i] - '0');
+        } else {
+            return -1;
+        }
     }
-    return format;
+    return count;
 }
 
-// The header of a tagged file, up to and including its tag.
-constexpr int kHeaderBytes = static_cast<int>(kTagOffset) + kTagSize;
+// The one reading of a tag: which format it names, or which channel count
+// when that is one Zindle doesn't play (0, or past kMaxChannels).
+TagReading readTag(const std::uint8_t* tag) {
+    TagReading reading;
+    for (const FixedTag& fixed : kFixedTags)
+        if (std::memcmp(tag, fixed.tag, kTagBytes) == 0) {
+            reading.format = fixed.format;
+            reading.named_channels = fixed.format.channels;
+            return reading;
+        }
+    for (const CountSpelling& spelling : kCountSpellings) {
+        const int count = spelledCount(tag, spelling.pattern);
+        if (count < 0) continue;
+        if (count >= spelling.lowest && count <= spelling.highest) {
+            reading.format.channels = count;
+            reading.named_channels = count;
+        } else if (count == 0 || count > kMaxChannels) {
+            reading.named_channels = count;
+        }
+        return reading;
+    }
+    return reading;
+}
+
 // Where an untagged 15-sample file's song length, order table and patterns are.
 constexpr int kOldSongLengthOffset = kTitleBytes + kOldNumSamples * kSampleHeaderBytes;
 constexpr int kOldOrdersOffset = kOldSongLengthOffset + 2;
@@ -120,25 +148,89 @@ bool isPlausibleOldModule(const std::uint8_t* header, long file_size) {
     return file_size >= needed;
 }
 
-// Reads the header bytes (zero past the end of the file) and the file's size,
-// and tells which format the file has.
-Format readFormat(std::FILE* file, std::uint8_t (&header)[kHeaderBytes], char (&tag)[kTagSize + 1]) {
-    std::memset(tag, 0, sizeof tag);
-    Format none;
-    if (std::fseek(file, 0, SEEK_END) != 0) return none;
-    const long file_size = std::ftell(file);
-    std::rewind(file);
-    const std::size_t got = std::fread(header, 1, sizeof header, file);
-    std::memset(header + got, 0, sizeof header - got);
-    Format format = formatOfTag(reinterpret_cast<const char*>(header + kTagOffset));
-    if (format.channels != 0) {
-        std::memcpy(tag, header + kTagOffset, kTagSize);
-        return format;
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Reads size bytes into dest, zero-filling what the file doesn't have.
+void readBlock(std::FILE* file, void* dest, std::size_t size) {
+    const std::size_t got = std::fread(dest, 1, size, file);
+    if (got < size) std::memset(static_cast<char*>(dest) + got, 0, size - got);
+}
+
+// The start of a file: its header bytes (zero past its end) and its size.
+struct FileHead {
+    std::uint8_t bytes[kHeaderBytes] = {};
+    long size = -1;  // -1: the file can't seek (a pipe), or failed: error
+    int error = 0;
+};
+
+FileHead readHead(std::FILE* file) {
+    FileHead head;
+    errno = 0;
+    if (std::fseek(file, 0, SEEK_END) != 0 || (head.size = std::ftell(file)) < 0) {
+        head.size = -1;
+        head.error = errno;
+        return head;
     }
-    if (file_size < 0 || !isPlausibleOldModule(header, file_size)) return none;
-    format.channels = kBlockChannels;
-    format.num_samples = kOldNumSamples;
-    return format;
+    std::rewind(file);
+    readBlock(file, head.bytes, sizeof head.bytes);
+    return head;
+}
+
+// The format of a file: its tag's, or with none, the 15-sample one when the
+// file is plausible as such.
+Format formatOf(const FileHead& head, const TagReading& tag) {
+    if (head.size < 0) return Format{};
+    if (tag.format.channels != 0) return tag.format;
+    if (!isPlausibleOldModule(head.bytes, head.size)) return Format{};
+    Format old;
+    old.channels = kBlockChannels;
+    old.num_samples = kOldNumSamples;
+    return old;
+}
+
+// Other trackers' files, known by bytes near their start.
+struct ForeignFormat {
+    int offset;
+    const char* magic;  // no zero bytes, so the zeros past a file's end never match
+    LoadRefusalReason reason;
+};
+constexpr std::array<ForeignFormat, 3> kForeignFormats = {{
+    {0, "Extended Module: ", LoadRefusalReason::kXmModule},
+    {0, "IMPM", LoadRefusalReason::kItModule},
+    {44, "SCRM", LoadRefusalReason::kS3mModule},
+}};
+
+// Why a file whose head was read is no module the loader reads, in the
+// order a user would ask: what the file is, another tracker's module, too
+// short for a header, then its tag.
+void explainRefusal(const FileHead& head, bool regular_file, const TagReading& tag, LoadRefusal& why) {
+    std::memcpy(why.tag, head.bytes + kTagOffset, kTagBytes);
+    why.file_size = head.size;
+    if (!regular_file) {
+        why.reason = LoadRefusalReason::kNotRegularFile;
+        return;
+    }
+    if (head.size < 0) {
+        why.reason = LoadRefusalReason::kFileError;
+        why.error = head.error;
+        return;
+    }
+    for (const ForeignFormat& foreign : kForeignFormats)
+        if (std::memcmp(head.bytes + foreign.offset, foreign.magic, std::strlen(foreign.magic)) == 0) {
+            why.reason = foreign.reason;
+            return;
+        }
+    if (head.size < kHeaderBytes) {
+        why.reason = LoadRefusalReason::kTooShort;
+    } else if (tag.named_channels >= 0) {
+        why.reason = LoadRefusalReason::kUnplayableChannels;
+        why.channels = tag.named_channels;
+    } else {
+        why.reason = LoadRefusalReason::kUnknownTag;
+    }
 }
 
 // Reads header bytes in order, like a file that is all header.
@@ -156,17 +248,6 @@ struct HeaderReader {
     }
 };
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-// Reads size bytes into dest, zero-filling what the file doesn't have.
-void readBlock(std::FILE* file, void* dest, std::size_t size) {
-    const std::size_t got = std::fread(dest, 1, size, file);
-    if (got < size) std::memset(static_cast<char*>(dest) + got, 0, size - got);
-}
-
 void readSampleHeader(HeaderReader& in, Sample& sample, const Format& format) {
     in.block(sample.name, kSampleNameBytes);
     const int length_words = in.word();
@@ -182,7 +263,7 @@ void readSampleHeader(HeaderReader& in, Sample& sample, const Format& format) {
         loop_start_words /= 2;
     sample.loop_start = loop_start_words * 2;
     sample.loop_length = loop_length_words * 2;
-    if (sample.loop_length < 4) {
+    if (sample.loop_length < kMinLoopBytes) {
         sample.loop_start = 0;
         sample.loop_length = 0;
     }
@@ -232,18 +313,35 @@ void releasePatterns(Module* module) {
 
 }  // namespace
 
-Module* zindleLoad(const char* path) {
-    std::unique_ptr<Module> module(new (std::nothrow) Module());
-    if (!module) return nullptr;
+namespace {
+
+Module* refuse(LoadRefusal& why, LoadRefusalReason reason, int error = 0) {
+    why.reason = reason;
+    why.error = error;
+    return nullptr;
+}
+
+Module* loadModule(const char* path, LoadRefusal& why) {
+    errno = 0;
     File file(std::fopen(path, "rb"));
-    if (!file) return nullptr;
-    std::uint8_t header[kHeaderBytes];
-    const Format format = readFormat(file.get(), header, module->tag);
-    if (format.channels == 0) return nullptr;
+    if (!file) return refuse(why, LoadRefusalReason::kFileError, errno);
+    struct stat info {};
+    if (fstat(fileno(file.get()), &info) != 0) return refuse(why, LoadRefusalReason::kFileError, errno);
+    if (S_ISDIR(info.st_mode)) return refuse(why, LoadRefusalReason::kFolder);
+    const FileHead head = readHead(file.get());
+    const TagReading tag = readTag(head.bytes + kTagOffset);
+    const Format format = formatOf(head, tag);
+    if (format.channels == 0) {
+        explainRefusal(head, S_ISREG(info.st_mode), tag, why);
+        return nullptr;
+    }
+    std::unique_ptr<Module> module(new (std::nothrow) Module());
+    if (!module) return refuse(why, LoadRefusalReason::kNoMemory);
     module->channels = format.channels;
     module->num_samples = format.num_samples;
+    if (format.num_samples == kNumSamples) std::memcpy(module->tag, head.bytes + kTagOffset, kTagBytes);
 
-    HeaderReader in{header};
+    HeaderReader in{head.bytes};
     in.block(module->name, kTitleBytes);
     for (int s = 0; s < format.num_samples; ++s) {
         readSampleHeader(in, module->samples[s], format);
@@ -265,8 +363,8 @@ Module* zindleLoad(const char* path) {
         if (format.paired_blocks) order /= 2;
         largest = std::max(largest, static_cast<int>(order));
     }
-    if (format.num_samples == kNumSamples) in.at += kTagSize;
-    if (std::fseek(file.get(), in.at, SEEK_SET) != 0) return nullptr;
+    if (format.num_samples == kNumSamples) in.at += kTagBytes;
+    if (std::fseek(file.get(), in.at, SEEK_SET) != 0) return refuse(why, LoadRefusalReason::kFileError, errno);
 
     // num_patterns only counts blocks actually stored, so that a failure
     // half-way releases exactly those.
@@ -275,7 +373,7 @@ Module* zindleLoad(const char* path) {
         PatternCell* block = new (std::nothrow) PatternCell[static_cast<std::size_t>(cells)]();
         if (!block) {
             releasePatterns(module.get());
-            return nullptr;
+            return refuse(why, LoadRefusalReason::kNoMemory);
         }
         module->patterns[p] = block;
         module->num_patterns = p + 1;
@@ -287,7 +385,7 @@ Module* zindleLoad(const char* path) {
     file_sample_data = data;
     if (!data) {
         releasePatterns(module.get());
-        return nullptr;
+        return refuse(why, LoadRefusalReason::kNoMemory);
     }
     int offset = 0;
     for (Sample& sample : module->samples) {
@@ -298,6 +396,15 @@ Module* zindleLoad(const char* path) {
     module->sample_data = data;
     module->loaded = 1;
     return module.release();
+}
+
+}  // namespace
+
+Module* zindleLoad(const char* path, LoadRefusal* why) {
+    LoadRefusal refusal;
+    Module* module = loadModule(path, refusal);
+    if (why) *why = refusal;
+    return module;
 }
 
 void zindleFree(Module* module) {
@@ -317,114 +424,62 @@ void zindleFree(Module* module) {
 }
 
 // ---------------------------------------------------------------------------
-// Why a load failed. The loader's own flow stays as it is: once it has
-// refused a file, the file is looked at again to say why.
+// Why a load failed, in words.
 
 namespace {
 
-// Other trackers' files, known by bytes near their start.
-struct ForeignFormat {
-    long offset;
-    const char* magic;
-    const char* what;
-};
-constexpr ForeignFormat kForeignFormats[] = {
-    {0, "Extended Module: ", "an XM module (FastTracker 2), not a MOD file"},
-    {0, "IMPM", "an IT module (Impulse Tracker), not a MOD file"},
-    {44, "SCRM", "an S3M module (Scream Tracker 3), not a MOD file"},
-};
-constexpr std::size_t kForeignHeadBytes = 48;  // covers every magic above
-
-// MOD tags that announce a channel count in letters alone.
-struct ChannelTag {
-    const char* tag;
-    int channels;
-};
-constexpr ChannelTag kChannelTags[] = {{"OKTA", 8}, {"OCTA", 8}, {"CD81", 8}, {"CD61", 6}};
-
-int digitAt(const unsigned char* tag, int i) { return tag[i] >= '0' && tag[i] <= '9' ? tag[i] - '0' : -1; }
-
-// The channel count a tag of another MOD variant announces ("8CHN", "12CH",
-// "FLT8", "OKTA", ...), 0 when it announces none.
-int taggedChannels(const unsigned char tag[4]) {
-    for (const ChannelTag& known : kChannelTags)
-        if (std::memcmp(tag, known.tag, 4) == 0) return known.channels;
-    if (digitAt(tag, 0) > 0 && std::memcmp(tag + 1, "CHN", 3) == 0) return digitAt(tag, 0);
-    if (digitAt(tag, 0) >= 0 && digitAt(tag, 1) >= 0 && (std::memcmp(tag + 2, "CH", 2) == 0 || std::memcmp(tag + 2, "CN", 2) == 0))
-        return digitAt(tag, 0) * 10 + digitAt(tag, 1);
-    if ((std::memcmp(tag, "FLT", 3) == 0 || std::memcmp(tag, "TDZ", 3) == 0) && digitAt(tag, 3) > 0) return digitAt(tag, 3);
-    return 0;
-}
-
 // The tag as it stands in the file, bytes other than printable ASCII as \xNN.
-void quoteTag(const unsigned char tag[4], char* out, std::size_t size) {
+void quoteTag(const std::uint8_t (&tag)[kTagBytes], char* out, std::size_t size) {
     std::size_t used = 0;
-    for (int i = 0; i < 4 && used < size; ++i) {
-        const bool plain = tag[i] >= 0x20 && tag[i] < 0x7F && tag[i] != '"' && tag[i] != '\\';
-        const int n = plain ? std::snprintf(out + used, size - used, "%c", tag[i])
-                            : std::snprintf(out + used, size - used, "\\x%02X", tag[i]);
+    for (std::uint8_t byte : tag) {
+        if (used >= size) break;
+        const bool plain = byte >= 0x20 && byte < 0x7F && byte != '"' && byte != '\\';
+        const int n = plain ? std::snprintf(out + used, size - used, "%c", byte)
+                            : std::snprintf(out + used, size - used, "\\x%02X", byte);
         used += static_cast<std::size_t>(std::max(n, 0));
     }
 }
 
-// Writes why the file at path can't be loaded into why.
-void explainLoadFailure(const char* path, char* why, std::size_t size) {
-    errno = 0;
-    File file(std::fopen(path, "rb"));
-    if (!file) {
-        const int error = errno;
-        std::snprintf(why, size, "%s", error == ENOENT ? "no such file"
-                                       : error == EACCES ? "permission denied"
-                                                         : std::strerror(error));
-        return;
-    }
-    struct stat info {};
-    if (fstat(fileno(file.get()), &info) != 0) {
-        std::snprintf(why, size, "%s", std::strerror(errno));
-        return;
-    }
-    if (S_ISDIR(info.st_mode)) {
-        std::snprintf(why, size, "a folder, not a file");
-        return;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        std::snprintf(why, size, "not a regular file (a device, pipe or socket)");
-        return;
-    }
-    unsigned char head[kForeignHeadBytes] = {};
-    readBlock(file.get(), head, sizeof head);
-    for (const ForeignFormat& format : kForeignFormats) {
-        const std::size_t length = std::strlen(format.magic);
-        if (std::memcmp(head + format.offset, format.magic, length) == 0 &&
-            info.st_size >= format.offset + static_cast<long>(length)) {
-            std::snprintf(why, size, "%s", format.what);
-            return;
-        }
-    }
-    if (info.st_size < kTagOffset + 4) {
-        std::snprintf(why, size, "too short to be a MOD file (%lld bytes)", static_cast<long long>(info.st_size));
-        return;
-    }
-    unsigned char tag[4] = {};
-    std::fseek(file.get(), kTagOffset, SEEK_SET);
-    readBlock(file.get(), tag, sizeof tag);
-    if (formatOfTag(reinterpret_cast<const char*>(tag)).channels != 0) {
-        std::snprintf(why, size, "not enough memory to load it");
-        return;
-    }
-    char quoted[4 * 4 + 1] = {};
-    quoteTag(tag, quoted, sizeof quoted);
-    const int channels = taggedChannels(tag);
-    if (channels > 0)
-        std::snprintf(why, size, "a module with %d channels (tag \"%s\"), which Zindle doesn't play", channels, quoted);
-    else
-        std::snprintf(why, size, "not a MOD file: no known tag at byte %ld (found \"%s\") and no 15-sample module", kTagOffset, quoted);
-}
-
 }  // namespace
 
-void zindleReportLoadFailure(std::FILE* out, const char* path) {
-    char why[160];
-    explainLoadFailure(path, why, sizeof why);
-    std::fprintf(out, "Couldn't load the module!\n%s: %s\n", path, why);
+void zindleDescribeRefusal(const LoadRefusal& why, char* out, std::size_t size) {
+    if (size == 0) return;
+    out[0] = '\0';
+    char quoted[4 * kTagBytes + 1] = {};
+    quoteTag(why.tag, quoted, sizeof quoted);
+    switch (why.reason) {
+    case LoadRefusalReason::kNone: std::snprintf(out, size, "loaded"); break;
+    case LoadRefusalReason::kFileError:
+        std::snprintf(out, size, "%s", why.error == ENOENT ? "no such file"
+                                       : why.error == EACCES ? "permission denied"
+                                                             : std::strerror(why.error));
+        break;
+    case LoadRefusalReason::kFolder: std::snprintf(out, size, "a folder, not a file"); break;
+    case LoadRefusalReason::kNotRegularFile:
+        std::snprintf(out, size, "not a regular file (a device, pipe or socket)");
+        break;
+    case LoadRefusalReason::kXmModule: std::snprintf(out, size, "an XM module (FastTracker 2), not a MOD file"); break;
+    case LoadRefusalReason::kS3mModule:
+        std::snprintf(out, size, "an S3M module (Scream Tracker 3), not a MOD file");
+        break;
+    case LoadRefusalReason::kItModule: std::snprintf(out, size, "an IT module (Impulse Tracker), not a MOD file"); break;
+    case LoadRefusalReason::kTooShort:
+        std::snprintf(out, size, "too short to be a MOD file (%lld bytes)", static_cast<long long>(why.file_size));
+        break;
+    case LoadRefusalReason::kUnplayableChannels:
+        std::snprintf(out, size, "a module with %d channels (tag \"%s\"), which Zindle doesn't play", why.channels,
+                      quoted);
+        break;
+    case LoadRefusalReason::kUnknownTag:
+        std::snprintf(out, size, "not a MOD file: no known tag at byte %d (found \"%s\") and no 15-sample module",
+                      kTagOffset, quoted);
+        break;
+    case LoadRefusalReason::kNoMemory: std::snprintf(out, size, "not enough memory to load it"); break;
+    }
+}
+
+void zindleReportLoadFailure(std::FILE* out, const char* path, const LoadRefusal& why) {
+    char text[kRefusalTextBytes];
+    zindleDescribeRefusal(why, text, sizeof text);
+    std::fprintf(out, "Couldn't load the module!\n%s: %s\n", path, text);
 }

@@ -3,6 +3,7 @@
 // channels, and the untagged 15-sample files of the first trackers.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -47,13 +48,29 @@ constexpr int kOrderSlots = 128;
 // Order bytes go up to 255, so the table holds a block for every byte value.
 constexpr int kPatternSlots = 256;
 
+// The layout of a MOD file: the title, the sample headers, the song length
+// and restart bytes, the order table and (31 samples only) the tag; then
+// the patterns, kRowsPerPattern rows of one cell per channel; then the
+// sample data, sample after sample.
+constexpr int kTitleBytes = 20;
+constexpr int kSampleNameBytes = 22;
+constexpr int kSampleHeaderBytes = 30;  // name, length, finetune, volume, loop start, loop length
+constexpr int kTagOffset = 1080;
+constexpr int kTagBytes = 4;
+constexpr int kHeaderBytes = kTagOffset + kTagBytes;  // a tagged file's patterns start here
+constexpr int kCellBytes = 4;
+static_assert(kTitleBytes + kNumSamples * kSampleHeaderBytes + 2 + kOrderSlots == kTagOffset, "the 31-sample header");
+// A loop shorter than this is no loop, to the loader and the mixer alike: a
+// file's loop of one word means none.
+constexpr int kMinLoopBytes = 4;
+
 struct Sample {
     char name[24];              // up to 22 characters, zero-terminated
     std::int32_t meter;         // bar height of the sample-meter view, 0..27
     std::int32_t length;        // bytes, even, 0..131070
     std::int32_t offset;        // byte offset inside Module::sample_data
     std::int32_t loop_start;    // bytes from the sample's start (even)
-    std::int32_t loop_length;   // bytes: 0 = no loop, else >= 4
+    std::int32_t loop_length;   // bytes: 0 = no loop, else >= kMinLoopBytes
     std::int32_t finetune;      // 0..15, rewritten by command E5
     std::int32_t volume;        // default volume 0..64
 };
@@ -79,25 +96,53 @@ struct Module {
     std::int8_t* sample_data;      // all samples back to back
     std::int32_t channels;         // channels and voices the module plays: 1..kMaxChannels
     std::int32_t num_samples;      // sample headers in the file: 31, or 15 for an untagged file
-    char tag[5];                   // the format tag as in the file, zero-terminated; "" when untagged
+    char tag[kTagBytes + 1];       // the format tag as in the file, zero-terminated; "" when untagged
 };
 
 // The sample-data block of the most recent successful load (null before any).
 extern std::int8_t* file_sample_data;
 
+// Why zindleLoad refused a file, and what the text saying so needs.
+enum class LoadRefusalReason : std::uint8_t {
+    kNone,                // the file loaded
+    kFileError,           // it couldn't be opened or read: error
+    kFolder,
+    kNotRegularFile,      // a device, pipe or socket
+    kXmModule,            // another tracker's module, known by its magic bytes
+    kS3mModule,
+    kItModule,
+    kTooShort,            // shorter than a tagged header and no 15-sample module: file_size
+    kUnplayableChannels,  // the tag names a count that isn't 1..kMaxChannels: tag, channels
+    kUnknownTag,          // no tag the loader reads and no 15-sample module: tag
+    kNoMemory,
+};
+struct LoadRefusal {
+    LoadRefusalReason reason = LoadRefusalReason::kNone;
+    int error = 0;                     // errno, for kFileError
+    std::int64_t file_size = 0;        // bytes, for kTooShort
+    std::uint8_t tag[kTagBytes] = {};  // the bytes at kTagOffset, for the tag reasons
+    int channels = 0;                  // the count the tag names, for kUnplayableChannels
+};
+
 // Reads the MOD file at path. Returns a fully loaded Module, or null when the
 // file can't be opened, carries none of the accepted tags and isn't a
-// plausible 15-sample file either, or memory runs out. Accepted tags: M.K.
-// M!K! M&K! N.T. FLT4 (4 channels), 1CHN..9CHN, 10CH..32CH, 10CN..32CN (the
-// number of channels), CD81 OKTA OCTA FLT8 (8), TDZ1..TDZ3 (1..3). Prints
-// nothing. Bytes past the end of a short tagged file read as zero.
-Module* zindleLoad(const char* path);
+// plausible 15-sample file either, or memory runs out; then fills *why (when
+// given) from what was read of the file; on success why->reason is kNone.
+// Accepted tags: M.K. M!K! M&K! N.T. FLT4 (4 channels), 1CHN..9CHN,
+// 10CH..32CH, 10CN..32CN (the number of channels), CD81 OKTA OCTA FLT8 (8),
+// TDZ1..TDZ3 (1..3). Prints nothing. Bytes past the end of a short tagged
+// file read as zero.
+Module* zindleLoad(const char* path, LoadRefusal* why = nullptr);
 
-// After zindleLoad refused path: writes "Couldn't load the module!" and a
-// second line "<path>: <why>" to out, why found by looking at the file again
-// (no such file, permission denied, a folder, too short, another format, an
-// unknown tag and the bytes found, ...).
-void zindleReportLoadFailure(std::FILE* out, const char* path);
+// Writes why a file was refused to out (at most size bytes, zero-terminated),
+// as a user reads it: "no such file", "a folder, not a file", "an XM module
+// (FastTracker 2), not a MOD file", the tag found, ... kRefusalTextBytes
+// always holds the whole text.
+constexpr std::size_t kRefusalTextBytes = 160;
+void zindleDescribeRefusal(const LoadRefusal& why, char* out, std::size_t size);
+
+// Writes "Couldn't load the module!" and a second line "<path>: <why>" to out.
+void zindleReportLoadFailure(std::FILE* out, const char* path, const LoadRefusal& why);
 
 // Stops playback, silences the voices and releases the module with its
 // pattern blocks and sample data. Null does nothing.

@@ -40,8 +40,6 @@ static_assert(kMaxChannels <= kMaxVoices, "channel i drives voice i");
 
 namespace {
 
-// The Amiga's PAL clock: a period p plays kPaulaClock / (2 p) sample bytes a second.
-constexpr double kPaulaClock = 7093789.2;
 constexpr int kDefaultSpeed = 6;
 constexpr int kDefaultBpm = 125;
 

@@ -147,6 +147,8 @@ void zindleReset();
 void update_channel(Channel* ch);
 // One step of the invert loop (command EF) on a channel.
 void invert_loop_step(Channel* ch);
-// The voice step for a period: (7093789.2 / (2 period)) * 16384 in double,
+// The Amiga's PAL clock: a period p plays kPaulaClock / (2 p) sample bytes a second.
+constexpr double kPaulaClock = 7093789.2;
+// The voice step for a period: (kPaulaClock / (2 period)) * 16384 in double,
 // truncated and saturated to 32 bits, divided by 48000.
 std::uint32_t periodToRate(std::int32_t period);

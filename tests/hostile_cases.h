@@ -12,8 +12,8 @@
 
 namespace hostile {
 
-constexpr int kTagEnd = 1084;       // the format tag ends here; pattern data follows
-constexpr int kPatternBytes = 1024;
+constexpr int kTagEnd = kHeaderBytes;  // the format tag ends here; pattern data follows
+constexpr int kPatternBytes = kRowsPerPattern * 4 * kCellBytes;  // a 4-channel pattern
 
 struct NamedSong {
     std::string what;  // what the case is, for messages (and file names)

@@ -197,7 +197,8 @@ TEST_F(Mixer, ChangeSourceKeepsOrMovesThePosition) {
         {8000, 0, 0, 5000, 0, 0},         // no loop, inside: keep
         {8000, 1000, 2000, 3000, 3000, 2000},  // past the loop end: to the loop end
         {8000, 1000, 6000, 5000, 7000, 6000},  // inside the loop: keep
-        {8000, 0, 2, 5000, 0, 0},         // a loop shorter than 3 counts as none
+        {8000, 0, 3, 5000, 0, 0},         // a loop shorter than 4 bytes counts as none, as in the loader
+        {8000, 0, 4, 4, 4, 4},            // the shortest loop
     };
     for (const Case& k : cases) {
         harness::resetGlobals();

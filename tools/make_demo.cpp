@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "player/protracker_sequencer.h"
 #include "tools/modwriter.h"
 
 namespace {
@@ -24,7 +25,6 @@ using modwriter::SampleDesc;
 using modwriter::Song;
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kPaulaClock = 7093789.2;
 
 // Playback rate, in sample bytes per second, of a note at finetune 0.
 double noteRate(const char* note) { return kPaulaClock / (2.0 * modwriter::notePeriod(note)); }

@@ -92,7 +92,7 @@ void printInfoText(std::FILE* out, const std::string& path, const Module& module
         // Padded by characters, not bytes, for names with accents.
         std::size_t width = 0;
         for (unsigned char c : name) width += (c & 0xC0) != 0x80;
-        std::fprintf(out, "  %2d  %s%*s  %6d", i + 1, name.c_str(), static_cast<int>(22 - std::min<std::size_t>(width, 22)), "",
+        std::fprintf(out, "  %2d  %s%*s  %6d", i + 1, name.c_str(), static_cast<int>(kSampleNameBytes - std::min<std::size_t>(width, kSampleNameBytes)), "",
                      s.length);
         if (s.loop_length > 0)
             std::fprintf(out, "  %10d  %11d", s.loop_start, s.loop_length);

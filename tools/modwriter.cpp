@@ -72,11 +72,11 @@ void Song::row(int pattern, int row_number, const std::string& text) {
 
 std::vector<std::uint8_t> Song::bytes() const {
     std::vector<std::uint8_t> out;
-    putText(out, title, 20);
-    const auto written = static_cast<std::size_t>(num_samples == 15 ? 15 : 31);
+    putText(out, title, kTitleBytes);
+    const auto written = static_cast<std::size_t>(num_samples == kOldNumSamples ? kOldNumSamples : kNumSamples);
     for (std::size_t n = 0; n < written; ++n) {
         const SampleDesc& s = samples[n];
-        putText(out, s.name, 22);
+        putText(out, s.name, kSampleNameBytes);
         const int words = s.length_words >= 0 ? s.length_words : static_cast<int>((s.data.size() + 1) / 2);
         putWord(out, words);
         out.push_back(static_cast<std::uint8_t>(s.finetune));
@@ -87,7 +87,7 @@ std::vector<std::uint8_t> Song::bytes() const {
     out.push_back(static_cast<std::uint8_t>(song_length));
     out.push_back(static_cast<std::uint8_t>(restart));
     for (int order : orders) out.push_back(static_cast<std::uint8_t>(order));
-    if (written == 31) putText(out, tag, 4);
+    if (written == kNumSamples) putText(out, tag, kTagBytes);
     int blocks = pattern_blocks;
     if (blocks < 0) blocks = 1 + (*std::max_element(orders.begin(), orders.end()) & 0xFF) / (paired_blocks ? 2 : 1);
     const auto putCell = [&](int p, int row, int channel) {
@@ -103,7 +103,7 @@ std::vector<std::uint8_t> Song::bytes() const {
     const int part = paired_blocks ? std::min(width, 4) : width;
     for (int p = 0; p < blocks; ++p)
         for (int first = 0; first < width; first += part)
-            for (int row = 0; row < 64; ++row)
+            for (int row = 0; row < kRowsPerPattern; ++row)
                 for (int c = first; c < std::min(first + part, width); ++c) putCell(p, row, c);
     for (std::size_t n = 0; n < written; ++n) {
         const SampleDesc& s = samples[n];

@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "player/protracker_loader.h"
+
 namespace modwriter {
 
 struct SampleDesc {
-    std::string name;                 // up to 22 bytes are written
+    std::string name;                 // up to kSampleNameBytes (22) bytes are written
     std::vector<std::int8_t> data;    // written after the patterns
     int length_words = -1;            // -1: (data.size() + 1) / 2
     int finetune = 0;                 // raw byte
@@ -29,16 +31,16 @@ struct Cell {
     int param = 0;   // 0..255
 };
 
-constexpr int kMaxWriterChannels = 32;
-// 64 rows of kMaxWriterChannels cells, row by row; Song::channels of each row are written.
-using Pattern = std::array<Cell, 64 * kMaxWriterChannels>;
+constexpr int kMaxWriterChannels = kMaxChannels;
+// kRowsPerPattern rows of kMaxWriterChannels cells, row by row; Song::channels of each row are written.
+using Pattern = std::array<Cell, kRowsPerPattern * kMaxWriterChannels>;
 
 struct Song {
-    std::string title;                    // up to 20 bytes are written
-    std::array<SampleDesc, 31> samples;   // with num_samples 15, the first 15 are written
+    std::string title;                    // up to kTitleBytes (20) bytes are written
+    std::array<SampleDesc, kNumSamples> samples;  // with num_samples 15, the first 15 are written
     int song_length = 1;                  // raw byte
     int restart = 127;                    // raw byte
-    std::array<int, 128> orders{};        // raw bytes
+    std::array<int, kOrderSlots> orders{};  // raw bytes
     std::string tag = "M.K.";             // not written with num_samples 15
     int channels = 4;                     // cells written per row, 1..32
     int num_samples = 31;                 // 31, or 15 for an untagged file

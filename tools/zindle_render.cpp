@@ -288,11 +288,12 @@ std::uint64_t renderLength(Module* module, const Options& options) {
 // a return to the start of the progress line and its erasure.
 const char* message_start = "";
 
-void loadFailed(const std::string& path, bool batch) {
+// Says that path wasn't loaded; why (from zindleLoad) is wanted unless batch.
+void loadFailed(const std::string& path, bool batch, const LoadRefusal& why = {}) {
     if (batch)
         std::fprintf(stderr, "%szindle-render: couldn't load the module %s\n", message_start, path.c_str());
     else
-        zindleReportLoadFailure(stderr, path.c_str());
+        zindleReportLoadFailure(stderr, path.c_str(), why);
 }
 
 // --- Rendering one module
@@ -349,9 +350,10 @@ bool renderFrames(RenderOutput& output, Progress& progress) {
 // (after saying why on standard error).
 int renderModule(const Options& options, const std::string& module_path, const std::string& path, bool batch,
                  bool show_progress) {
-    Module* module = zindleLoad(module_path.c_str());
+    LoadRefusal why;
+    Module* module = zindleLoad(module_path.c_str(), &why);
     if (!module) {
-        loadFailed(module_path, batch);
+        loadFailed(module_path, batch, why);
         return 1;
     }
     std::uint64_t frames = framesBound(options);
@@ -360,8 +362,8 @@ int renderModule(const Options& options, const std::string& module_path, const s
         frames = renderLength(module, options);
         exact = true;
         zindleFree(module);
-        if (!(module = zindleLoad(module_path.c_str()))) {
-            loadFailed(module_path, batch);
+        if (!(module = zindleLoad(module_path.c_str(), &why))) {
+            loadFailed(module_path, batch, why);
             return 1;
         }
     }
