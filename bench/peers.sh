@@ -115,7 +115,7 @@ done
 # --- 2 and 3: whole processes.
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/zindle-peers-XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
-render=$build/tools/zindle-render
+render=$build/render/zindle-render
 # CPU seconds (user + system) of one run of a command, its output thrown away.
 cpu() {
   local TIMEFORMAT='%3U %3S'

@@ -32,7 +32,7 @@ set -- "$work"/modules/*.mod "$@"
 
 for module in "$@"; do
   name=$(basename "$module")
-  if ! "$build/tools/zindle-render" --seconds "$seconds" --trace --raw --output /dev/null "$module" 2>/dev/null |
+  if ! "$build/render/zindle-render" --seconds "$seconds" --trace --raw --output /dev/null "$module" 2>/dev/null |
        awk '{print $2, $3, $4}' >"$work/zindle"; then
     echo "$name: zindle refuses it"
     continue

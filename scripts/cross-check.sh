@@ -25,7 +25,7 @@ SECONDS_RENDERED=${CHECK_SECONDS:-10}
 JOBS=${JOBS:-2}
 
 ./scripts/install-deps.sh "cross-$arch" fuzz
-[ -x "$CROSS_BUILD/tools/zindle-render" ] || make cross ARCH="$arch" CROSS_BUILD="$CROSS_BUILD" JOBS="$JOBS"
+[ -x "$CROSS_BUILD/render/zindle-render" ] || make cross ARCH="$arch" CROSS_BUILD="$CROSS_BUILD" JOBS="$JOBS"
 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD" -j "$JOBS" --target zindle-render zindle-make-corpus demo_module >/dev/null
 # The seed and benchmark generators are built where fuzzing and benchmarks
@@ -36,14 +36,14 @@ cmake --build "$FUZZ_BUILD" -j "$JOBS" --target fuzz_seeds >/dev/null
 cmake -S . -B "$BENCH_BUILD" -DCMAKE_BUILD_TYPE=Release -DZINDLE_BENCH=ON -DBUILD_TESTING=OFF >/dev/null 2>&1
 cmake --build "$BENCH_BUILD" -j "$JOBS" --target zindle-make-bench-modules >/dev/null
 
-native="$BUILD/tools/zindle-render"
+native="$BUILD/render/zindle-render"
 sysroot="$CROSS_BUILD/sysroot"
 case $arch in
   armhf) qemu=qemu-arm ;;
   arm64) qemu=qemu-aarch64 ;;
   *) echo "cross-check: no cross build for $arch (armhf, arm64)" >&2; exit 2 ;;
 esac
-emulated="$qemu -L $sysroot $CROSS_BUILD/tools/zindle-render"
+emulated="$qemu -L $sysroot $CROSS_BUILD/render/zindle-render"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
