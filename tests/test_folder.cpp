@@ -428,3 +428,66 @@ TEST(Window, CounterCoversNothingAndCompactCellsStayApart) {
     ASSERT_TRUE(player.key("Escape"));
     EXPECT_EQ(player.waitForExit(20), 0);
 }
+
+// Return opens the list on the module playing; Down five times and Return
+// play the sixth; Right and Left step again after; Escape closes the list,
+// and a second Escape quits.
+TEST(Window, ListPicksAModuleFromThreeHundred) {
+    const std::string missing = xsession::missingTools();
+    if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
+    TempDir dir;
+    const std::string songs = makeFolder(dir.file("songs"));
+    const auto titleOf = [](int n) {
+        char title[16];
+        std::snprintf(title, sizeof title, "song %03d", n);
+        return std::string(title);
+    };
+    for (int n = 0; n < 300; ++n)
+        ASSERT_TRUE(xsession::windowSong(titleOf(n)).write(songs + "/" + titleOf(n) + ".mod"));
+    xsession::Xvfb x(dir.file("xvfb.log"));
+    ASSERT_TRUE(x.ok()) << "Xvfb didn't start";
+    xsession::Player player(x, songs, dir.path());
+    ASSERT_TRUE(player.waitForWindow(15000)) << "no window";
+    Image img;
+    const auto fail = [&](const std::string& name) {
+        xsession::writePpm(img, dir.file(name + ".ppm"));
+        return name + ": title '" + screentext::readText(img, 4, 0, 39, 0xFFFF) + "', song line '" +
+               screentext::readText(img, 4, 10, 20, 0xFFFF) + "'";
+    };
+    const auto playing = [&](int n) {
+        return xsession::waitForPicture(
+            player, [&](const Image& i) { return xsession::isPatternView(i, titleOf(n)); }, 15000, img);
+    };
+    // The list: its title, the cursor's n/N, the cursor's line highlighted.
+    const auto listAt = [&](int n) {
+        return xsession::waitForPicture(
+            player,
+            [&](const Image& i) {
+                const std::string position = std::to_string(n + 1) + "/300";
+                const int y = 24 + 8 * (n % 23);
+                return screentext::readText(i, 4, 0, 7, 0xFFFF) == "Modules" &&
+                       screentext::readText(i, 316 - 8 * static_cast<int>(position.size()), 0,
+                                            static_cast<int>(position.size()), 0xFFFF) == position &&
+                       i.at(319, y) == 0x43D3 && i.at(319, y == 24 ? 32 : 24) != 0x43D3;
+            },
+            15000, img);
+    };
+    ASSERT_TRUE(playing(0)) << fail("start");
+    ASSERT_TRUE(player.key("Return"));
+    ASSERT_TRUE(listAt(0)) << fail("list opened");
+    for (int k = 0; k < 5; ++k) ASSERT_TRUE(player.key("Down"));
+    ASSERT_TRUE(listAt(5)) << fail("five down");
+    ASSERT_TRUE(player.key("Return"));
+    ASSERT_TRUE(playing(5)) << fail("the sixth plays");
+    ASSERT_TRUE(player.key("Right"));
+    ASSERT_TRUE(playing(6)) << fail("right after the list");
+    ASSERT_TRUE(player.key("Left"));
+    ASSERT_TRUE(playing(5)) << fail("left after the list");
+    ASSERT_TRUE(player.key("Return"));
+    ASSERT_TRUE(listAt(5)) << fail("list on the one playing");
+    ASSERT_TRUE(player.key("Escape"));
+    ASSERT_TRUE(playing(5)) << fail("escape closed the list");
+    ASSERT_TRUE(player.running());
+    ASSERT_TRUE(player.key("Escape"));
+    EXPECT_EQ(player.waitForExit(20), 0);
+}
