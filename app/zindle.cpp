@@ -107,6 +107,7 @@ Module* switchModule(Module* playing, std::size_t from, int step) {
         mod_stop_at_pass_end = severalToPlay() ? 1 : 0;
     }
     if (next) {
+        zindleReportShortData(stderr, playlistPath(playlistCurrent()).c_str(), *next);
         zindleFree(playing);
         setCounter();
         std::lock_guard<std::mutex> lock(screen_mutex);
@@ -314,6 +315,7 @@ int zindleMain(int argc, char** argv) {
         messagesRelease();
         return 1;
     }
+    zindleReportShortData(stderr, playlistPath(playlistCurrent()).c_str(), *module);
     if (!startSdl()) {
         zindleFree(module);
         playlistClear();
