@@ -112,6 +112,7 @@ Module* switchModule(Module* playing, std::size_t from, int step) {
     }
     list_dirty = true;
     if (next) {
+        zindleReportShortData(stderr, playlistPath(playlistCurrent()).c_str(), *next);
         zindleFree(playing);
         setCounter();
         std::lock_guard<std::mutex> lock(screen_mutex);
@@ -386,6 +387,7 @@ int zindleMain(int argc, char** argv) {
         messagesRelease();
         return 1;
     }
+    zindleReportShortData(stderr, playlistPath(playlistCurrent()).c_str(), *module);
     if (!startSdl()) {
         zindleFree(module);
         playlistClear();
