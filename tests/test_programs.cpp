@@ -14,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include "app/resume_state.h"
 #include "tests/engine_harness.h"
 #include "tests/process.h"
 
@@ -218,6 +219,57 @@ TEST(Player, PlaysExactlyWhatTheRendererRenders) {
     for (std::size_t i = lead + same; i < played.size(); ++i)
         ASSERT_EQ(played[i], 0) << "sound after the song was stopped, at byte " << i;
     EXPECT_NE(expected[same], 0) << "renderer and player agree up to the shutdown";
+}
+
+// The stereo separation from the command line, else the buttons' last
+// choice (a state written as the list's Left Alt writes it), else the
+// settings file; at 0 the sound is mono, both sides the same.
+TEST(Player, SeparationFromTheCommandLineTheButtonsOrTheSettingsFile) {
+    struct Case {
+        const char* file;             // zindle.conf
+        int button;                   // the separation chosen with the button; -1: none
+        std::vector<std::string> options;
+        bool mono;
+    };
+    const Case cases[] = {
+        {"# headphones\nseparation = 0\n", -1, {}, true},
+        {"separation = 0\n", -1, {"--separation", "100"}, false},
+        {"separation = 100\n", 0, {}, true},
+        {"volume = 3\nseparation = 50\n", 0, {"--separation=0"}, true},
+        {"", -1, {}, false},
+    };
+    for (const Case& k : cases) {
+        TempDir dir;
+        const std::string module = writeSong(dir, busy(1));
+        mkdir(dir.file("xdg-config").c_str(), 0755);
+        mkdir(dir.file("xdg-config/zindle").c_str(), 0755);
+        harness::writeBytes(dir.file("xdg-config/zindle/zindle.conf"), std::vector<std::uint8_t>(k.file, k.file + std::strlen(k.file)));
+        if (k.button >= 0) {
+            const harness::ScopedEnv env(harness::userFolders(dir.path()));
+            resumeOpen(0, nullptr);
+            resumeSetChoices(Settings{std::nullopt, k.button});
+            resumeSave();
+            resumeClose();
+        }
+        const std::string audio = dir.file("audio.raw");
+        std::vector<std::string> argv = {kZindle};
+        argv.insert(argv.end(), k.options.begin(), k.options.end());
+        argv.push_back(module);
+        harness::Child child(argv, harness::headlessEnv(audio), dir.file("out"), dir.file("err"));
+        ASSERT_TRUE(harness::waitForSize(audio, 48000 * 4, 60)) << harness::readText(dir.file("err"));
+        child.signal(SIGTERM);
+        ASSERT_EQ(child.wait(30), 0);
+        const std::vector<std::uint8_t> played = harness::readBytes(audio);
+        std::size_t sound = 0, different = 0;
+        for (std::size_t i = 0; i + 4 <= played.size(); i += 4) {
+            if (le32(played, i) != 0) ++sound;
+            if (le16(played, i) != le16(played, i + 2)) ++different;
+        }
+        EXPECT_GT(sound, 24000u) << k.file;
+        EXPECT_EQ(different == 0, k.mono) << k.file << " " << different << " frames differ";
+        const std::string err = harness::readText(dir.file("err"));
+        EXPECT_EQ(err.find("zindle: ") != std::string::npos, k.file[0] == 'v') << err;
+    }
 }
 
 // --- make play
