@@ -14,9 +14,9 @@ namespace {
 
 struct Entry {
     std::string path;
+    std::string folder;      // the folder argument it was found under; "" when named itself
     std::uint32_t argument;  // the command-line path it came from
     bool refused;            // the loader turned it down once: not tried again
-    bool from_folder;        // found in a folder, not named on the command line
 };
 
 std::vector<Entry> entries;
@@ -106,7 +106,7 @@ Module* loadFrom(std::size_t at, int step, LoadRefusal* why) {
             entry.refused = true;
             ++refused_count;
             // A file named alone is reported by the caller, with the whole story.
-            if (n > 1 || entry.from_folder) reportRefused(entry.path, refusal);
+            if (n > 1 || !entry.folder.empty()) reportRefused(entry.path, refusal);
         }
         at = step < 0 ? (at + n - 1) % n : at + 1;
     }
@@ -118,7 +118,7 @@ Module* loadFrom(std::size_t at, int step, LoadRefusal* why) {
 std::size_t playlistBuild(int count, char* const* paths) {
     playlistClear();
     for (WalkedFile& file : folderWalk(std::vector<std::string>(paths, paths + count)))
-        entries.push_back({std::move(file.path), static_cast<std::uint32_t>(file.argument), false, !file.folder.empty()});
+        entries.push_back({std::move(file.path), std::move(file.folder), static_cast<std::uint32_t>(file.argument), false});
     return entries.size();
 }
 
@@ -128,9 +128,7 @@ const std::string& playlistPath(std::size_t index) { return entries[index].path;
 
 std::size_t playlistArgument(std::size_t index) { return entries[index].argument; }
 
-bool playlistFromFolder(std::size_t index) { return entries[index].from_folder; }
-
-bool playlistRefused(std::size_t index) { return entries[index].refused; }
+bool playlistFromFolder(std::size_t index) { return !entries[index].folder.empty(); }
 
 std::size_t playlistCurrent() { return current; }
 
@@ -143,6 +141,13 @@ Module* playlistStep(int step, LoadRefusal* why) {
     const std::size_t n = entries.size();
     if (n == 0) return nullptr;
     return loadFrom(step < 0 ? (place + n - 1) % n : place + 1, step, why);
+}
+
+bool playlistRefused(std::size_t index) { return index < entries.size() && entries[index].refused; }
+
+std::string playlistName(std::size_t index) {
+    const Entry& entry = entries[index];
+    return entry.folder.empty() ? entry.path : folderRelativePath({entry.path, entry.folder});
 }
 
 std::size_t playlistPlayable() { return entries.size() - refused_count; }

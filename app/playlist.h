@@ -21,8 +21,6 @@ const std::string& playlistPath(std::size_t index);
 // whether it was found in that folder (false: it is that path itself).
 std::size_t playlistArgument(std::size_t index);
 bool playlistFromFolder(std::size_t index);
-// Whether the loader has refused entry index (it is no longer played).
-bool playlistRefused(std::size_t index);
 // The entry last loaded by playlistLoad or playlistStep (0 before any).
 std::size_t playlistCurrent();
 // Loads the first entry the loader accepts, trying each entry at most once,
@@ -39,6 +37,11 @@ Module* playlistLoad(std::size_t from, int step, LoadRefusal* why = nullptr);
 Module* playlistStep(int step, LoadRefusal* why = nullptr);
 // The entries not refused so far.
 std::size_t playlistPlayable();
+// Whether the loader has refused the entry at index.
+bool playlistRefused(std::size_t index);
+// The entry's name as a list shows it: its path below the folder it was found
+// in, or the path as given.
+std::string playlistName(std::size_t index);
 // Where the current entry stands in the play order among the entries not
 // refused so far (0..).
 std::size_t playlistPosition();

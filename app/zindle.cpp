@@ -18,6 +18,8 @@
 #include <ctime>
 #include <string>
 
+#include "app/list_screen.h"
+#include "app/module_probe.h"
 #include "app/playlist.h"
 #include "app/resume_state.h"
 #include "app/settings.h"
@@ -40,6 +42,8 @@ constexpr int kMaxVolumeByKeys = 100;
 
 // Earliest SDL_GetTicks time of the next event-loop pass.
 std::uint32_t next_tick = 0;
+// Set when the module list's page must be drawn again.
+bool list_dirty = false;
 
 // With several modules, the background as made, before any text: the song
 // name is written afresh on a copy of it for each module.
@@ -98,24 +102,24 @@ bool songStopped() {
     return mod_playing == 0;
 }
 
-// Plays the next module that loads, going by step (+1 or -1) from the one
-// playing through the play order, in place of playing; returns the module
-// now playing, which the state then keeps. The new one is read while the
-// old one plays on. Then the engine lets go of the old one (no tick runs and
-// the voices are cut, each under the audio lock, so the audio thread reads
-// no module from then on), the old one is freed, and the new one starts
-// from the engine's start state, as zindle-render starts it: silence between
-// them, never a sample of the old one. The view shown and the volume carry
-// over; the channel group and the colour cycles start again. When nothing
-// else loads, the one playing starts again.
-Module* switchModule(Module* playing, int step) {
-    Module* next = playlistStep(step);
+// Plays next, the module the list has just loaded (null when nothing else
+// loads), in place of playing; returns the module now playing, which the
+// state then keeps. The new one was read while the old one played on. Then
+// the engine lets go of the old one (no tick runs and the voices are cut,
+// each under the audio lock, so the audio thread reads no module from then
+// on), the old one is freed, and the new one starts from the engine's start
+// state, as zindle-render starts it: silence between them, never a sample of
+// the old one. The view shown and the volume carry over; the channel group
+// and the colour cycles start again. When nothing else loaded, the one
+// playing starts again.
+Module* switchModule(Module* playing, Module* next) {
     zindleResetEngine();
     {
         AudioLock lock;
         viewsNewModule();
         mod_stop_at_pass_end = severalToPlay() ? 1 : 0;
     }
+    list_dirty = true;
     if (next) {
         zindleFree(playing);
         setCounter();
@@ -163,13 +167,68 @@ void showNextChannels(const Module* module) {
     first_shown_channel = nextChannelGroup(first_shown_channel, module->channels);
 }
 
+// Shows view, or when it shows already, its next group (views 1 and 4: the
+// next eight channels; view 2 has nothing to page).
+void showView(int view, const Module* module) {
+    if (display_mode != view)
+        setDisplayMode(view);
+    else if (view != kViewMeters)
+        showNextChannels(module);
+}
+
+// The view shown before the list opened, shown again when it closes.
+int view_before_list = kViewPattern;
+void openList() {
+    view_before_list = display_mode;
+    setDisplayMode(kViewList);
+    listOpen(playlistCurrent());
+    SDL_EnableKeyRepeat(SDL_DEFAULT_REPEAT_DELAY, SDL_DEFAULT_REPEAT_INTERVAL);
+    list_dirty = true;
+}
+
+// Back to the view shown before; view 3's still picture is the background
+// with the song name, as at a module change.
+void closeList() {
+    SDL_EnableKeyRepeat(0, 0);
+    listClose();
+    setDisplayMode(view_before_list);
+    if (view_before_list == kViewNone) {
+        std::lock_guard<std::mutex> lock(screen_mutex);
+        SDL_BlitSurface(background, nullptr, screen, nullptr);
+        viewsDrawCounter(screen);
+        screen_dirty = true;
+    }
+}
+
+void handleListKey(SDLKey key, Module*& module) {
+    list_dirty = true;
+    switch (listKey(key)) {
+    case ListAction::kPlay:
+        module = switchModule(module, playlistLoad(listCursorEntry(), 1));
+        closeList();
+        break;
+    case ListAction::kClose: closeList(); break;
+    case ListAction::kToggleShuffle:
+        settingsToggleShuffle();
+        setCounter();  // n is the place in the new order
+        break;
+    case ListAction::kStepSeparation: settingsStepSeparation(); break;
+    case ListAction::kNone: break;
+    }
+}
+
 void handleKey(SDLKey key, Module*& module, bool& running) {
+    if (listIsOpen()) {
+        handleListKey(key, module);
+        return;
+    }
     switch (key) {
+    case SDLK_RETURN: openList(); break;
     case SDLK_RIGHT:
-        if (severalToPlay()) module = switchModule(module, 1);
+        if (severalToPlay()) module = switchModule(module, playlistStep(1));
         break;
     case SDLK_LEFT:
-        if (severalToPlay()) module = switchModule(module, -1);
+        if (severalToPlay()) module = switchModule(module, playlistStep(-1));
         break;
     case SDLK_BACKSPACE: zindleJump(playingOrder(module) + 1); break;
     case SDLK_TAB: zindleJump(playingOrder(module) - 1); break;
@@ -181,9 +240,10 @@ void handleKey(SDLKey key, Module*& module, bool& running) {
     case SDLK_DOWN:
         if (base_volume >= kVolumeStep) changeVolume(-kVolumeStep);
         break;
-    case SDLK_LSHIFT: setDisplayMode(kViewMeters); break;
-    case SDLK_LCTRL: setDisplayMode(kViewPattern); break;
-    case SDLK_LALT: setDisplayMode(kViewScopes); break;
+    // A view's key pressed again does what C does (a handheld has no C key).
+    case SDLK_LSHIFT: showView(kViewMeters, module); break;
+    case SDLK_LCTRL: showView(kViewPattern, module); break;
+    case SDLK_LALT: showView(kViewScopes, module); break;
     case SDLK_c: showNextChannels(module); break;
     default: break;
     }
@@ -194,6 +254,13 @@ void handleKey(SDLKey key, Module*& module, bool& running) {
 // presenting holds the screen's alone, so no lock waits on the other here.
 void present(Module* module) {
     viewsDrawScopes(module);
+    if (listIsOpen() && (probePoll() || list_dirty)) {
+        const ListPage page = listPage(playlistCurrent(), playlistShuffled(), audioSeparation());
+        std::lock_guard<std::mutex> lock(screen_mutex);
+        drawModuleList(screen, page);
+        screen_dirty = true;
+        list_dirty = false;
+    }
     std::lock_guard<std::mutex> lock(screen_mutex);
     if (screen_dirty.exchange(false)) SDL_UpdateRect(screen, 0, 0, 0, 0);
 }
@@ -218,15 +285,17 @@ const char kHelp[] =
     "the module that was playing when it was last played.\n"
     "\n"
     "Keys:\n"
-    "  Left Ctrl    view 1: the pattern being played\n"
+    "  Left Ctrl    view 1: the pattern being played (again: as C)\n"
     "  Left Shift   view 2: a bar meter per sample\n"
-    "  Left Alt     view 4: an oscilloscope per channel\n"
+    "  Left Alt     view 4: an oscilloscope per channel (again: as C)\n"
     "  Space        view 3: freeze the picture on the screen\n"
     "  C            views 1 and 4: the next eight channels (more than eight)\n"
     "  Backspace    next order position\n"
     "  Tab          previous order position (from the first, the last)\n"
     "  Right / Left next / previous module (with several)\n"
     "  Up / Down    master volume up / down by 5\n"
+    "  Return       the module list: Up/Down, Left/Right a page, Return plays,\n"
+    "               Escape closes, Left Shift shuffle, Left Alt separation\n"
     "  Escape       quit (closing the window quits too)\n"
     "\n"
     "Options:\n"
@@ -404,6 +473,7 @@ int zindleMain(int argc, char** argv) {
         return -1;
     }
     messagesHoldForTerminal();
+    probeFindRenderer(argv[0]);
     // The first module is loaded before any window or device opens: a wrong
     // name or a refused file is reported as such, on any machine.
     Module* module = loadFirst(count, paths, options);
@@ -452,11 +522,12 @@ int zindleMain(int argc, char** argv) {
             }
             if (event.type == SDL_KEYDOWN) handleKey(event.key.keysym.sym, module, running);
         }
-        if (playlistSize() > 1 && songStopped()) module = switchModule(module, 1);
+        if (playlistSize() > 1 && songStopped()) module = switchModule(module, playlistStep(1));
         present(module);
         syncframe();
     }
 
+    probeStop();
     zindleFree(module);
     playlistClear();
     resumeClose();

@@ -16,12 +16,12 @@ jobs=${JOBS:-2}
 
 ./scripts/install-deps.sh valgrind
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DZINDLE_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" -j "$jobs" --target zindle-callgrind-driver zindle-make-bench-modules demo_module >/dev/null
+cmake --build "$build" -j "$jobs" --target zindle-callgrind-driver zindle-make-modules demo_module >/dev/null
 
 driver="$build/bench/zindle-callgrind-driver"
 modules_dir="$build/bench-modules"
 mkdir -p "$modules_dir"
-"$build/bench/zindle-make-bench-modules" "$modules_dir" >/dev/null
+"$build/tools/zindle-make-modules" bench "$modules_dir"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

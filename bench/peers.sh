@@ -41,7 +41,7 @@ jobs=${JOBS:-2}
 ./scripts/install-deps.sh libxmp-dev libopenmpt-dev libmikmod-dev pkg-config time gcc xmp openmpt123
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DZINDLE_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" -j "$jobs" --target zindle-bench-render zindle-make-bench-modules zindle-render demo_module >/dev/null
+cmake --build "$build" -j "$jobs" --target zindle-bench-render zindle-make-modules zindle-render demo_module >/dev/null
 
 peers="$build/peers"
 mkdir -p "$peers"
@@ -53,7 +53,7 @@ done
 
 modules_dir="$build/bench-modules"
 mkdir -p "$modules_dir"
-"$build/bench/zindle-make-bench-modules" "$modules_dir" >/dev/null
+"$build/tools/zindle-make-modules" bench "$modules_dir"
 modules=("$build/demo.mod" "$modules_dir/sparse.mod" "$modules_dir/medium.mod" "$modules_dir/dense.mod"
          "$modules_dir/bigsamples.mod")
 
@@ -115,7 +115,7 @@ done
 # --- 2 and 3: whole processes.
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/zindle-peers-XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
-render=$build/tools/zindle-render
+render=$build/render/zindle-render
 # CPU seconds (user + system) of one run of a command, its output thrown away.
 cpu() {
   local TIMEFORMAT='%3U %3S'

@@ -1,8 +1,9 @@
 #!/bin/bash
 # Compares Zindle's order/row/tick timeline with libxmp's over the first
 # SECONDS (default 60) of each module given: one line per module, "same"
-# with the tick count, or the first tick where they part. The modules of
-# bench/make_format_modules.cpp are compared before those given.
+# with the tick count, or the first tick where they part. The format modules
+# (tools/format_modules.cpp, written by the build's zindle-make-modules) are
+# compared before those given.
 #
 # Usage: bench/timelines.sh [-s SECONDS] [-b BUILD_DIR] [MODULE...]
 set -euo pipefail
@@ -25,14 +26,13 @@ trap 'rm -rf "$work"' EXIT
 cc -O2 -Wall -Wextra -o "$work/timeline-xmp" bench/peers/timeline_xmp.c $(pkg-config --cflags --libs libxmp)
 
 # The format modules (6 to 32 channels, FLT8, 15 samples) come first.
-g++ -O1 -std=c++17 -I. -o "$work/make-format-modules" bench/make_format_modules.cpp tools/modwriter.cpp
 mkdir -p "$work/modules"
-"$work/make-format-modules" "$work/modules"
+"$build/tools/zindle-make-modules" formats "$work/modules"
 set -- "$work"/modules/*.mod "$@"
 
 for module in "$@"; do
   name=$(basename "$module")
-  if ! "$build/tools/zindle-render" --seconds "$seconds" --trace --raw --output /dev/null "$module" 2>/dev/null |
+  if ! "$build/render/zindle-render" --seconds "$seconds" --trace --raw --output /dev/null "$module" 2>/dev/null |
        awk '{print $2, $3, $4}' >"$work/zindle"; then
     echo "$name: zindle refuses it"
     continue

@@ -3,55 +3,45 @@
 # cross-built for ARCH (armhf, arm64) under qemu-user, and compares the bytes:
 # the WAV file and the per-tick trace, for one pass of the song and for
 # exactly $CHECK_SECONDS seconds (10). The modules: the demo, the fuzzer's seeds
-# (fuzz/make_seeds.cpp), the benchmarks' comparison set (bench/bench_modules.cpp)
-# and the test suite's hostile table (tests/hostile_cases.cpp), each written
-# by its own generator. Prints "identical" or the first difference for each
-# module and mode; ends with status 1 when any differs.
+# (tools/fuzz_seeds.cpp), the benchmarks' comparison set (bench/bench_modules.cpp)
+# and the test suite's hostile table (tests/hostile_cases.cpp), each set
+# written by the native zindle-make-modules. Prints "identical" or the first
+# difference for each module and mode; ends with status 1 when any differs.
 #
 #   scripts/cross-check.sh ARCH
 #   BUILD: the native build folder (build); CROSS_BUILD: the ARCH build
-#   folder (build-ARCH), built by `make cross ARCH=...` when it has no renderer;
-#   FUZZ_BUILD (build-fuzz), BENCH_BUILD (build-bench): where the seed and
-#   benchmark generators are built.
+#   folder (build-ARCH), built by `make cross ARCH=...` when it has no renderer.
 set -eu
 cd "$(dirname "$0")/.."
 [ $# -eq 1 ] || { echo "Usage: $0 ARCH" >&2; exit 2; }
 arch=$1
 BUILD=${BUILD:-build}
 CROSS_BUILD=${CROSS_BUILD:-build-$arch}
-FUZZ_BUILD=${FUZZ_BUILD:-build-fuzz}
-BENCH_BUILD=${BENCH_BUILD:-build-bench}
 SECONDS_RENDERED=${CHECK_SECONDS:-10}
 JOBS=${JOBS:-2}
 
-./scripts/install-deps.sh "cross-$arch" fuzz
-[ -x "$CROSS_BUILD/tools/zindle-render" ] || make cross ARCH="$arch" CROSS_BUILD="$CROSS_BUILD" JOBS="$JOBS"
+./scripts/install-deps.sh "cross-$arch"
+[ -x "$CROSS_BUILD/render/zindle-render" ] || make cross ARCH="$arch" CROSS_BUILD="$CROSS_BUILD" JOBS="$JOBS"
 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$BUILD" -j "$JOBS" --target zindle-render zindle-make-corpus demo_module >/dev/null
-# The seed and benchmark generators are built where fuzzing and benchmarks
-# are on: in the folders, configured alike, of fuzz/run.sh and `make bench`.
-cmake -S . -B "$FUZZ_BUILD" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZINDLE_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$FUZZ_BUILD" -j "$JOBS" --target fuzz_seeds >/dev/null
-cmake -S . -B "$BENCH_BUILD" -DCMAKE_BUILD_TYPE=Release -DZINDLE_BENCH=ON -DBUILD_TESTING=OFF >/dev/null 2>&1
-cmake --build "$BENCH_BUILD" -j "$JOBS" --target zindle-make-bench-modules >/dev/null
+cmake --build "$BUILD" -j "$JOBS" --target zindle-render zindle-make-modules >/dev/null
 
-native="$BUILD/tools/zindle-render"
+native="$BUILD/render/zindle-render"
 sysroot="$CROSS_BUILD/sysroot"
 case $arch in
   armhf) qemu=qemu-arm ;;
   arm64) qemu=qemu-aarch64 ;;
   *) echo "cross-check: no cross build for $arch (armhf, arm64)" >&2; exit 2 ;;
 esac
-emulated="$qemu -L $sysroot $CROSS_BUILD/tools/zindle-render"
+emulated="$qemu -L $sysroot $CROSS_BUILD/render/zindle-render"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/demo" "$work/seeds" "$work/bench" "$work/hostile"
-cp "$BUILD/demo.mod" "$work/demo/"
-cp "$FUZZ_BUILD"/fuzz/seeds/*.mod "$work/seeds/"
-"$BENCH_BUILD/bench/zindle-make-bench-modules" "$work/bench" >/dev/null
-"$BUILD/tools/zindle-make-corpus" "$work/hostile" >/dev/null
+make_modules="$BUILD/tools/zindle-make-modules"
+"$make_modules" demo "$work/demo"
+"$make_modules" seeds "$work/seeds"
+"$make_modules" bench "$work/bench"
+"$make_modules" corpus "$work/hostile"
 
 # render RENDERER OUT MODULE [OPTIONS]: OUT.wav, OUT.trace and OUT.status.
 render() {

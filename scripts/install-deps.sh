@@ -23,7 +23,7 @@ set -eu
 group() {
   case $1 in
     build) echo "g++ cmake make pkg-config libsdl1.2-dev libsdl-image1.2-dev libsndfile1-dev" ;;
-    test) echo "$(group build) libgtest-dev xvfb xdotool x11-apps valgrind" ;;
+    test) echo "$(group build) libgtest-dev xvfb xdotool x11-apps valgrind tmux" ;;
     fuzz) echo "$(group build) clang libclang-rt-dev" ;;
     sanitizers) echo "$(group test) clang libclang-rt-dev" ;;
     package) echo "$(group build) dpkg-dev" ;;

@@ -5,7 +5,7 @@
 # x11-apps and imagemagick. BUILD names the build folder (build).
 # Usage: scripts/screenshots.sh [module.mod [SUFFIX]]
 # The 8-channel pictures: scripts/screenshots.sh ch8.mod 8ch, with ch8.mod
-# written by bench/make_format_modules.cpp.
+# written by `zindle-make-modules formats DIR` (tools/format_modules.cpp).
 set -e
 cd "$(dirname "$0")/.."
 build=${BUILD:-build}

@@ -1,6 +1,6 @@
 // The hostile modules of tests/test_hostile.cpp, built in code: damaged,
 // truncated and deliberately odd files. The test plays them through the
-// engine; zindle-make-corpus writes them to files for comparing renderers
+// engine; `zindle-make-modules corpus` writes them to files for comparing renderers
 // (scripts/cross-check.sh). Needs only the MOD writer.
 #pragma once
 

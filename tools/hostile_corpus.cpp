@@ -1,15 +1,14 @@
-// Writes the hostile modules of the test suite (tests/hostile_cases.h) into a
-// folder, one file per case, named after the case, for rendering them with
-// different builds of zindle-render and comparing (scripts/cross-check.sh).
-// Prints the path of each file written.
-// Usage: zindle-make-corpus FOLDER
+// The hostile modules of the test suite (tests/hostile_cases.h) as files,
+// one per case, named after the case, for rendering them with different
+// builds of zindle-render and comparing (scripts/cross-check.sh).
 #include <cctype>
-#include <cstdio>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/hostile_cases.h"
+#include "tools/module_sets.h"
 
 namespace {
 
@@ -29,11 +28,7 @@ std::string fileName(const std::string& what) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "Usage: %s FOLDER\n", argv[0]);
-        return 2;
-    }
+std::vector<ModuleFile> hostileModules() {
     std::vector<hostile::NamedBytes> files;
     const auto add = [&](const std::vector<hostile::NamedSong>& songs) {
         for (const hostile::NamedSong& s : songs) files.push_back({s.what, s.song.bytes()});
@@ -53,21 +48,7 @@ int main(int argc, char** argv) {
             files.push_back({"jumps length " + std::to_string(k.length) + " restart " + std::to_string(k.restart),
                              hostile::jumpSong(k.length, k.restart).bytes()});
 
-    std::set<std::string> names;
-    for (const hostile::NamedBytes& f : files) {
-        const std::string path = std::string(argv[1]) + "/" + fileName(f.what);
-        if (!names.insert(path).second) {
-            std::fprintf(stderr, "Two cases named %s\n", path.c_str());
-            return 1;
-        }
-        FILE* out = std::fopen(path.c_str(), "wb");
-        const bool written = out && std::fwrite(f.bytes.data(), 1, f.bytes.size(), out) == f.bytes.size();
-        const bool closed = out && std::fclose(out) == 0;
-        if (!written || !closed) {
-            std::fprintf(stderr, "Couldn't write %s\n", path.c_str());
-            return 1;
-        }
-        std::printf("%s\n", path.c_str());
-    }
-    return 0;
+    std::vector<ModuleFile> modules;
+    for (hostile::NamedBytes& f : files) modules.push_back({fileName(f.what), std::move(f.bytes)});
+    return modules;
 }

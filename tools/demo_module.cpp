@@ -1,4 +1,4 @@
-// Writes the demo module: a short piece in A minor for four channels, with
+// The demo module: a short piece in A minor for four channels, with
 // its six instruments synthesized here, so that the player has something of
 // its own to play. About fifty seconds at speed 6 / 125 BPM, then it jumps
 // back to the start.
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "player/protracker_sequencer.h"
+#include "tools/module_sets.h"
 #include "tools/modwriter.h"
 
 namespace {
@@ -256,7 +257,7 @@ void part(Song& song, int pattern, int channel, int sample, int first_row, const
             cell.sample = sample;
         }
         if ((!head.empty() && cell.period == 0) || command.size() != 3 || row > 63) {
-            std::fprintf(stderr, "make_demo: bad token \"%s\" at pattern %d row %d\n", token.c_str(), pattern, row);
+            std::fprintf(stderr, "zindle-make-modules: bad token in the demo: \"%s\" at pattern %d row %d\n", token.c_str(), pattern, row);
             std::exit(1);
         }
         cell.effect = hex(command.substr(0, 1));
@@ -437,14 +438,4 @@ Song composeDemo() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "Usage: %s <output.mod>\n", argv[0]);
-        return 2;
-    }
-    if (!composeDemo().write(argv[1])) {
-        std::fprintf(stderr, "Couldn't write %s\n", argv[1]);
-        return 1;
-    }
-    return 0;
-}
+std::vector<ModuleFile> demoModules() { return {{"demo.mod", composeDemo().bytes()}}; }

@@ -1,14 +1,14 @@
-// Writes the fuzzer's seed corpus: small modules that between them use every
-// tag, every command, loops of every kind, a few song shapes and every file
-// shape (1 to 32 channels and counts past them, FLT8's paired blocks, the
-// untagged 15-sample files cut at their boundaries and at each plausibility
-// limit), so that the fuzzer starts from files that reach deep into the engine. Each is a few
-// kilobytes: short samples, one to three patterns.
-// Usage: zindle-fuzz-seeds FOLDER
-#include <cstdio>
+// The fuzzer's seed corpus: small modules that between them use every tag,
+// every command, loops of every kind, a few song shapes and every file shape
+// (1 to 32 channels and counts past them, FLT8's paired blocks, the untagged
+// 15-sample files cut at their boundaries and at each plausibility limit),
+// so that the fuzzer starts from files that reach deep into the engine. Each
+// is a few kilobytes: short samples, one to three patterns.
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "tools/module_sets.h"
 #include "tools/modwriter.h"
 
 namespace {
@@ -154,21 +154,9 @@ std::vector<std::uint8_t> poked(const Song& song, std::size_t at, std::uint8_t v
     return bytes;
 }
 
-bool writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && ok;
-}
-
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "Usage: %s FOLDER\n", argv[0]);
-        return 2;
-    }
-    const std::string folder = argv[1];
+std::vector<ModuleFile> fuzzSeedModules() {
     const std::vector<std::pair<const char*, Song>> seeds = {
         {"every-command.mod", everyCommand()},   {"loops-and-delays.mod", loopsAndDelays()},
         {"jumps.mod", jumpsAndRestart()},         {"slides-and-samples.mod", slidesAndSamples()},
@@ -180,35 +168,23 @@ int main(int argc, char** argv) {
         {"ninety-nine-channels.mod", wide("99CH", 32)}, {"flt8-odd-orders.mod", flt8OddOrders()},
         {"fifteen-samples.mod", fifteenSamples()},
     };
-    for (const auto& [name, song] : seeds) {
-        if (!song.write(folder + "/" + name)) {
-            std::fprintf(stderr, "can't write %s/%s\n", folder.c_str(), name);
-            return 1;
-        }
-    }
+    std::vector<ModuleFile> modules;
+    for (const auto& [name, song] : seeds) modules.push_back({name, song.bytes()});
     // 15-sample files at their edges: cut inside the header, the orders and
     // the last pattern, and each plausibility limit just inside and outside.
     const Song old = fifteenSamples();
     const std::size_t patterns_end = 600 + 3 * 1024;
-    const std::vector<std::pair<std::string, std::vector<std::uint8_t>>> edges = {
-        {"fifteen-cut-470.mod", cut(old, 470)},
-        {"fifteen-cut-600.mod", cut(old, 600)},
-        {"fifteen-cut-patterns.mod", cut(old, patterns_end - 1)},
-        {"fifteen-cut-samples.mod", cut(old, patterns_end + 40)},
-        {"fifteen-volume-64.mod", poked(old, 20 + 25, 64)},
-        {"fifteen-volume-65.mod", poked(old, 20 + 25, 65)},
-        {"fifteen-name-126.mod", poked(old, 3, 126)},
-        {"fifteen-name-127.mod", poked(old, 3, 127)},
-        {"fifteen-length-128.mod", poked(old, 470, 128)},
-        {"fifteen-length-129.mod", poked(old, 470, 129)},
-        {"fifteen-order-127.mod", cut(poked(old, 472 + 100, 127), 600 + 128 * 1024)},
-        {"fifteen-order-128.mod", poked(old, 472 + 100, 128)},
-    };
-    for (const auto& [name, bytes] : edges) {
-        if (!writeBytes(folder + "/" + name, bytes)) {
-            std::fprintf(stderr, "can't write %s/%s\n", folder.c_str(), name.c_str());
-            return 1;
-        }
-    }
-    return 0;
+    modules.push_back({"fifteen-cut-470.mod", cut(old, 470)});
+    modules.push_back({"fifteen-cut-600.mod", cut(old, 600)});
+    modules.push_back({"fifteen-cut-patterns.mod", cut(old, patterns_end - 1)});
+    modules.push_back({"fifteen-cut-samples.mod", cut(old, patterns_end + 40)});
+    modules.push_back({"fifteen-volume-64.mod", poked(old, 20 + 25, 64)});
+    modules.push_back({"fifteen-volume-65.mod", poked(old, 20 + 25, 65)});
+    modules.push_back({"fifteen-name-126.mod", poked(old, 3, 126)});
+    modules.push_back({"fifteen-name-127.mod", poked(old, 3, 127)});
+    modules.push_back({"fifteen-length-128.mod", poked(old, 470, 128)});
+    modules.push_back({"fifteen-length-129.mod", poked(old, 470, 129)});
+    modules.push_back({"fifteen-order-127.mod", cut(poked(old, 472 + 100, 127), 600 + 128 * 1024)});
+    modules.push_back({"fifteen-order-128.mod", poked(old, 472 + 100, 128)});
+    return modules;
 }

@@ -1,12 +1,16 @@
 // --info: a module's title, format, song, samples and one-pass length.
-#include "tools/module_info.h"
+#include "render/module_info.h"
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
 #include "audio/audio_mixer.h"
+#include "player/protracker_loader.h"
+#include "render/renderer.h"
 
 namespace {
 
@@ -63,12 +67,20 @@ std::string jsonString(const char* text, std::size_t size) {
 
 std::string jsonString(const std::string& text) { return jsonString(text.c_str(), text.size()); }
 
-}  // namespace
+// The kind of MOD file a module was read from.
+struct ModuleFormat {
+    std::string tag;  // the four tag bytes as in the file
+    int channels;
+    int samples;      // sample slots in the file's header: 31 or 15
+};
 
+// The format of module, loaded from the file at path.
 ModuleFormat moduleFormat(const Module& module, const std::string&) {
     return ModuleFormat{module.tag, module.channels, module.num_samples};
 }
 
+// Prints what is known of module (loaded from path; one pass lasts
+// pass_frames frames at 48000 Hz) for a person, ending with an empty line.
 void printInfoText(std::FILE* out, const std::string& path, const Module& module, std::uint64_t pass_frames) {
     const ModuleFormat format = moduleFormat(module, path);
     const std::uint64_t ms = milliseconds(pass_frames);
@@ -103,6 +115,8 @@ void printInfoText(std::FILE* out, const std::string& path, const Module& module
     std::fputc('\n', out);
 }
 
+// The same as one JSON object on one line. Strings are ASCII: control bytes
+// and bytes above 126 are escaped, the latter read as ISO 8859-1.
 void printInfoJson(std::FILE* out, const std::string& path, const Module& module, std::uint64_t pass_frames) {
     const ModuleFormat format = moduleFormat(module, path);
     std::fprintf(out, "{\"file\":%s,\"title\":%s,\"format\":{\"tag\":%s,\"channels\":%d,\"samples\":%d},",
@@ -127,4 +141,28 @@ void printInfoJson(std::FILE* out, const std::string& path, const Module& module
         separator = ",";
     }
     std::fputs("]}\n", out);
+}
+
+}  // namespace
+
+int printInfo(const std::vector<std::string>& paths, bool json) {
+    int status = 0;
+    for (const std::string& path : paths) {
+        LoadRefusal why;
+        Module* module = zindleLoad(path.c_str(), &why);
+        if (!module) {
+            loadFailed(path, true, why);
+            status = 1;
+            continue;
+        }
+        // What the file said, before the ticks can change it.
+        const Module as_loaded = *module;
+        const std::uint64_t frames = onePassFrames(module);
+        if (json)
+            printInfoJson(stdout, path, as_loaded, frames);
+        else
+            printInfoText(stdout, path, as_loaded, frames);
+        zindleFree(module);
+    }
+    return status;
 }

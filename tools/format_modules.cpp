@@ -1,14 +1,14 @@
-// zindle-make-format-modules DIR: writes modules of the shapes beyond four
-// channels and 31 samples, composed so that their timelines tell the shapes
-// apart: 6, 8, 16 and 32 channels (the timing commands on the highest
-// channels), FLT8 (odd order entries, a pattern break only the second block
-// of each pattern holds) and untagged 15-sample files. bench/timelines.sh
-// compares their order/row/tick timelines with libxmp's; the README's
-// 8-channel screenshots show ch8.mod.
+// Modules of the shapes beyond four channels and 31 samples, composed so
+// that their timelines tell the shapes apart: 6, 8, 16 and 32 channels (the
+// timing commands on the highest channels), FLT8 (odd order entries, a
+// pattern break only the second block of each pattern holds) and untagged
+// 15-sample files. bench/timelines.sh compares their order/row/tick
+// timelines with libxmp's; the README's 8-channel screenshots show ch8.mod.
 #include <cmath>
-#include <cstdio>
 #include <string>
+#include <vector>
 
+#include "tools/module_sets.h"
 #include "tools/modwriter.h"
 
 namespace {
@@ -93,24 +93,14 @@ Song fifteen(int restart) {
     return song;
 }
 
-bool write(const Song& song, const std::string& path) {
-    if (song.write(path)) return true;
-    std::fprintf(stderr, "zindle-make-format-modules: can't write %s\n", path.c_str());
-    return false;
-}
-
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "Usage: %s DIR\n", argv[0]);
-        return 2;
-    }
-    const std::string dir = argv[1];
-    bool ok = write(composed(6, "6CHN"), dir + "/ch6.mod") && write(composed(8, "8CHN"), dir + "/ch8.mod") &&
-              write(composed(16, "16CH"), dir + "/ch16.mod") && write(composed(32, "32CH"), dir + "/ch32.mod") &&
-              write(composed(8, "OCTA"), dir + "/octa.mod") && write(composed(3, "TDZ3"), dir + "/tdz3.mod") &&
-              write(flt8(), dir + "/flt8.mod") && write(fifteen(120), dir + "/old15.mod") &&
-              write(fifteen(2), dir + "/old15-restart.mod");
-    return ok ? 0 : 1;
+std::vector<ModuleFile> formatModules() {
+    return {
+        {"ch6.mod", composed(6, "6CHN").bytes()},    {"ch8.mod", composed(8, "8CHN").bytes()},
+        {"ch16.mod", composed(16, "16CH").bytes()},  {"ch32.mod", composed(32, "32CH").bytes()},
+        {"octa.mod", composed(8, "OCTA").bytes()},   {"tdz3.mod", composed(3, "TDZ3").bytes()},
+        {"flt8.mod", flt8().bytes()},                {"old15.mod", fifteen(120).bytes()},
+        {"old15-restart.mod", fifteen(2).bytes()},
+    };
 }

@@ -2,7 +2,7 @@
 // mixer writes them (s16le) and go to libsndfile as host shorts, which on a
 // little-endian host are the same bytes: for WAV and raw libsndfile then
 // passes the caller's buffer straight to write(), without a copy.
-#include "tools/render_output.h"
+#include "render/render_output.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,13 +11,13 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
 #include <vector>
 
 #include "audio/audio_mixer.h"
+#include "render/stop_signals.h"
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the mixer's s16le frames are handed over as host shorts");
 
@@ -151,21 +151,6 @@ sf_count_t streamWrite(const void* data, sf_count_t count, void* user) {
 
 sf_count_t streamTell(void* user) { return static_cast<Stream*>(user)->written; }
 
-// --- An interrupted render takes its partial file with it.
-
-char partial_path[4096];
-
-void removePartial(int signal) {
-    if (partial_path[0]) unlink(partial_path);
-    _exit(128 + signal);
-}
-
-void removeOnSignal(const std::string& path) {
-    if (path.size() >= sizeof partial_path) return;
-    std::memcpy(partial_path, path.c_str(), path.size() + 1);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, removePartial);
-}
-
 }  // namespace
 
 bool outputFormatNamed(const char* name, OutputFormat& format) {
@@ -243,7 +228,8 @@ bool RenderOutput::open(const std::string& path, OutputFormat format, std::uint6
             return fail(std::strerror(errno));
         }
         close_fd_ = true;
-        removeOnSignal(temp_);
+        // An interrupted render takes its partial file with it.
+        stopRemoveOnSignal(temp_);
         const mode_t mask = umask(0);
         umask(mask);
         fchmod(fd_, 0666 & ~mask);
@@ -277,7 +263,7 @@ bool RenderOutput::finish() {
     if (!temp_.empty()) {
         if (std::rename(temp_.c_str(), path_.c_str()) != 0) return fail(std::strerror(errno));
         temp_.clear();
-        partial_path[0] = 0;
+        stopForgetFile();
     }
     return true;
 }
@@ -297,6 +283,6 @@ void RenderOutput::discard() {
     if (!temp_.empty()) {
         std::remove(temp_.c_str());
         temp_.clear();
-        partial_path[0] = 0;
+        stopForgetFile();
     }
 }

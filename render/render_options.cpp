@@ -1,0 +1,175 @@
+// zindle-render's command line, read with getopt_long.
+#include "render/render_options.h"
+
+#include <getopt.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "audio/audio_mixer.h"
+
+namespace {
+
+constexpr int kMaxLoops = 1000;
+constexpr int kMaxStart = 1000000;
+
+const char kUsage[] =
+    "Usage: zindle-render [OPTION]... MODULE...\n"
+    "Renders each MODULE at 48000 Hz, 16-bit stereo, with the player's own engine,\n"
+    "to a file of its own, or tells what it holds (--info).\n"
+    "\n"
+    "  -s, --seconds S     render exactly S seconds (S may be fractional); default: one pass\n"
+    "                      of the song, until it comes back to a row it has played (at most 30 min)\n"
+    "      --loops N       render N passes of the song (default 1)\n"
+    "      --start ORDER   start at order position ORDER (default 0)\n"
+    "  -f, --format F      wav, flac or raw (bare interleaved s16le frames); default: the\n"
+    "                      output's extension, else wav\n"
+    "      --raw           the same as --format raw\n"
+    "  -o, --output FILE   where to write, with one MODULE (\"-\" is standard output)\n"
+    "      --output-dir DIR  where to write each module's file (default: the current folder);\n"
+    "                      the file is the module's base name with the format's extension\n"
+    "  -j, --jobs N        render N modules at once (default: the number of processors)\n"
+    "      --trace         print one line per tick, with one MODULE: FRAME ORDER ROW TICK SPEED BPM\n"
+    "                      and, per voice, OFF:POS:RATE:VOL (on standard error when the audio goes\n"
+    "                      to standard output)\n"
+    "  -i, --info          print each module's title, format, song, samples and one-pass length\n"
+    "      --json          the same as --info, as one JSON object per line\n"
+    "  -h, --help          show this text\n"
+    "      --version       show the version\n";
+
+// Seconds as decimal digits with an optional fraction, turned into frames
+// exactly: floor(S * 48000) without rounding errors.
+bool parseSeconds(const char* text, std::uint64_t& frames) {
+    std::uint64_t whole = 0;
+    const char* p = text;
+    if (!*p || *p == '.') return false;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        whole = whole * 10 + static_cast<std::uint64_t>(*p - '0');
+        if (whole > 100000000) return false;
+    }
+    std::uint64_t fraction = 0, scale = 1;
+    if (*p == '.') {
+        for (++p; *p >= '0' && *p <= '9'; ++p) {
+            if (scale < 1000000000) {
+                fraction = fraction * 10 + static_cast<std::uint64_t>(*p - '0');
+                scale *= 10;
+            }
+        }
+    }
+    if (*p) return false;
+    frames = whole * kOutputRate + fraction * kOutputRate / scale;
+    return true;
+}
+
+bool parseInt(const char* text, int low, int high, int& value) {
+    char* end = nullptr;
+    errno = 0;
+    const long parsed = std::strtol(text, &end, 10);
+    if (errno || end == text || *end || parsed < low || parsed > high) return false;
+    value = static_cast<int>(parsed);
+    return true;
+}
+
+enum LongOnly { kOptStart = 256, kOptLoops, kOptOutputDir, kOptRaw, kOptTrace, kOptJson, kOptVersion };
+
+const option kLongOptions[] = {
+    {"seconds", required_argument, nullptr, 's'},  {"loops", required_argument, nullptr, kOptLoops},
+    {"start", required_argument, nullptr, kOptStart}, {"format", required_argument, nullptr, 'f'},
+    {"raw", no_argument, nullptr, kOptRaw},          {"output", required_argument, nullptr, 'o'},
+    {"output-dir", required_argument, nullptr, kOptOutputDir}, {"jobs", required_argument, nullptr, 'j'},
+    {"trace", no_argument, nullptr, kOptTrace},      {"info", no_argument, nullptr, 'i'},
+    {"json", no_argument, nullptr, kOptJson},        {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kOptVersion},  {nullptr, 0, nullptr, 0},
+};
+
+}  // namespace
+
+int usageError(const std::string& why) {
+    std::fprintf(stderr, "zindle-render: %s\n%s", why.c_str(), kUsage);
+    return 2;
+}
+
+int parseOptions(int argc, char** argv, RenderOptions& options) {
+    const long processors = sysconf(_SC_NPROCESSORS_ONLN);
+    options.jobs = static_cast<int>(std::clamp<long>(processors, 1, kMaxJobs));
+    bool output_given = false;
+    opterr = 0;
+    int opt;
+    while ((opt = getopt_long(argc, argv, ":s:f:o:j:ih", kLongOptions, nullptr)) != -1) {
+        switch (opt) {
+            case 's':
+                if (!parseSeconds(optarg, options.frames)) return usageError("--seconds needs a number of seconds");
+                options.seconds_given = true;
+                break;
+            case kOptLoops:
+                if (!parseInt(optarg, 1, kMaxLoops, options.loops)) return usageError("--loops needs a number of passes (1 to 1000)");
+                options.loops_given = true;
+                break;
+            case kOptStart:
+                if (!parseInt(optarg, 0, kMaxStart, options.start)) return usageError("--start needs an order position (0 or more)");
+                break;
+            case 'f':
+                if (!outputFormatNamed(optarg, options.format)) return usageError("--format needs wav, flac or raw");
+                options.format_given = true;
+                break;
+            case kOptRaw:
+                options.format = OutputFormat::kRaw;
+                options.format_given = true;
+                break;
+            case 'o':
+                if (!*optarg) return usageError("--output needs a file name");
+                options.output = optarg;
+                output_given = true;
+                break;
+            case kOptOutputDir:
+                if (!*optarg) return usageError("--output-dir needs a folder");
+                options.output_dir = optarg;
+                break;
+            case 'j':
+                if (!parseInt(optarg, 1, kMaxJobs, options.jobs)) return usageError("--jobs needs a number of modules (1 to 256)");
+                break;
+            case kOptTrace:
+                options.trace = true;
+                break;
+            case kOptJson:
+                options.json = true;
+                options.info = true;
+                break;
+            case 'i':
+                options.info = true;
+                break;
+            case 'h':
+                std::fputs(kUsage, stdout);
+                return 0;
+            case kOptVersion:
+                std::printf("zindle-render %s\n", ZINDLE_VERSION);
+                return 0;
+            case ':':
+                return usageError(std::string(argv[optind - 1]) + " needs a value");
+            default:
+                return usageError(std::string("unknown option ") + argv[optind - 1]);
+        }
+    }
+    options.modules.assign(argv + optind, argv + argc);
+    if (options.modules.empty()) return usageError("no module given");
+    if (options.seconds_given && options.loops_given) return usageError("--seconds and --loops exclude each other");
+    if (options.info) return -1;
+    if (output_given && options.modules.size() > 1) return usageError("--output takes one module; --output-dir takes many");
+    if (output_given && !options.output_dir.empty()) return usageError("--output and --output-dir exclude each other");
+    if (options.trace && options.modules.size() > 1) return usageError("--trace takes one module");
+    if (output_given && !options.format_given) outputFormatOfPath(options.output, options.format);
+    return -1;
+}
+
+std::string defaultOutput(const RenderOptions& options, const std::string& module) {
+    std::string base = module.substr(module.find_last_of('/') + 1);
+    const std::size_t dot = base.find_last_of('.');
+    if (dot != std::string::npos && dot > 0) base.erase(dot);
+    if (base.empty()) base = "zindle";
+    std::string folder = options.output_dir;
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    return folder + base + outputExtension(options.format);
+}

@@ -1,0 +1,41 @@
+// zindle-render's command line: the options, their checks and the usage
+// text, and the file each module is written to.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "render/render_output.h"
+
+// The most modules rendered at once (--jobs).
+constexpr int kMaxJobs = 256;
+
+struct RenderOptions {
+    std::uint64_t frames = 0;  // with seconds_given
+    bool seconds_given = false;
+    int loops = 1;
+    bool loops_given = false;
+    int start = 0;
+    OutputFormat format = OutputFormat::kWav;
+    bool format_given = false;
+    bool trace = false;
+    bool info = false;
+    bool json = false;
+    std::string output;  // with one module
+    std::string output_dir;
+    int jobs = 1;
+    std::vector<std::string> modules;
+};
+
+// Fills options from the command line. Returns -1 to go on, or the exit
+// status: 0 after --help or --version, 2 after a usage error.
+int parseOptions(int argc, char** argv, RenderOptions& options);
+
+// Says "zindle-render: why" and the usage text on standard error; returns
+// the exit status of a usage error, 2.
+int usageError(const std::string& why);
+
+// The file module is written to, unless --output names one: its base name
+// with the format's extension, in --output-dir or the current folder.
+std::string defaultOutput(const RenderOptions& options, const std::string& module);

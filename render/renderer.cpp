@@ -1,0 +1,187 @@
+// One module rendered to a file, or measured for --info.
+#include "render/renderer.h"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+
+#include "audio/audio_mixer.h"
+#include "platform/platform.h"
+#include "player/protracker_sequencer.h"
+#include "render/render_output.h"
+
+const char* render_message_start = "";
+
+namespace {
+
+// One pass lasts at most this long; --loops N at most N times as long.
+constexpr std::uint64_t kPassCapFrames = 30ull * 60 * kOutputRate;
+// Frames handed to the output at once: ten minutes take about 290 writes.
+constexpr std::uint64_t kBlockFrames = 96 * kChunkFrames;
+
+// --- The trace and the end of the render, watched from the tick's redraw point.
+
+struct Watch {
+    bool trace = false;
+    int passes = 0;                 // passes to render; 0: end_frame alone ends the render
+    std::FILE* trace_out = nullptr;
+    std::uint64_t tick_frame = 0;   // frame at which the next tick starts
+    std::uint64_t end_frame = 0;    // frames to render; lowered when the last pass ends
+};
+Watch watch;
+
+void traceTick(std::uint64_t frame) {
+    std::fprintf(watch.trace_out, "%llu %d %d %d %d %d", static_cast<unsigned long long>(frame), mod_order,
+                 mod_row, mod_tick, mod_speed, mod_bpm);
+    for (int i = 0; i < source->channels; ++i) {
+        const Voice& voice = v[i];
+        const long long off = voice.data ? static_cast<long long>(voice.data - source->sample_data) : -1;
+        std::fprintf(watch.trace_out, " %lld:%u:%u:%u", off, voice.position >> kPositionFractionBits, voice.rate,
+                     static_cast<unsigned>(voice.volume));
+    }
+    std::fputc('\n', watch.trace_out);
+}
+
+// The first tick of the pass after the last is the first frame not rendered.
+void onTick() {
+    const std::uint64_t frame = watch.tick_frame;
+    watch.tick_frame = frame + static_cast<std::uint64_t>(mod_samplespertick);
+    if (frame >= watch.end_frame) return;
+    if (watch.passes > 0 && mod_passes >= watch.passes) {
+        watch.end_frame = frame;
+        return;
+    }
+    if (watch.trace) traceTick(frame);
+}
+
+const Platform kRenderPlatform = [] {
+    Platform p = kHeadlessPlatform;
+    p.draw_tick = onTick;
+    return p;
+}();
+
+// Plays module from the program-start state at order position start and
+// sets the watch for it: frames frames, or passes passes (0: frames alone)
+// when they end first.
+void startPlayback(Module* module, int start, int passes, std::uint64_t frames, bool trace) {
+    zindleReset();
+    watch.trace = trace;
+    watch.passes = passes;
+    watch.tick_frame = 0;
+    watch.end_frame = frames;
+    zindlePlay(module, start);
+}
+
+// The passes of a render with these options: 0 with --seconds.
+int passesToRender(const RenderOptions& options) { return options.seconds_given ? 0 : options.loops; }
+
+// The most frames a render with these options can take.
+std::uint64_t framesBound(const RenderOptions& options) {
+    return options.seconds_given ? options.frames : kPassCapFrames * static_cast<std::uint64_t>(options.loops);
+}
+
+// The frames a render of module will take, found by running its ticks
+// without mixing. The ticks change the module: render from a fresh load
+// afterwards.
+std::uint64_t renderLength(Module* module, int start, int passes, std::uint64_t bound) {
+    startPlayback(module, start, passes, bound, false);
+    while (watch.tick_frame < watch.end_frame) {
+        if (zindlePulse(INT_MAX) <= 0) break;
+    }
+    return watch.end_frame;
+}
+
+class Progress {
+  public:
+    explicit Progress(bool enabled) : enabled_(enabled), start_(std::chrono::steady_clock::now()) {}
+    void update(std::uint64_t done, std::uint64_t total, bool bounded) {
+        if (!enabled_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - start_ < std::chrono::seconds(2) || now - last_ < std::chrono::milliseconds(250)) return;
+        last_ = now;
+        shown_ = true;
+        if (bounded)
+            std::fprintf(stderr, "\rRendering: %6.1f s of %6.1f s (%3d%%)", done / double(kOutputRate),
+                         total / double(kOutputRate), static_cast<int>(done * 100 / std::max<std::uint64_t>(total, 1)));
+        else
+            std::fprintf(stderr, "\rRendering: %6.1f s", done / double(kOutputRate));
+        std::fflush(stderr);
+    }
+    ~Progress() {
+        if (shown_) std::fputs("\r\033[K", stderr);
+    }
+
+  private:
+    bool enabled_;
+    bool shown_ = false;
+    std::chrono::steady_clock::time_point start_;
+    std::chrono::steady_clock::time_point last_{};
+};
+
+// Mixes device-sized buffers, exactly as the audio device asks for them,
+// into large blocks and hands each block to the output. False when the
+// output fails.
+bool renderFrames(RenderOutput& output, Progress& progress) {
+    static std::int16_t block[kBlockFrames * 2];
+    std::uint64_t written = 0;
+    while (written < watch.end_frame) {
+        std::uint64_t filled = 0;
+        while (filled < kBlockFrames && written + filled < watch.end_frame) {
+            const std::uint64_t want = std::min<std::uint64_t>(kChunkFrames, watch.end_frame - written - filled);
+            mixaudio(nullptr, reinterpret_cast<std::uint8_t*>(block + 2 * filled), static_cast<int>(want * kBytesPerFrame));
+            // The last pass may have ended inside this buffer.
+            filled += std::min(want, watch.end_frame - written - filled);
+        }
+        if (!output.write(block, filled)) return false;
+        written += filled;
+        progress.update(written, watch.end_frame, watch.passes == 0);
+    }
+    return true;
+}
+
+}  // namespace
+
+void rendererUsePlatform() { platformUse(kRenderPlatform); }
+
+std::uint64_t onePassFrames(Module* module) { return renderLength(module, 0, 1, kPassCapFrames); }
+
+void loadFailed(const std::string& path, bool batch, const LoadRefusal& why) {
+    if (batch)
+        std::fprintf(stderr, "%szindle-render: couldn't load the module %s\n", render_message_start, path.c_str());
+    else
+        zindleReportLoadFailure(stderr, path.c_str(), why);
+}
+
+int renderModule(const RenderOptions& options, const std::string& module_path, const std::string& path, bool batch,
+                 bool show_progress) {
+    LoadRefusal why;
+    Module* module = zindleLoad(module_path.c_str(), &why);
+    if (!module) {
+        loadFailed(module_path, batch, why);
+        return 1;
+    }
+    std::uint64_t frames = framesBound(options);
+    bool exact = options.seconds_given;
+    if (!exact && RenderOutput::needsExactLength(path, options.format, frames)) {
+        frames = renderLength(module, options.start, passesToRender(options), frames);
+        exact = true;
+        zindleFree(module);
+        if (!(module = zindleLoad(module_path.c_str(), &why))) {
+            loadFailed(module_path, batch, why);
+            return 1;
+        }
+    }
+    RenderOutput output;
+    bool ok = output.open(path, options.format, frames, exact);
+    if (ok) {
+        watch.trace_out = path == "-" ? stderr : stdout;
+        Progress progress(show_progress && !(options.trace && path == "-"));
+        startPlayback(module, options.start, passesToRender(options), frames, options.trace);
+        ok = renderFrames(output, progress) && output.finish();
+    }
+    if (!ok) std::fprintf(stderr, "%s%s\n", render_message_start, output.error().c_str());
+    zindleFree(module);
+    return ok ? 0 : 1;
+}
+
