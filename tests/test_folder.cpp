@@ -921,3 +921,54 @@ TEST(Window, ListPicksAModuleFromThreeHundred) {
     ASSERT_TRUE(player.key("Escape"));
     EXPECT_EQ(player.waitForExit(20), 0);
 }
+
+// The list's Left Alt and Left Shift take effect at once and are kept as the
+// last choice: the player started again on the same state plays in mono and
+// shuffled.
+TEST(Window, ListButtonsChoicesSurviveARestart) {
+    const std::string missing = xsession::missingTools();
+    if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
+    TempDir dir;
+    const std::string songs = makeFolder(dir.file("songs"));
+    for (const char* title : {"one", "two", "three"})
+        ASSERT_TRUE(xsession::windowSong(title).write(songs + "/" + title + ".mod"));
+    xsession::Xvfb x(dir.file("xvfb.log"));
+    ASSERT_TRUE(x.ok()) << "Xvfb didn't start";
+    Image img;
+    const auto listSays = [&](xsession::Player& player, const std::string& status) {
+        return xsession::waitForPicture(
+            player, [&](const Image& i) { return screentext::readText(i, 4, 10, 40, 0xD6BA).rfind(status, 0) == 0; },
+            15000, img);
+    };
+    const auto fail = [&](const std::string& name) {
+        xsession::writePpm(img, dir.file(name + ".ppm"));
+        return name + ": status '" + screentext::readText(img, 4, 10, 40, 0xD6BA) + "'";
+    };
+    {
+        xsession::Player player(x, songs, dir.path());
+        ASSERT_TRUE(player.waitForWindow(15000)) << "no window";
+        ASSERT_TRUE(player.key("Return"));
+        ASSERT_TRUE(listSays(player, "Shuffle: off  Separation: 100")) << fail("first list");
+        for (const char* key : {"Alt_L", "Alt_L", "Alt_L", "Alt_L", "Shift_L"}) ASSERT_TRUE(player.key(key));
+        ASSERT_TRUE(listSays(player, "Shuffle: on  Separation: 0")) << fail("chosen");
+        ASSERT_TRUE(player.key("Escape"));
+        ASSERT_TRUE(player.key("Escape"));
+        ASSERT_EQ(player.waitForExit(20), 0);
+    }
+    xsession::Player player(x, songs, dir.path());  // the same state folder
+    ASSERT_TRUE(player.waitForWindow(15000)) << "no window";
+    ASSERT_TRUE(harness::waitForSize(player.audioFile(), 48000 * kBytesPerFrame, 30));
+    ASSERT_TRUE(player.key("Return"));
+    EXPECT_TRUE(listSays(player, "Shuffle: on  Separation: 0")) << fail("after the restart");
+    ASSERT_TRUE(player.key("Escape"));
+    ASSERT_TRUE(player.key("Escape"));
+    ASSERT_EQ(player.waitForExit(20), 0);
+    const std::vector<std::uint8_t> played = harness::readBytes(player.audioFile());
+    std::size_t sound = 0;
+    for (std::size_t i = 0; i + kBytesPerFrame <= played.size(); i += kBytesPerFrame) {
+        ASSERT_EQ(played[i], played[i + 2]) << "not mono at frame " << i / kBytesPerFrame;
+        ASSERT_EQ(played[i + 1], played[i + 3]) << "not mono at frame " << i / kBytesPerFrame;
+        if (played[i] != 0 || played[i + 1] != 0) ++sound;
+    }
+    EXPECT_GT(sound, 24000u);
+}

@@ -86,7 +86,8 @@ TEST(Player, HelpAndVersionOpenNothing) {
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.err, "");
     EXPECT_EQ(help.out.rfind("Usage: zindle <module.mod>\n", 0), 0u) << help.out;
-    for (const char* word : {"Left Ctrl", "Backspace", "Right / Left", "Up / Down", "Escape", "Exit status: 0", "255"})
+    for (const char* word : {"Left Ctrl", "Backspace", "Right / Left", "Up / Down", "Escape", "Exit status: 0", "255",
+                             "--shuffle", "--no-shuffle", "--seed N", "--separation P", "--from-start", "zindle.conf"})
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
     const harness::Result version = harness::run({kZindle, "--version"}, env);
     EXPECT_EQ(version.status, 0);
@@ -101,6 +102,27 @@ TEST(Player, HelpAndVersionOpenNothing) {
                      harness::headlessEnv(dir.file("audio.raw")));
     EXPECT_EQ(file.status, 1);
     EXPECT_TRUE(endsWith(file.err, "\n./--help: too short to be a MOD file (3 bytes)\n")) << file.err;
+}
+
+// A bad option: one line saying why, a hint, status 2, and nothing opened.
+TEST(Player, RefusesBadOptionsAndOpensNothing) {
+    TempDir dir;
+    const std::string module = writeSong(dir, busy(1));
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--separation", "101"}, "--separation needs a percentage from 0 to 100"},
+        {{"--separation=-1"}, "--separation needs a percentage from 0 to 100"},
+        {{"--seed", "x1"}, "--seed needs a whole number, 0 or more"},
+        {{"--seed"}, "--seed needs a value"},
+        {{"--bogus"}, "unknown option --bogus"},
+    };
+    for (const auto& [options, why] : cases) {
+        std::vector<std::string> argv = {kZindle, module};
+        argv.insert(argv.end(), options.begin(), options.end());
+        const harness::Result r = harness::run(argv, harness::headlessEnv(dir.file("audio.raw")));
+        EXPECT_EQ(r.status, 2) << options[0];
+        EXPECT_EQ(r.err, "zindle: " + why + "\nTry 'zindle --help'.\n");
+    }
+    EXPECT_NE(access(dir.file("audio.raw").c_str(), F_OK), 0) << "the audio device was opened";
 }
 
 // Both programs refuse what they can't play with the same two lines: the
