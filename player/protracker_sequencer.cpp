@@ -269,6 +269,7 @@ void zindleResetEngine() {
 void zindleReset() {
     zindleResetEngine();
     audioSetMasterVolume(kFullMasterVolume);
+    audioSetSeparation(kFullSeparation);
     platform().reset_views();
 }
 

@@ -139,7 +139,7 @@ void zindleClose();
 // to another module calls it; the views and the volume stay as they are.
 void zindleResetEngine();
 // Program-start state: the engine's (zindleResetEngine), the software master
-// volume at full, and the installed platform's views. Everything that wants
+// volume and the stereo separation at full, and the installed platform's views. Everything that wants
 // a fresh start calls it.
 void zindleReset();
 

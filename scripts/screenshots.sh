@@ -35,8 +35,10 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 DISPLAY=:$(cat "$work/display")
 export DISPLAY
 
-# No background picture in the working folder: the views stand on black.
-(cd "$work" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_DISKAUDIODELAY=20 exec "$player" "$module") &
+# No background picture in the working folder: the views stand on black; no
+# settings or state of the home's.
+(cd "$work" && XDG_STATE_HOME="$work/state" XDG_CONFIG_HOME="$work/config" \
+  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_DISKAUDIODELAY=20 exec "$player" "$module") &
 pid=$!
 window=""
 for _ in $(seq 100); do
