@@ -14,8 +14,9 @@
 #   sanitizers = test + fuzz (scripts/ci-sanitizers.sh)
 #   package    = build + dpkg-dev (dpkg-shlibdeps, for the package's Depends)
 #   bench      = build + Google Benchmark
-#   cross-ARCH = build + the cross compiler for ARCH (armhf, arm64) and
-#                qemu-user; ARCH's libraries come from scripts/make-sysroot.sh
+#   cross-ARCH = build + the cross compiler for ARCH (armhf, arm64, armel,
+#                mipsel) and qemu-user; ARCH's libraries come from
+#                scripts/make-sysroot.sh
 #   test-cross-ARCH = cross-ARCH + Xvfb, xdotool, x11-apps (the window test)
 # A failing update or install stops with a non-zero status.
 set -eu
@@ -30,8 +31,11 @@ group() {
     bench) echo "$(group build) libbenchmark-dev" ;;
     cross-armhf) echo "$(group build) g++-arm-linux-gnueabihf qemu-user" ;;
     cross-arm64) echo "$(group build) g++-aarch64-linux-gnu qemu-user" ;;
-    test-cross-armhf | test-cross-arm64) echo "$(group "${1#test-}") xvfb xdotool x11-apps" ;;
-    cross-* | test-cross-*) echo "install-deps: no cross build for ${1##*-} (armhf, arm64)" >&2; return 1 ;;
+    cross-armel) echo "$(group build) g++-arm-linux-gnueabi qemu-user" ;;
+    cross-mipsel) echo "$(group build) g++-mipsel-linux-gnu qemu-user" ;;
+    test-cross-armhf | test-cross-arm64 | test-cross-armel | test-cross-mipsel)
+      echo "$(group "${1#test-}") xvfb xdotool x11-apps" ;;
+    cross-* | test-cross-*) echo "install-deps: no cross build for ${1##*-} (armhf, arm64, armel, mipsel)" >&2; return 1 ;;
     *) echo "$1" ;;
   esac
 }
