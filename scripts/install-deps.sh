@@ -17,7 +17,7 @@
 #   cross-ARCH = build + the cross compiler for ARCH (armhf, arm64, armel,
 #                mipsel) and qemu-user; ARCH's libraries come from
 #                scripts/make-sysroot.sh
-#   test-cross-ARCH = cross-ARCH + Xvfb, xdotool, x11-apps (the window test)
+#   test-cross-ARCH = cross-ARCH + Xvfb, xdotool, x11-apps (the window test), tmux
 # A failing update or install stops with a non-zero status.
 set -eu
 
@@ -34,7 +34,7 @@ group() {
     cross-armel) echo "$(group build) g++-arm-linux-gnueabi qemu-user" ;;
     cross-mipsel) echo "$(group build) g++-mipsel-linux-gnu qemu-user" ;;
     test-cross-armhf | test-cross-arm64 | test-cross-armel | test-cross-mipsel)
-      echo "$(group "${1#test-}") xvfb xdotool x11-apps" ;;
+      echo "$(group "${1#test-}") xvfb xdotool x11-apps tmux" ;;
     cross-* | test-cross-*) echo "install-deps: no cross build for ${1##*-} (armhf, arm64, armel, mipsel)" >&2; return 1 ;;
     *) echo "$1" ;;
   esac
