@@ -43,7 +43,7 @@ test: test-deps build
 
 # `make install PREFIX=...` (DESTDIR is honoured too) and `make package`,
 # which writes the Debian package $(BUILD)/zindle_<version>_<arch>.deb
-# (with ARCH=armhf or arm64: $(CROSS_BUILD)/zindle_<version>_<ARCH>.deb).
+# (with ARCH=armhf, arm64, armel or mipsel: $(CROSS_BUILD)/zindle_<version>_<ARCH>.deb).
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
@@ -55,14 +55,14 @@ package: cross
 	cd $(CROSS_BUILD) && cpack -G DEB
 endif
 
-# ARM builds with Debian's cross compilers, tested under qemu-user:
-# `make cross ARCH=armhf` (or arm64) builds everything in build-$(ARCH)
+# Cross builds with Debian's cross compilers, tested under qemu-user:
+# `make cross ARCH=armhf` (arm64, armel, mipsel) builds everything in build-$(ARCH)
 # against a sysroot of the target's Debian packages made there;
 # `make test-cross ARCH=...` runs the whole suite under the emulator.
 CROSS_BUILD ?= build-$(ARCH)
 
 cross-deps:
-	@[ -n "$(ARCH)" ] || { echo "make cross: say ARCH=armhf or ARCH=arm64" >&2; exit 2; }
+	@[ -n "$(ARCH)" ] || { echo "make cross: say ARCH=armhf, arm64, armel or mipsel" >&2; exit 2; }
 	@./scripts/install-deps.sh cross-$(ARCH)
 
 cross: cross-deps

@@ -8,7 +8,7 @@
 #
 #   scripts/check-package.sh
 #   BUILD=folder: use another build folder; UNPACK=1: unpack, never install.
-#   ARCH=armhf (or arm64): the cross-built package of `make package ARCH=...`
+#   ARCH=armhf (arm64, armel, mipsel): the cross-built package of `make package ARCH=...`
 #   (in build-ARCH), unpacked and never installed, its programs run under
 #   qemu-user with the build's sysroot.
 set -eu
@@ -23,9 +23,10 @@ else
   BUILD=${BUILD:-build-$ARCH}
   UNPACK=1
   case $ARCH in
-    armhf) run="qemu-arm -L $(realpath "$BUILD/sysroot")" ;;
+    armhf | armel) run="qemu-arm -L $(realpath "$BUILD/sysroot")" ;;
     arm64) run="qemu-aarch64 -L $(realpath "$BUILD/sysroot")" ;;
-    *) echo "check-package: no cross build for $ARCH (armhf, arm64)" >&2; exit 2 ;;
+    mipsel) run="qemu-mipsel -L $(realpath "$BUILD/sysroot")" ;;
+    *) echo "check-package: no cross build for $ARCH (armhf, arm64, armel, mipsel)" >&2; exit 2 ;;
   esac
 fi
 

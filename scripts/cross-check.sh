@@ -1,6 +1,6 @@
 #!/bin/sh
 # Renders the same modules with the native zindle-render and with the one
-# cross-built for ARCH (armhf, arm64) under qemu-user, and compares the bytes:
+# cross-built for ARCH (armhf, arm64, armel, mipsel) under qemu-user, and compares the bytes:
 # the WAV file and the per-tick trace, for one pass of the song and for
 # exactly $CHECK_SECONDS seconds (10). The modules: the demo, the fuzzer's seeds
 # (tools/fuzz_seeds.cpp), the benchmarks' comparison set (bench/bench_modules.cpp)
@@ -28,9 +28,10 @@ cmake --build "$BUILD" -j "$JOBS" --target zindle-render zindle-make-modules >/d
 native="$BUILD/render/zindle-render"
 sysroot="$CROSS_BUILD/sysroot"
 case $arch in
-  armhf) qemu=qemu-arm ;;
+  armhf | armel) qemu=qemu-arm ;;
   arm64) qemu=qemu-aarch64 ;;
-  *) echo "cross-check: no cross build for $arch (armhf, arm64)" >&2; exit 2 ;;
+  mipsel) qemu=qemu-mipsel ;;
+  *) echo "cross-check: no cross build for $arch (armhf, arm64, armel, mipsel)" >&2; exit 2 ;;
 esac
 emulated="$qemu -L $sysroot $CROSS_BUILD/render/zindle-render"
 

@@ -14,9 +14,10 @@
 #   sanitizers = test + fuzz (scripts/ci-sanitizers.sh)
 #   package    = build + dpkg-dev (dpkg-shlibdeps, for the package's Depends)
 #   bench      = build + Google Benchmark
-#   cross-ARCH = build + the cross compiler for ARCH (armhf, arm64) and
-#                qemu-user; ARCH's libraries come from scripts/make-sysroot.sh
-#   test-cross-ARCH = cross-ARCH + Xvfb, xdotool, x11-apps (the window test)
+#   cross-ARCH = build + the cross compiler for ARCH (armhf, arm64, armel,
+#                mipsel) and qemu-user; ARCH's libraries come from
+#                scripts/make-sysroot.sh
+#   test-cross-ARCH = cross-ARCH + Xvfb, xdotool, x11-apps (the window test), tmux
 # A failing update or install stops with a non-zero status.
 set -eu
 
@@ -30,8 +31,11 @@ group() {
     bench) echo "$(group build) libbenchmark-dev" ;;
     cross-armhf) echo "$(group build) g++-arm-linux-gnueabihf qemu-user" ;;
     cross-arm64) echo "$(group build) g++-aarch64-linux-gnu qemu-user" ;;
-    test-cross-armhf | test-cross-arm64) echo "$(group "${1#test-}") xvfb xdotool x11-apps" ;;
-    cross-* | test-cross-*) echo "install-deps: no cross build for ${1##*-} (armhf, arm64)" >&2; return 1 ;;
+    cross-armel) echo "$(group build) g++-arm-linux-gnueabi qemu-user" ;;
+    cross-mipsel) echo "$(group build) g++-mipsel-linux-gnu qemu-user" ;;
+    test-cross-armhf | test-cross-arm64 | test-cross-armel | test-cross-mipsel)
+      echo "$(group "${1#test-}") xvfb xdotool x11-apps tmux" ;;
+    cross-* | test-cross-*) echo "install-deps: no cross build for ${1##*-} (armhf, arm64, armel, mipsel)" >&2; return 1 ;;
     *) echo "$1" ;;
   esac
 }
@@ -39,10 +43,10 @@ group() {
 if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 
-# apt-get update, failing when any list fails to come. Where apt's sandbox
-# user can't run gpgv, every signature check fails; as root the update is
-# then tried again without the sandbox.
-update() {
+# One apt-get update, its output on standard output; status 0 when every list
+# came. Where apt's sandbox user can't run gpgv, every signature check fails;
+# as root the update is then tried again without the sandbox.
+update_once() {
   log=$(mktemp)
   status=0
   $sudo apt-get update -q >"$log" 2>&1 || status=$?
@@ -55,10 +59,21 @@ update() {
   # apt-get update ends with status 0 when only some lists failed to come.
   if [ "$status" -eq 0 ] && grep -qE '^(E|W): (Failed to fetch|Some index files failed)' "$log"; then status=1; fi
   rm -f "$log"
-  if [ "$status" -ne 0 ]; then
-    echo "install-deps: apt-get update failed (status $status)" >&2
-    exit 1
-  fi
+  return "$status"
+}
+
+# apt-get update, failing when any list fails to come three times in a row:
+# a mirror caught in the middle of a sync ("File has unexpected size") serves
+# the whole list again a little later.
+update() {
+  for try in 1 2 3; do
+    status=0
+    update_once || status=$?
+    [ "$status" -ne 0 ] || return 0
+    [ "$try" -eq 3 ] || { echo "install-deps: apt-get update failed (status $status); trying again in 20 s"; sleep 20; }
+  done
+  echo "install-deps: apt-get update failed (status $status)" >&2
+  exit 1
 }
 
 only_missing=no

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds a sysroot for cross-compiling Zindle to a Debian architecture (armhf,
-# arm64) and for running the result under qemu-user: Debian's packages of
-# SDL 1.2, SDL_image 1.2, GoogleTest, the C++ runtime and everything they
-# depend on, for that architecture, unpacked into DIR.
+# arm64, armel, mipsel) and for running the result under qemu-user: Debian's
+# packages of SDL 1.2, SDL_image 1.2, libsndfile, libxmp, GoogleTest, the C++
+# runtime and everything they depend on, for that architecture, unpacked into
+# DIR.
 #
 #   scripts/make-sysroot.sh ARCH DIR
 #
@@ -19,12 +20,12 @@ arch=$1
 dir=$(realpath -m "$2")
 cd "$(dirname "$0")/.."
 case $arch in
-  armhf | arm64) ;;
-  *) echo "make-sysroot: no sysroot for $arch (armhf, arm64)" >&2; exit 2 ;;
+  armhf | arm64 | armel | mipsel) ;;
+  *) echo "make-sysroot: no sysroot for $arch (armhf, arm64, armel, mipsel)" >&2; exit 2 ;;
 esac
 # The compiler and its C and C++ libraries come with the cross compiler; the
 # runtime libraries the programs load under qemu come from here.
-wanted="libsdl1.2-dev libsdl-image1.2-dev libsndfile1-dev libgtest-dev libstdc++6 libgcc-s1"
+wanted="libsdl1.2-dev libsdl-image1.2-dev libsndfile1-dev libxmp-dev libxmp4 libgtest-dev libstdc++6 libgcc-s1"
 
 if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
 stamp="$dir/.zindle-sysroot"

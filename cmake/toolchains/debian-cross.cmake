@@ -1,8 +1,9 @@
 # Cross-compiling to a Debian architecture with Debian's cross compiler
 # (g++-<triplet>) against a sysroot made by scripts/make-sysroot.sh, and
-# running what was built under qemu-user. Included by armhf.cmake and
-# arm64.cmake, which set ZINDLE_DEBIAN_ARCH, ZINDLE_CROSS_TRIPLET, ZINDLE_CROSS_PROCESSOR,
-# ZINDLE_CROSS_QEMU and ZINDLE_CROSS_CXX_FLAGS (flags the target's ABI needs).
+# running what was built under qemu-user. Included by armhf.cmake,
+# arm64.cmake, armel.cmake and mipsel.cmake, which set ZINDLE_DEBIAN_ARCH,
+# ZINDLE_CROSS_TRIPLET, ZINDLE_CROSS_PROCESSOR, ZINDLE_CROSS_QEMU and
+# ZINDLE_CROSS_CXX_FLAGS (flags the target's ABI needs).
 #
 # The sysroot is ZINDLE_SYSROOT (default: sysroot in the build folder).
 if(NOT ZINDLE_SYSROOT)
