@@ -13,7 +13,7 @@ namespace {
 
 struct Entry {
     std::string path;
-    bool refused;      // the loader turned it down once: not tried again
+    bool refused;      // no engine took it: not tried again
     bool from_folder;  // found in a folder, not named on the command line
 };
 
@@ -47,7 +47,7 @@ const std::string& playlistPath(std::size_t index) { return entries[index].path;
 
 std::size_t playlistCurrent() { return current; }
 
-Module* playlistLoad(std::size_t from, int step, LoadRefusal* why) {
+LoadedSong* playlistLoad(std::size_t from, int step, LoadRefusal* why) {
     const std::size_t n = entries.size();
     if (n == 0) return nullptr;
     std::size_t i = from % n;
@@ -55,11 +55,11 @@ Module* playlistLoad(std::size_t from, int step, LoadRefusal* why) {
         Entry& entry = entries[i];
         if (entry.refused) continue;
         LoadRefusal refusal;
-        Module* module = zindleLoad(entry.path.c_str(), &refusal);
+        LoadedSong* song = songLoad(entry.path.c_str(), &refusal);
         if (why) *why = refusal;
-        if (module) {
+        if (song) {
             current = i;
-            return module;
+            return song;
         }
         entry.refused = true;
         ++refused_count;

@@ -20,7 +20,7 @@
 #include "display/views.h"
 #include "platform/platform.h"
 #include "platform/sdl_platform.h"
-#include "player/protracker_loader.h"
+#include "player/engine.h"
 #include "player/protracker_sequencer.h"
 
 namespace {
@@ -63,10 +63,10 @@ void copyPixels(SDL_Surface* from, SDL_Surface* to) {
 }
 
 // The program's title and the module's song name on the background.
-void paintBackground(const Module* module) {
+void paintBackground(const LoadedSong* song) {
     if (plain_background) copyPixels(plain_background, background);
     char song_name[32];
-    std::snprintf(song_name, sizeof song_name, viewsCounterShown() ? kSongNameWithCounter : kSongName, module->name);
+    std::snprintf(song_name, sizeof song_name, viewsCounterShown() ? kSongNameWithCounter : kSongName, songTitle(song));
     textOut(background, 4, 10, song_name, kWhite, 0, 0);
     textOut(background, 4, 1, "Zindle - The simple ProTracker player", kWhite, 0, 0);
 }
@@ -81,12 +81,12 @@ void setCounter() {
     viewsSetCounter(counter);
 }
 
-// The module playing stopped where a pass ended (see mod_stop_at_pass_end):
-// in the event loop nothing else stops it. Not mod_passes, which an order
+// The module playing stopped where a pass ended (see songStopAtPassEnd):
+// in the event loop nothing else stops it. Not songPasses, which an order
 // key pressed in the silence after the stop sets back to 0.
 bool songStopped() {
     AudioLock lock;
-    return mod_playing == 0;
+    return !songPlaying();
 }
 
 // Plays the next module that loads, from entry from going by step, in place
@@ -98,16 +98,16 @@ bool songStopped() {
 // them, never a sample of the old one. The view shown and the volume carry
 // over; the channel group and the colour cycles start again. When nothing
 // else loads, the one playing starts again.
-Module* switchModule(Module* playing, std::size_t from, int step) {
-    Module* next = playlistLoad(from, step);
-    zindleResetEngine();
+LoadedSong* switchModule(LoadedSong* playing, std::size_t from, int step) {
+    LoadedSong* next = playlistLoad(from, step);
+    songResetEngine();
     {
         AudioLock lock;
         viewsNewModule();
-        mod_stop_at_pass_end = severalToPlay() ? 1 : 0;
     }
+    songStopAtPassEnd(severalToPlay());
     if (next) {
-        zindleFree(playing);
+        songFree(playing);
         setCounter();
         std::lock_guard<std::mutex> lock(screen_mutex);
         paintBackground(next);
@@ -120,7 +120,7 @@ Module* switchModule(Module* playing, std::size_t from, int step) {
     } else {
         next = playing;
     }
-    zindlePlay(next, 0);
+    songPlay(next, 0);
     return next;
 }
 
@@ -139,20 +139,24 @@ void changeVolume(int step) {
     setVolume(base_volume & 255);
 }
 
-// The order position as the audio thread last mirrored it.
-int playingOrder(const Module* module) {
+// The order position playing.
+int playingOrder() {
     AudioLock lock;
-    return module->order;
+    return songOrder();
 }
 
 // Views 1 and 4 move on to the next group of eight channels (a module of
-// more than eight shows them a group at a time).
-void showNextChannels(const Module* module) {
+// more than eight shows them a group at a time), view 2 to the next group of
+// meters.
+void showNextGroup(const LoadedSong* song) {
     AudioLock lock;
-    first_shown_channel = nextChannelGroup(first_shown_channel, module->channels);
+    if (display_mode == kViewMeters)
+        first_shown_instrument = nextInstrumentGroup(first_shown_instrument, songInstruments(song));
+    else
+        first_shown_channel = nextChannelGroup(first_shown_channel, songChannels(song));
 }
 
-void handleKey(SDLKey key, Module*& module, bool& running) {
+void handleKey(SDLKey key, LoadedSong*& module, bool& running) {
     switch (key) {
     case SDLK_RIGHT:
         if (severalToPlay()) module = switchModule(module, playlistCurrent() + 1, 1);
@@ -160,8 +164,8 @@ void handleKey(SDLKey key, Module*& module, bool& running) {
     case SDLK_LEFT:
         if (severalToPlay()) module = switchModule(module, playlistCurrent() + playlistSize() - 1, -1);
         break;
-    case SDLK_BACKSPACE: zindleJump(playingOrder(module) + 1); break;
-    case SDLK_TAB: zindleJump(playingOrder(module) - 1); break;
+    case SDLK_BACKSPACE: songJump(playingOrder() + 1); break;
+    case SDLK_TAB: songJump(playingOrder() - 1); break;
     case SDLK_ESCAPE: running = false; break;
     case SDLK_SPACE: setDisplayMode(kViewNone); break;
     case SDLK_UP:
@@ -173,7 +177,7 @@ void handleKey(SDLKey key, Module*& module, bool& running) {
     case SDLK_LSHIFT: setDisplayMode(kViewMeters); break;
     case SDLK_LCTRL: setDisplayMode(kViewPattern); break;
     case SDLK_LALT: setDisplayMode(kViewScopes); break;
-    case SDLK_c: showNextChannels(module); break;
+    case SDLK_c: showNextGroup(module); break;
     default: break;
     }
 }
@@ -181,8 +185,8 @@ void handleKey(SDLKey key, Module*& module, bool& running) {
 // Draws view 4 when it is shown and brings a new picture to the display.
 // The scopes take the audio lock and then the screen's, one after the other;
 // presenting holds the screen's alone, so no lock waits on the other here.
-void present(Module* module) {
-    viewsDrawScopes(module);
+void present() {
+    viewsDrawScopes();
     std::lock_guard<std::mutex> lock(screen_mutex);
     if (screen_dirty.exchange(false)) SDL_UpdateRect(screen, 0, 0, 0, 0);
 }
@@ -307,7 +311,7 @@ int zindleMain(int argc, char** argv) {
     // name or a refused file is reported as such, on any machine.
     playlistBuild(argc - 1, argv + 1);
     LoadRefusal why;
-    Module* module = playlistLoad(0, 1, &why);
+    LoadedSong* module = playlistLoad(0, 1, &why);
     if (!module) {
         reportNothingToPlay(argc, argv, why);
         playlistClear();
@@ -315,7 +319,7 @@ int zindleMain(int argc, char** argv) {
         return 1;
     }
     if (!startSdl()) {
-        zindleFree(module);
+        songFree(module);
         playlistClear();
         stopSdl();
         return 1;
@@ -325,7 +329,7 @@ int zindleMain(int argc, char** argv) {
     if (background && playlistSize() > 1) plain_background = makeBackground();
     if (!background || (playlistSize() > 1 && !plain_background)) {
         std::fprintf(stderr, "Couldn't create the background: %s\n", SDL_GetError());
-        zindleFree(module);
+        songFree(module);
         playlistClear();
         if (background) SDL_FreeSurface(background);
         background = nullptr;
@@ -334,11 +338,8 @@ int zindleMain(int argc, char** argv) {
     }
     setCounter();
     paintBackground(module);
-    {
-        AudioLock lock;
-        mod_stop_at_pass_end = severalToPlay() ? 1 : 0;
-    }
-    zindlePlay(module, 0);
+    songStopAtPassEnd(severalToPlay());
+    songPlay(module, 0);
 
     bool running = true;
     while (running) {
@@ -351,11 +352,11 @@ int zindleMain(int argc, char** argv) {
             if (event.type == SDL_KEYDOWN) handleKey(event.key.keysym.sym, module, running);
         }
         if (playlistSize() > 1 && songStopped()) module = switchModule(module, playlistCurrent() + 1, 1);
-        present(module);
+        present();
         syncframe();
     }
 
-    zindleFree(module);
+    songFree(module);
     playlistClear();
     SDL_FreeSurface(background);
     background = nullptr;

@@ -17,6 +17,7 @@
 #include "audio/audio_mixer.h"
 #include "display/sample_viewer.h"
 #include "player/protracker_loader.h"
+#include "player/engine.h"
 #include "player/protracker_sequencer.h"
 
 namespace {
@@ -122,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         constexpr int kViews[4] = {1, 2, 4, 3};
         display_mode = n % kViewEvery == kViewEvery - 1 ? kViews[plan.views >> (2 * (n / kViewEvery % 4)) & 3] : 3;
         mixaudio(nullptr, buffer, 4 * plan.buffer_frames + plan.odd_bytes);
-        if (display_mode == 4) drawQuadrascopes(screen, module);
+        if (display_mode == 4) viewsDrawScopes();
         rendered += plan.buffer_frames;
     }
     zindleFree(module);

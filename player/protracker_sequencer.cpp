@@ -266,12 +266,6 @@ void zindleResetEngine() {
     audioCutAllVoices();
 }
 
-void zindleReset() {
-    zindleResetEngine();
-    audioSetMasterVolume(kFullMasterVolume);
-    platform().reset_views();
-}
-
 // ---------------------------------------------------------------------------
 // Channel update
 

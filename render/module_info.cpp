@@ -149,20 +149,20 @@ int printInfo(const std::vector<std::string>& paths, bool json) {
     int status = 0;
     for (const std::string& path : paths) {
         LoadRefusal why;
-        Module* module = zindleLoad(path.c_str(), &why);
-        if (!module) {
+        LoadedSong* song = songLoad(path.c_str(), &why);
+        if (!song) {
             loadFailed(path, true, why);
             status = 1;
             continue;
         }
         // What the file said, before the ticks can change it.
-        const Module as_loaded = *module;
-        const std::uint64_t frames = onePassFrames(module);
+        const Module as_loaded = *static_cast<const Module*>(songHandle(song));
+        const std::uint64_t frames = onePassFrames(song);
         if (json)
             printInfoJson(stdout, path, as_loaded, frames);
         else
             printInfoText(stdout, path, as_loaded, frames);
-        zindleFree(module);
+        songFree(song);
     }
     return status;
 }

@@ -156,10 +156,10 @@ TEST(Playlist, LoadSkipsRefusedEntriesEachWayAndRemembersThem) {
 
     const auto load = [](std::size_t from, int step, std::string& err) {
         testing::internal::CaptureStderr();
-        Module* module = playlistLoad(from, step);
+        LoadedSong* song = playlistLoad(from, step);
         err = testing::internal::GetCapturedStderr();
-        const std::string title = module ? module->name : "";
-        zindleFree(module);
+        const std::string title = song ? songTitle(song) : "";
+        songFree(song);
         return title;
     };
     std::string err;

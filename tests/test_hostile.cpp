@@ -165,7 +165,7 @@ Played playBytes(const std::vector<std::uint8_t>& bytes, std::uint64_t frames = 
         display_mode = kCycle[n / 8 % 4];
         const std::uint64_t chunk = std::min<std::uint64_t>(frames, kChunkFrames);
         mixaudio(nullptr, buffer, static_cast<int>(4 * chunk));
-        if (display_mode == 4) drawQuadrascopes(screen, module);
+        if (display_mode == 4) viewsDrawScopes();
         frames -= chunk;
     }
     played.ticks = tick_count;

@@ -104,7 +104,7 @@ TEST(Player, HelpAndVersionOpenNothing) {
 
 // Both programs refuse what they can't play with the same two lines: the
 // fixed first one, then the file and why, in the loader's words (every reason
-// is in tests/test_loader.cpp): one the file's opening gives, one its bytes.
+// is in tests/test_loader.cpp): one the file's opening gives, one libxmp's.
 TEST(Player, RefusesWhatIsNotAModuleAndSaysWhy) {
     TempDir dir;
     modwriter::Song nine = harness::basicSong();
@@ -113,7 +113,8 @@ TEST(Player, RefusesWhatIsNotAModuleAndSaysWhy) {
     const std::pair<std::string, std::string> cases[] = {
         {dir.file("missing.mod"), "no such file"},
         {dir.path(), "a folder, not a file"},
-        {dir.file("nine.mod"), "not a MOD file: no known tag at byte 1080 (found \"09CH\") and no 15-sample module"},
+        {dir.file("nine.mod"),
+         "a module libxmp knows (Amiga Protracker/Compatible), but it can't load this one: the file is damaged or cut short"},
     };
     for (const auto& [path, why] : cases) {
         const std::string expected = "Couldn't load the module!\n" + path + ": " + why + "\n";

@@ -17,6 +17,7 @@
 #include "display/sample_viewer.h"
 #include "display/textout.h"
 #include "player/protracker_loader.h"
+#include "player/protracker_engine.h"
 #include "player/protracker_sequencer.h"
 #include "tests/screen_text.h"
 #include "tools/modwriter.h"
@@ -36,6 +37,22 @@ constexpr std::uint16_t kEffectColour = 0xFF0F;
 constexpr std::uint16_t kHighlight = 0x43D3;
 constexpr std::uint16_t kNoteShade = 0xBDF7;
 constexpr int kPlayingY = 131;
+
+// What the views are told of module.
+NowPlaying described(const Module* module) {
+    NowPlaying now;
+    modDescribe(module, &now);
+    return now;
+}
+
+// View 4 of module, its voices copied as the player copies them.
+void drawScopes(SDL_Surface* screen, const Module* module) {
+    const NowPlaying now = described(module);
+    ScopeVoice voices[kChannelsShown];
+    const int first = firstShownChannel(now.channels);
+    modDescribeVoices(voices, first, std::min(kChannelsShown, now.channels - first));
+    drawQuadrascopes(screen, now, voices);
+}
 
 class Views : public testing::Test {
 protected:
@@ -73,7 +90,7 @@ protected:
     }
     Image drawPatternView() {
         mod_playing = 1;
-        drawPattern(screen_.get(), background_.get(), module_);
+        drawPattern(screen_.get(), background_.get(), described(module_));
         return imageOf(screen_.get());
     }
 
@@ -217,18 +234,18 @@ TEST_F(Views, HighlightCoversOnlyTheDrawnCells) {
 TEST_F(Views, PatternLeavesTheScreenWhenNotPlaying) {
     const Image before = imageOf(screen_.get());
     mod_playing = 0;
-    drawPattern(screen_.get(), background_.get(), module_);
+    drawPattern(screen_.get(), background_.get(), described(module_));
     EXPECT_EQ(imageOf(screen_.get()), before);
 
     mod_playing = 1;
     module_->loaded = 0;
-    drawPattern(screen_.get(), background_.get(), module_);
+    drawPattern(screen_.get(), background_.get(), described(module_));
     EXPECT_EQ(imageOf(screen_.get()), before);
     module_->loaded = 1;
 
-    drawPattern(nullptr, background_.get(), module_);
-    drawPattern(screen_.get(), nullptr, module_);
-    drawPattern(screen_.get(), background_.get(), nullptr);
+    drawPattern(nullptr, background_.get(), described(module_));
+    drawPattern(screen_.get(), nullptr, described(module_));
+    drawPattern(screen_.get(), background_.get(), NowPlaying{});
     EXPECT_EQ(imageOf(screen_.get()), before);
 }
 
@@ -255,11 +272,11 @@ bool columnBlackBetween(const Image& img, int column, int y_from, int y_to) {
 }
 
 TEST_F(Views, MetersStandOnTheBottomLine) {
-    module_->samples[0].meter = 27;
-    module_->samples[4].meter = 1;
-    module_->samples[30].meter = 2;
+    viewsSetMeter(1, 27);
+    viewsSetMeter(5, 1);
+    viewsSetMeter(31, 2);
     setPosition(1, 0);
-    drawSampleViewer(screen_.get(), module_);
+    drawSampleViewer(screen_.get(), described(module_));
     const Image img = imageOf(screen_.get());
 
     EXPECT_EQ(readText(img, 4, 0, 22, kWhite), "Now Playing: view test");
@@ -282,12 +299,12 @@ TEST_F(Views, MetersStandOnTheBottomLine) {
 }
 
 TEST_F(Views, MeterColoursMoveEveryThirtyTwoColumns) {
-    drawSampleViewer(screen_.get(), module_);  // all meters 0: only the counters move
+    drawSampleViewer(screen_.get(), described(module_));  // all meters 0: only the counters move
     EXPECT_EQ(c, 31);
     EXPECT_EQ(colindex, 0);
 
-    for (Sample& s : module_->samples) s.meter = 1;
-    drawSampleViewer(screen_.get(), module_);
+    for (int i = 1; i <= kNumSamples; ++i) viewsSetMeter(i, 1);
+    drawSampleViewer(screen_.get(), described(module_));
     EXPECT_EQ(c, 30);
     EXPECT_EQ(colindex, 2);
     const Image img = imageOf(screen_.get());
@@ -297,17 +314,17 @@ TEST_F(Views, MeterColoursMoveEveryThirtyTwoColumns) {
 
     colindex = 766;
     c = 31;
-    drawSampleViewer(screen_.get(), module_);
+    drawSampleViewer(screen_.get(), described(module_));
     EXPECT_EQ(colindex, 0);
     EXPECT_EQ(c, 30);
 }
 
 TEST_F(Views, SampleViewerWithoutSurfaceOrModuleDrawsNothing) {
     const Image before = imageOf(screen_.get());
-    drawSampleViewer(nullptr, module_);
-    drawSampleViewer(screen_.get(), nullptr);
-    drawQuadrascopes(nullptr, module_);
-    drawQuadrascopes(screen_.get(), nullptr);
+    drawSampleViewer(nullptr, described(module_));
+    drawSampleViewer(screen_.get(), NowPlaying{});
+    drawScopes(nullptr, module_);
+    drawQuadrascopes(screen_.get(), NowPlaying{}, nullptr);
     EXPECT_EQ(imageOf(screen_.get()), before);
     EXPECT_EQ(c, 0);
     EXPECT_EQ(c2, 0);
@@ -337,7 +354,7 @@ TEST_F(Views, ScopesDrawSilentVoicesOnTheirBaselines) {
     v[3] = v[1];                                   // ended: at its length
     v[3].position = 100u << kPositionFractionBits;
     setPosition(2, 0);
-    drawQuadrascopes(screen_.get(), module_);
+    drawScopes(screen_.get(), module_);
     const Image img = imageOf(screen_.get());
 
     EXPECT_EQ(readText(img, 4, 0, 22, kWhite), "Now Playing: view test");
@@ -373,7 +390,7 @@ TEST_F(Views, ScopeWrapsOnceAtTheLoopEnd) {
     v[1].loop_end = 140;
     v[1].volume = 64;
     v[1].position = (130u << kPositionFractionBits) | 0x3FFF;  // the fraction doesn't count
-    drawQuadrascopes(screen_.get(), module_);
+    drawScopes(screen_.get(), module_);
     const Image img = imageOf(screen_.get());
 
     struct Column {
@@ -401,7 +418,7 @@ TEST_F(Views, ScopeClampsToTheScreen) {
     v[3].data = low;   // 202 + 126 would be below it
     v[3].length = 1;
     v[3].volume = 255;
-    drawQuadrascopes(screen_.get(), module_);
+    drawScopes(screen_.get(), module_);
     EXPECT_EQ(screentext::pixelAt(screen_.get(), 32, 0), coltab[0]);
     EXPECT_EQ(screentext::pixelAt(screen_.get(), 32, 239), coltab[3]);
     EXPECT_EQ(screentext::pixelAt(screen_.get(), 33, 37), coltab[1]);
@@ -409,10 +426,10 @@ TEST_F(Views, ScopeClampsToTheScreen) {
 }
 
 TEST_F(Views, ScopeColoursMoveEveryTwentyFiveTraces) {
-    for (int pass = 0; pass < 6; ++pass) drawQuadrascopes(screen_.get(), module_);
+    for (int pass = 0; pass < 6; ++pass) drawScopes(screen_.get(), module_);
     EXPECT_EQ(c2, 24);
     EXPECT_EQ(colindex2, 0);
-    drawQuadrascopes(screen_.get(), module_);
+    drawScopes(screen_.get(), module_);
     EXPECT_EQ(c2, 3);
     EXPECT_EQ(colindex2, 2);
     // The seventh pass's first trace still has offset 0, the others 2:
@@ -422,7 +439,7 @@ TEST_F(Views, ScopeColoursMoveEveryTwentyFiveTraces) {
 
     colindex2 = 766;
     c2 = 24;
-    drawQuadrascopes(screen_.get(), module_);
+    drawScopes(screen_.get(), module_);
     EXPECT_EQ(colindex2, 0);
     EXPECT_EQ(c2, 3);
 }
@@ -504,7 +521,7 @@ TEST_F(WideViews, CompactCellsShowEightChannelsAtATime) {
 TEST_F(WideViews, ScopesShowEightChannelsAtATime) {
     for (int group : {0, 8}) {
         first_shown_channel = group;
-        drawQuadrascopes(screen_.get(), module_);
+        drawScopes(screen_.get(), module_);
         const Image img = imageOf(screen_.get());
         EXPECT_EQ(readText(img, 4, 10, 37, kWhite), group == 0 ? "#000/003 - 125bpm (06 ticks) ch 01-08"
                                                                : "#000/003 - 125bpm (06 ticks) ch 09-12");
@@ -523,7 +540,7 @@ TEST_F(WideViews, ScopesOfManyChannelsHaveHalfTheHeight) {
     v[2].data = data;
     v[2].length = 4;
     v[2].volume = 64;
-    drawQuadrascopes(screen_.get(), module_);
+    drawScopes(screen_.get(), module_);
     const Image img = imageOf(screen_.get());
     const int baseline = 35 + 27 * 2;
     const int expected[4] = {baseline - 16, baseline + 15, baseline - 1, baseline};
@@ -557,7 +574,7 @@ TEST_F(TwoChannelViews, FewChannelsKeepTheFullCells) {
     EXPECT_EQ(readText(img, 67 + 76, lineY(12), 3, kEffectColour), "C10");
     for (int x = 21 + 76 * 2; x < 320; ++x) ASSERT_EQ(img.at(x, kPlayingY + 3), kBackdrop) << x;
 
-    drawQuadrascopes(screen_.get(), module_);
+    drawScopes(screen_.get(), module_);
     const Image scopes = imageOf(screen_.get());
     std::vector<int> baselines;
     for (int y = 19; y < 240; ++y)

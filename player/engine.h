@@ -1,0 +1,111 @@
+// The engines behind the player and the renderer, and the one table through
+// which both are driven. Our own engine (loader, sequencer, mixer) plays the
+// MOD files its loader reads, exactly as it always has; libxmp plays every
+// file our loader refuses and libxmp loads (XM, S3M, IT, MED, packed files,
+// ...). A LoadedSong is a module loaded by one of them. The functions below dispatch
+// to the engine of the song, or of the song playing: the player and the
+// renderer never ask which engine that is.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "player/now_playing.h"
+#include "player/protracker_loader.h"
+
+// One engine. The song handles are the engine's own.
+struct EngineTable {
+    const char* name;  // "zindle" or "libxmp"
+    // Reads the module at path. The song, or null with *why filled (libxmp
+    // leaves it as it was for a file it doesn't recognise).
+    void* (*load)(const char* path, LoadRefusal* why);
+    // Releases a song that isn't playing. Null does nothing.
+    void (*release)(void* song);
+    // A song's name as loaded, zero-terminated; its channels (1..64) and
+    // the instruments (MOD: sample slots) its notes name.
+    const char* (*title)(const void* song);
+    int (*channels)(const void* song);
+    int (*instruments)(const void* song);
+    // Under the audio lock: plays song from its engine's start state at order
+    // position order (below 0: the first), row 0.
+    void (*start)(void* song, int order);
+    // Under the audio lock: moves playback to order position order, row 0;
+    // below 0 the last position, past the song's end the first. The pass
+    // count starts again.
+    void (*jump)(int order);
+    // The order position playing (0 when nothing plays).
+    int (*order)();
+    // Audio thread: writes up to frames (>= 1) s16le stereo frames to out,
+    // running a tick first when one is due (its redraw point reached, as
+    // platform().draw_tick), and returns how many it wrote (>= 1): no more
+    // than lie before the next tick.
+    int (*mix)(std::uint8_t* out, int frames);
+    // The same without writing frames (what a render's length is measured with).
+    int (*skip)(int frames);
+    // At the redraw point or under the audio lock: what plays, for the views.
+    void (*describe)(NowPlaying* now);
+    // Under the audio lock: the voices under channels first..first+count-1
+    // (each below the song's channels).
+    void (*describe_voices)(ScopeVoice* out, int first, int count);
+    // Passes of the song completed since start or jump.
+    int (*passes)();
+    // Whether a song plays: false before start, after a reset, and once it
+    // stopped at the end of a pass.
+    bool (*playing)();
+    // Under the audio lock: on, the song stops where a pass ends, the next
+    // pass unheard and undrawn; off, it plays on for ever.
+    void (*set_stop_at_pass_end)(bool on);
+    // At the redraw point: the frames of the tick just run.
+    int (*tick_frames)();
+    // At the redraw point: the tick's trace fields after FRAME (order, row,
+    // tick, speed, bpm, then one field per channel), ending the line.
+    void (*trace)(std::FILE* out);
+    // The engine's own state back at its start: nothing playing, no stop at
+    // the pass's end. Takes the audio lock itself.
+    void (*reset)();
+};
+
+extern const EngineTable kModEngine;
+extern const EngineTable kXmpEngine;
+
+struct LoadedSong;
+
+// Loads the module at path: our loader first, then libxmp. The song, or
+// null with *why (when given) saying why neither took it.
+LoadedSong* songLoad(const char* path, LoadRefusal* why = nullptr);
+// Releases song, stopping it first when it plays. Null does nothing.
+void songFree(LoadedSong* song);
+// The engine a song plays on.
+const EngineTable& songEngine(const LoadedSong* song);
+// The engine's own handle: a Module* for kModEngine.
+void* songHandle(const LoadedSong* song);
+// The song's name as loaded (up to kShownTitleChars characters shown).
+const char* songTitle(const LoadedSong* song);
+// The channels a song plays; the instruments its meters count.
+int songChannels(const LoadedSong* song);
+int songInstruments(const LoadedSong* song);
+
+// Plays song at order position order (below 0: the first) from its engine's
+// start state; whatever played before stops.
+void songPlay(LoadedSong* song, int order);
+// The engine table's functions for the song playing (the idle MOD engine
+// before any): see EngineTable.
+void songJump(int order);
+int songOrder();
+int songMix(std::uint8_t* out, int frames);
+int songSkip(int frames);
+void songDescribe(NowPlaying* now);
+void songDescribeVoices(ScopeVoice* out, int first, int count);
+int songPasses();
+bool songPlaying();
+int songTickFrames();
+void songTrace(std::FILE* out);
+// Whether a song stops where a pass ends, for every engine; off after a reset.
+void songStopAtPassEnd(bool on);
+// Every engine back at its start state, nothing playing; a player going on
+// to another module calls it. The views and the volume stay as they are.
+void songResetEngine();
+// Program-start state: every engine's, the software master volume at full,
+// and the installed platform's views. Everything that wants a fresh start
+// calls it.
+void zindleReset();
