@@ -367,11 +367,31 @@ void xmpNoteText(int note, char* out) {
         std::memcpy(out, special, 4);
         return;
     }
+    // libxmp's note 61 is the C-4 of FastTracker 2 and Scream Tracker 3 (and
+    // Impulse Tracker's C-5): octaves as the first two number them; below
+    // octave 0 the octave shows as '-'.
     const int key = note - 1;
     std::memcpy(out, kNoteNames[static_cast<std::size_t>(key % 12)], 2);
-    out[2] = static_cast<char>('0' + key / 12 % 10);
+    const int octave = key / 12 - 1;
+    out[2] = octave < 0 ? '-' : static_cast<char>('0' + octave % 10);
     out[3] = '\0';
 }
+
+namespace {
+
+// libxmp's codes past FastTracker 2's that a familiar letter names: speed and
+// tempo (Scream Tracker's and Impulse Tracker's A and T) as F, Impulse
+// Tracker's pattern break as D, its panning slide as P, Scream Tracker's
+// arpeggio as 0.
+struct FamiliarLetter {
+    int code;
+    char letter;
+};
+constexpr std::array<FamiliarLetter, 6> kFamiliarLetters = {{
+    {0x87, 'F'}, {0x8E, 'D'}, {0x89, 'P'}, {0xA3, 'F'}, {0xAB, 'F'}, {0xB4, '0'},
+}};
+
+}  // namespace
 
 void xmpEffectText(int type, int param, char* out) {
     static constexpr char kHex[] = "0123456789ABCDEF";
@@ -383,8 +403,12 @@ void xmpEffectText(int type, int param, char* out) {
     // libxmp keeps the effects FastTracker 2 has under FastTracker 2's own
     // numbers, 0..35, written 0..9 and A..Z.
     constexpr int kLetters = 36;
-    if (type >= 0 && type < kLetters) {
-        out[0] = type < 10 ? static_cast<char>('0' + type) : static_cast<char>('A' + type - 10);
+    char letter = '\0';
+    if (type >= 0 && type < kLetters) letter = type < 10 ? static_cast<char>('0' + type) : static_cast<char>('A' + type - 10);
+    for (const FamiliarLetter& familiar : kFamiliarLetters)
+        if (familiar.code == type) letter = familiar.letter;
+    if (letter != '\0') {
+        out[0] = letter;
         out[1] = kHex[(param >> 4) & 15];
         out[2] = kHex[param & 15];
         out[3] = '\0';

@@ -12,11 +12,13 @@
 constexpr int kXmpStereoMix = 70;
 
 // View 1's text for a note of libxmp's (an event's note: 0 none, 1.. the
-// keys, or a key off, cut or fade): "C-4", "...", "off", "cut", "fad", or
-// "???" for a value that names none. out holds 4 bytes.
+// keys, or a key off, cut or fade): "C-4" (octaves as FastTracker 2 numbers
+// them: libxmp's note 61 is C-4), "...", "off", "cut", "fad", or "???" for a
+// value that names none. out holds 4 bytes.
 void xmpNoteText(int note, char* out);
 // View 1's text for an effect of libxmp's (type, parameter): the familiar
-// letter and two hex digits of the parameter ("A0F", "F06"), "..." for none,
-// or where no letter fits libxmp's code in two lowercase hex digits before
-// the parameter ("a40F"). out holds 5 bytes.
+// letter (FastTracker 2's, which libxmp keeps as codes 0..35, and a few
+// others that mean the same) and two hex digits of the parameter ("A0F",
+// "F06"), "..." for none, or where no letter fits libxmp's code in two
+// lowercase hex digits before the parameter ("ac12"). out holds 5 bytes.
 void xmpEffectText(int type, int param, char* out);

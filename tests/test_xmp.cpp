@@ -1,0 +1,184 @@
+// Modules our loader refuses and libxmp plays: XM, S3M and IT files written
+// by the tracker writer, and a packed MOD. zindle-render's renders of them
+// against libxmp's own (zindle-xmp-reference), what the views are told, and
+// the effect and note notation of view 1.
+#include <gtest/gtest.h>
+#include <xmp.h>
+
+#include <string>
+#include <vector>
+
+#include "player/engine.h"
+#include "player/xmp_engine.h"
+#include "tests/engine_harness.h"
+#include "tests/process.h"
+
+using harness::TempDir;
+using harness::TrackerFormat;
+
+namespace {
+
+const std::string kRender = ZINDLE_RENDER_BIN;
+const std::string kReference = ZINDLE_XMP_REFERENCE_BIN;
+constexpr std::uint64_t kPassFrames = 48 * 3 * 960;  // trackerSong: 48 rows of 3 ticks
+
+struct Written {
+    std::string what;
+    std::string path;
+};
+
+// The test song in each format, and a MOD packed with gzip (which our
+// loader refuses and libxmp unpacks), in dir.
+std::vector<Written> writeEach(const TempDir& dir, int channels = 4) {
+    std::vector<Written> files;
+    for (TrackerFormat format : harness::kTrackerFormats) {
+        const std::string name = "song" + harness::trackerExtension(format);
+        harness::writeBytes(dir.file(name), harness::trackerBytes(format, harness::trackerSong(format, channels)));
+        files.push_back({name, dir.file(name)});
+    }
+    harness::writeBytes(dir.file("packed.mod.gz"), trackerwriter::gzip(harness::shortSong("packed", 125, 6).bytes()));
+    files.push_back({"packed.mod.gz", dir.file("packed.mod.gz")});
+    return files;
+}
+
+}  // namespace
+
+// What zindle-render writes raw is what libxmp renders alone from the same
+// start: one pass, two passes, a length in seconds, a later start.
+TEST(Libxmp, RawRendersAreLibxmpsOwnBitForBit) {
+    TempDir dir;
+    struct Run {
+        std::vector<std::string> options;  // zindle-render's
+        std::vector<std::string> reference;  // START MODE VALUE
+    };
+    const Run runs[] = {
+        {{}, {"0", "loops", "1"}},
+        {{"--loops", "2"}, {"0", "loops", "2"}},
+        {{"--seconds", "2.5"}, {"0", "seconds", "2.5"}},
+        {{"--start", "1"}, {"1", "loops", "1"}},
+    };
+    for (const Written& file : writeEach(dir)) {
+        for (const Run& run : runs) {
+            std::vector<std::string> render = {kRender, "--raw", "-o", dir.file("ours.raw")};
+            render.insert(render.end(), run.options.begin(), run.options.end());
+            render.push_back(file.path);
+            const harness::Result ours = harness::run(render);
+            ASSERT_EQ(ours.status, 0) << file.what << ": " << ours.err;
+            std::vector<std::string> reference = {kReference, file.path, dir.file("theirs.raw")};
+            reference.insert(reference.end(), run.reference.begin(), run.reference.end());
+            ASSERT_EQ(harness::run(reference).status, 0) << file.what;
+            const std::vector<std::uint8_t> a = harness::readBytes(dir.file("ours.raw"));
+            const std::vector<std::uint8_t> b = harness::readBytes(dir.file("theirs.raw"));
+            EXPECT_GT(a.size(), 48000u) << file.what;
+            EXPECT_TRUE(a == b) << file.what << " " << run.reference[1] << " " << run.reference[2] << ": "
+                                << a.size() << " bytes against " << b.size();
+        }
+    }
+}
+
+// One pass of the test song is its 48 rows in every format.
+TEST(Libxmp, OnePassOfTheTestSongIsItsRows) {
+    TempDir dir;
+    for (const Written& file : writeEach(dir)) {
+        if (file.what == "packed.mod.gz") continue;
+        const harness::Result r = harness::run({kRender, "--raw", "-o", dir.file("ours.raw"), file.path});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(harness::readBytes(dir.file("ours.raw")).size(), 4 * kPassFrames) << file.what;
+    }
+}
+
+// Which engine plays what: our own takes every MOD it reads, libxmp the rest.
+TEST(Libxmp, EachFilePlaysOnTheEngineThatReadsIt) {
+    TempDir dir;
+    harness::writeBytes(dir.file("plain.mod"), harness::shortSong("plain", 125, 6).bytes());
+    std::vector<Written> files = writeEach(dir, 6);
+    files.push_back({"plain.mod", dir.file("plain.mod")});
+    for (const Written& file : files) {
+        LoadRefusal why;
+        LoadedSong* song = songLoad(file.path.c_str(), &why);
+        ASSERT_NE(song, nullptr) << file.what;
+        EXPECT_EQ(why.reason, LoadRefusalReason::kNone);
+        const bool ours = file.what == "plain.mod";
+        EXPECT_STREQ(songEngine(song).name, ours ? "zindle" : "libxmp") << file.what;
+        EXPECT_EQ(songChannels(song), ours || file.what == "packed.mod.gz" ? 4 : 6) << file.what;
+        songFree(song);
+    }
+}
+
+// What the views are told at the first tick of an XM: the position, tempo,
+// pattern and its cells as view 1 writes them.
+TEST(Libxmp, TheDescriptionOfWhatPlays) {
+    TempDir dir;
+    trackerwriter::Song song = harness::trackerSong(TrackerFormat::kXm, 4, 120);
+    song.row(1, 3, "off .. .. ... | C#5 119 .. ...");
+    harness::writeBytes(dir.file("song.xm"), song.xm());
+    harness::resetGlobals();
+    LoadedSong* loaded = songLoad(dir.file("song.xm").c_str());
+    ASSERT_NE(loaded, nullptr);
+    songPlay(loaded, 1);
+    std::uint8_t buffer[4 * 16];
+    songMix(buffer, 16);  // the first tick
+    NowPlaying now;
+    songDescribe(&now);
+    EXPECT_TRUE(now.shown);
+    EXPECT_TRUE(now.playing);
+    EXPECT_STREQ(now.title, "tracker test");
+    EXPECT_EQ(now.order, 1);
+    EXPECT_EQ(now.song_length, 3);
+    EXPECT_EQ(now.pattern, 1);
+    EXPECT_EQ(now.row, 0);
+    EXPECT_EQ(now.rows, 64);
+    EXPECT_EQ(now.speed, 3);
+    EXPECT_EQ(now.bpm, 125);
+    EXPECT_EQ(now.channels, 4);
+    EXPECT_EQ(now.instruments, 120);
+    EXPECT_EQ(now.instrument_chars, 3);
+    ASSERT_NE(now.cell, nullptr);
+    CellText cell;
+    now.cell(now.song, now.pattern, 0, 0, &cell);
+    EXPECT_STREQ(cell.note, "E-4");
+    EXPECT_STREQ(cell.instrument, "002");
+    EXPECT_STREQ(cell.effect, "F03");
+    now.cell(now.song, now.pattern, 3, 0, &cell);
+    EXPECT_STREQ(cell.note, "off");
+    EXPECT_STREQ(cell.instrument, "...");
+    EXPECT_STREQ(cell.effect, "...");
+    now.cell(now.song, now.pattern, 3, 1, &cell);
+    EXPECT_STREQ(cell.note, "C#5");
+    EXPECT_STREQ(cell.instrument, "119");
+    now.cell(now.song, now.pattern, 2, 1, &cell);
+    EXPECT_STREQ(cell.effect, "A02");
+    songFree(loaded);
+    harness::resetGlobals();
+}
+
+// View 1's notation of libxmp's effects: FastTracker 2's letters, the
+// letters of the same effects under other codes, and the rest by code.
+TEST(Libxmp, EffectNotation) {
+    const struct {
+        int type, param;
+        const char* text;
+    } cases[] = {
+        {0x00, 0x00, "..."}, {0x00, 0x37, "037"}, {0x0A, 0x0F, "A0F"}, {0x0E, 0x61, "E61"},
+        {0x0F, 0x06, "F06"}, {0x10, 0x40, "G40"}, {0x1B, 0x21, "R21"}, {0x21, 0x12, "X12"},
+        {0xA3, 0x04, "F04"}, {0x87, 0x90, "F90"}, {0x8E, 0x10, "D10"}, {0x89, 0x0F, "P0F"},
+        {0xB4, 0x47, "047"}, {0x80, 0x20, "8020"}, {0xAC, 0x12, "ac12"}, {0xFF, 0xFF, "ffFF"},
+    };
+    for (const auto& c : cases) {
+        char text[5];
+        xmpEffectText(c.type, c.param, text);
+        EXPECT_STREQ(text, c.text) << c.type << " " << c.param;
+    }
+}
+
+TEST(Libxmp, NoteNotation) {
+    const std::pair<int, const char*> cases[] = {
+        {0, "..."}, {61, "C-4"}, {62, "C#4"}, {72, "B-4"}, {13, "C-0"}, {1, "C--"}, {121, "C-9"},
+        {XMP_KEY_OFF, "off"}, {XMP_KEY_CUT, "cut"}, {XMP_KEY_FADE, "fad"}, {122, "???"}, {255, "???"},
+    };
+    for (const auto& [note, name] : cases) {
+        char text[4];
+        xmpNoteText(note, text);
+        EXPECT_STREQ(text, name) << note;
+    }
+}
