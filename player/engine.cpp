@@ -19,6 +19,8 @@ constexpr const EngineTable* kEngines[] = {&kModEngine, &kXmpEngine};
 
 // The engine of the song playing; our own, idle, before any.
 const EngineTable* playing = &kModEngine;
+// What songStopAtPassEnd last said, since the last reset.
+bool stop_at_pass_end = false;
 
 // Files our loader refuses for what they hold, not for how they could be
 // read: those are offered to libxmp.
@@ -69,7 +71,12 @@ int songChannels(const LoadedSong* song) { return song->engine->channels(song->h
 int songInstruments(const LoadedSong* song) { return song->engine->instruments(song->handle); }
 
 void songPlay(LoadedSong* song, int order) {
-    if (playing != song->engine) songResetEngine();
+    if (playing != song->engine) {
+        // The engine playing falls silent; the stop at the pass's end holds.
+        const bool stop = stop_at_pass_end;
+        songResetEngine();
+        songStopAtPassEnd(stop);
+    }
     song->engine->start(song->handle, order);
     AudioLock lock;
     playing = song->engine;
@@ -88,6 +95,7 @@ void songTrace(std::FILE* out) { playing->trace(out); }
 
 void songStopAtPassEnd(bool on) {
     AudioLock lock;
+    stop_at_pass_end = on;
     for (const EngineTable* engine : kEngines) engine->set_stop_at_pass_end(on);
 }
 
@@ -95,6 +103,7 @@ void songResetEngine() {
     for (const EngineTable* engine : kEngines) engine->reset();
     AudioLock lock;
     playing = &kModEngine;
+    stop_at_pass_end = false;
 }
 
 void zindleReset() {
