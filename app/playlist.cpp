@@ -13,8 +13,8 @@ namespace {
 
 struct Entry {
     std::string path;
+    std::string folder;  // the folder argument it was found under; "" when named itself
     bool refused;      // no engine took it: not tried again
-    bool from_folder;  // found in a folder, not named on the command line
 };
 
 std::vector<Entry> entries;
@@ -37,7 +37,7 @@ void reportRefused(const std::string& path, const LoadRefusal& why) {
 std::size_t playlistBuild(int count, char* const* paths) {
     playlistClear();
     for (WalkedFile& file : folderWalk(std::vector<std::string>(paths, paths + count)))
-        entries.push_back({std::move(file.path), false, !file.folder.empty()});
+        entries.push_back({std::move(file.path), std::move(file.folder), false});
     return entries.size();
 }
 
@@ -64,9 +64,16 @@ LoadedSong* playlistLoad(std::size_t from, int step, LoadRefusal* why) {
         entry.refused = true;
         ++refused_count;
         // A file named alone is reported by the caller, with the whole story.
-        if (n > 1 || entry.from_folder) reportRefused(entry.path, refusal);
+        if (n > 1 || !entry.folder.empty()) reportRefused(entry.path, refusal);
     }
     return nullptr;
+}
+
+bool playlistRefused(std::size_t index) { return index < entries.size() && entries[index].refused; }
+
+std::string playlistName(std::size_t index) {
+    const Entry& entry = entries[index];
+    return entry.folder.empty() ? entry.path : folderRelativePath({entry.path, entry.folder});
 }
 
 std::size_t playlistPlayable() { return entries.size() - refused_count; }

@@ -26,6 +26,11 @@ std::size_t playlistCurrent();
 LoadedSong* playlistLoad(std::size_t from, int step, LoadRefusal* why = nullptr);
 // The entries not refused so far.
 std::size_t playlistPlayable();
+// Whether the loader has refused the entry at index.
+bool playlistRefused(std::size_t index);
+// The entry's name as a list shows it: its path below the folder it was found
+// in, or the path as given.
+std::string playlistName(std::size_t index);
 // Where the current entry stands among the entries not refused so far (0..).
 std::size_t playlistPosition();
 // Empties the list and gives its memory back.

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/list_screen.h"
+#include "app/module_probe.h"
 #include "app/playlist.h"
 #include "app/terminal_messages.h"
 #include "audio/volume.h"
@@ -31,6 +33,8 @@ constexpr int kMaxVolumeByKeys = 100;
 
 // Earliest SDL_GetTicks time of the next event-loop pass.
 std::uint32_t next_tick = 0;
+// Set when the module list's page must be drawn again.
+bool list_dirty = false;
 
 // With several modules, the background as made, before any text: the song
 // name is written afresh on a copy of it for each module.
@@ -106,7 +110,9 @@ LoadedSong* switchModule(LoadedSong* playing, std::size_t from, int step) {
         viewsNewModule();
     }
     songStopAtPassEnd(severalToPlay());
+    list_dirty = true;
     if (next) {
+        songReportDamage(stderr, playlistPath(playlistCurrent()).c_str(), next);
         songFree(playing);
         setCounter();
         std::lock_guard<std::mutex> lock(screen_mutex);
@@ -156,8 +162,64 @@ void showNextGroup(const LoadedSong* song) {
         first_shown_channel = nextChannelGroup(first_shown_channel, songChannels(song));
 }
 
+// Shows view, or when it shows already, its next group (views 1 and 4: the
+// next eight channels; view 2: the next meters).
+void showView(int view, const LoadedSong* song) {
+    if (display_mode != view)
+        setDisplayMode(view);
+    else
+        showNextGroup(song);
+}
+
+// The view shown before the list opened, shown again when it closes.
+int view_before_list = kViewPattern;
+// The list's settings until they have their own home.
+bool shuffle_on = false;
+int separation = 100;
+
+void openList() {
+    view_before_list = display_mode;
+    setDisplayMode(kViewList);
+    listOpen(playlistCurrent());
+    SDL_EnableKeyRepeat(SDL_DEFAULT_REPEAT_DELAY, SDL_DEFAULT_REPEAT_INTERVAL);
+    list_dirty = true;
+}
+
+// Back to the view shown before; view 3's still picture is the background
+// with the song name, as at a module change.
+void closeList() {
+    SDL_EnableKeyRepeat(0, 0);
+    listClose();
+    setDisplayMode(view_before_list);
+    if (view_before_list == kViewNone) {
+        std::lock_guard<std::mutex> lock(screen_mutex);
+        SDL_BlitSurface(background, nullptr, screen, nullptr);
+        viewsDrawCounter(screen);
+        screen_dirty = true;
+    }
+}
+
+void handleListKey(SDLKey key, LoadedSong*& module) {
+    list_dirty = true;
+    switch (listKey(key)) {
+    case ListAction::kPlay:
+        module = switchModule(module, listCursorEntry(), 1);
+        closeList();
+        break;
+    case ListAction::kClose: closeList(); break;
+    case ListAction::kToggleShuffle: shuffle_on = !shuffle_on; break;
+    case ListAction::kStepSeparation: separation = separation <= 0 ? 100 : (separation - 1) / 25 * 25; break;
+    case ListAction::kNone: break;
+    }
+}
+
 void handleKey(SDLKey key, LoadedSong*& module, bool& running) {
+    if (listIsOpen()) {
+        handleListKey(key, module);
+        return;
+    }
     switch (key) {
+    case SDLK_RETURN: openList(); break;
     case SDLK_RIGHT:
         if (severalToPlay()) module = switchModule(module, playlistCurrent() + 1, 1);
         break;
@@ -174,9 +236,10 @@ void handleKey(SDLKey key, LoadedSong*& module, bool& running) {
     case SDLK_DOWN:
         if (base_volume >= kVolumeStep) changeVolume(-kVolumeStep);
         break;
-    case SDLK_LSHIFT: setDisplayMode(kViewMeters); break;
-    case SDLK_LCTRL: setDisplayMode(kViewPattern); break;
-    case SDLK_LALT: setDisplayMode(kViewScopes); break;
+    // A view's key pressed again does what C does (a handheld has no C key).
+    case SDLK_LSHIFT: showView(kViewMeters, module); break;
+    case SDLK_LCTRL: showView(kViewPattern, module); break;
+    case SDLK_LALT: showView(kViewScopes, module); break;
     case SDLK_c: showNextGroup(module); break;
     default: break;
     }
@@ -187,6 +250,13 @@ void handleKey(SDLKey key, LoadedSong*& module, bool& running) {
 // presenting holds the screen's alone, so no lock waits on the other here.
 void present() {
     viewsDrawScopes();
+    if (listIsOpen() && (probePoll() || list_dirty)) {
+        const ListPage page = listPage(playlistCurrent(), shuffle_on, separation);
+        std::lock_guard<std::mutex> lock(screen_mutex);
+        drawModuleList(screen, page);
+        screen_dirty = true;
+        list_dirty = false;
+    }
     std::lock_guard<std::mutex> lock(screen_mutex);
     if (screen_dirty.exchange(false)) SDL_UpdateRect(screen, 0, 0, 0, 0);
 }
@@ -210,15 +280,17 @@ const char kHelp[] =
     "then the next, and after the last the first again.\n"
     "\n"
     "Keys:\n"
-    "  Left Ctrl    view 1: the pattern being played\n"
+    "  Left Ctrl    view 1: the pattern being played (again: as C)\n"
     "  Left Shift   view 2: a bar meter per sample\n"
-    "  Left Alt     view 4: an oscilloscope per channel\n"
+    "  Left Alt     view 4: an oscilloscope per channel (again: as C)\n"
     "  Space        view 3: freeze the picture on the screen\n"
     "  C            views 1 and 4: the next eight channels (more than eight)\n"
     "  Backspace    next order position\n"
     "  Tab          previous order position (from the first, the last)\n"
     "  Right / Left next / previous module (with several)\n"
     "  Up / Down    master volume up / down by 5\n"
+    "  Return       the module list: Up/Down, Left/Right a page, Return plays,\n"
+    "               Escape closes, Left Shift shuffle, Left Alt separation\n"
     "  Escape       quit (closing the window quits too)\n"
     "\n"
     "Exit status: 0 after a normal quit, 1 when it can't start (the module can't be\n"
@@ -307,6 +379,7 @@ int zindleMain(int argc, char** argv) {
         return -1;
     }
     messagesHoldForTerminal();
+    probeFindRenderer(argv[0]);
     // The first module is loaded before any window or device opens: a wrong
     // name or a refused file is reported as such, on any machine.
     playlistBuild(argc - 1, argv + 1);
@@ -318,6 +391,7 @@ int zindleMain(int argc, char** argv) {
         messagesRelease();
         return 1;
     }
+    songReportDamage(stderr, playlistPath(playlistCurrent()).c_str(), module);
     if (!startSdl()) {
         songFree(module);
         playlistClear();
@@ -356,6 +430,7 @@ int zindleMain(int argc, char** argv) {
         syncframe();
     }
 
+    probeStop();
     songFree(module);
     playlistClear();
     SDL_FreeSurface(background);

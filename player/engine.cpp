@@ -69,6 +69,25 @@ void* songHandle(const LoadedSong* song) { return song->handle; }
 const char* songTitle(const LoadedSong* song) { return song->engine->title(song->handle); }
 int songChannels(const LoadedSong* song) { return song->engine->channels(song->handle); }
 int songInstruments(const LoadedSong* song) { return song->engine->instruments(song->handle); }
+int songPositions(const LoadedSong* song) { return song->engine->positions(song->handle); }
+
+void songDescribeDamage(const LoadedSong* song, char* out, std::size_t size) {
+    song->engine->describe_damage(song->handle, out, size);
+}
+
+void songReportDamage(std::FILE* out, const char* path, const LoadedSong* song) {
+    char text[kShortDataTextBytes];
+    songDescribeDamage(song, text, sizeof text);
+    if (text[0]) std::fprintf(out, "%s: %s, played as silence\n", path, text);
+}
+
+bool songProbe(const char* path, LoadRefusal* why) {
+    LoadRefusal refusal;
+    bool known = kModEngine.probe(path, &refusal);
+    if (!known && offeredOn(refusal.reason)) known = kXmpEngine.probe(path, &refusal);
+    if (why) *why = known ? LoadRefusal{} : refusal;
+    return known;
+}
 
 void songPlay(LoadedSong* song, int order) {
     if (playing != song->engine) {

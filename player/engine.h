@@ -26,6 +26,15 @@ struct EngineTable {
     const char* (*title)(const void* song);
     int (*channels)(const void* song);
     int (*instruments)(const void* song);
+    // The order positions of a song.
+    int (*positions)(const void* song);
+    // What is damaged but playable in what was loaded of song (sample data
+    // cut short), as text in out (size bytes, kShortDataTextBytes hold it
+    // all); "" when nothing is.
+    void (*describe_damage)(const void* song, char* out, std::size_t size);
+    // Whether the file at path is a module of the engine's from its first
+    // bytes alone; false after filling *why (libxmp leaves it as it was).
+    bool (*probe)(const char* path, LoadRefusal* why);
     // Under the audio lock: plays song from its engine's start state at order
     // position order (below 0: the first), row 0.
     void (*start)(void* song, int order);
@@ -84,6 +93,16 @@ const char* songTitle(const LoadedSong* song);
 // The channels a song plays; the instruments its meters count.
 int songChannels(const LoadedSong* song);
 int songInstruments(const LoadedSong* song);
+int songPositions(const LoadedSong* song);
+// The engine's words on what is damaged but playable in song ("" if nothing).
+void songDescribeDamage(const LoadedSong* song, char* out, std::size_t size);
+// Writes "<path>: <damage>, played as silence" as one line to out when song
+// is damaged but playable; nothing otherwise.
+void songReportDamage(std::FILE* out, const char* path, const LoadedSong* song);
+// Whether the file at path is a module an engine reads, from its first
+// bytes alone: our loader's probe, then libxmp's. False after filling *why
+// (when given) as songLoad would.
+bool songProbe(const char* path, LoadRefusal* why = nullptr);
 
 // Plays song at order position order (below 0: the first) from its engine's
 // start state; whatever played before stops.

@@ -69,6 +69,11 @@ void modRelease(void* song) { zindleFree(static_cast<Module*>(song)); }
 const char* modTitle(const void* song) { return static_cast<const Module*>(song)->name; }
 int modChannels(const void* song) { return static_cast<const Module*>(song)->channels; }
 int modInstruments(const void*) { return kNumSamples; }
+int modPositions(const void* song) { return static_cast<const Module*>(song)->song_length; }
+void modDescribeDamage(const void* song, char* out, std::size_t size) {
+    zindleDescribeShortData(*static_cast<const Module*>(song), out, size);
+}
+bool modProbe(const char* path, LoadRefusal* why) { return zindleProbe(path, why); }
 void modStart(void* song, int order) { zindlePlay(static_cast<Module*>(song), order); }
 int modOrder() { return source ? source->order : 0; }
 
@@ -133,7 +138,7 @@ void modDescribeVoices(ScopeVoice* out, int first, int count) {
 }
 
 const EngineTable kModEngine = {
-    "zindle",    modLoad,           modRelease,  modTitle, modChannels, modInstruments, modStart,   zindleJump,       modOrder,
+    "zindle",    modLoad,           modRelease,  modTitle, modChannels, modInstruments, modPositions, modDescribeDamage, modProbe, modStart,   zindleJump,       modOrder,
     modMix,      zindlePulse,       modDescribeSource, modDescribeVoices, modPasses, modPlaying,
     modStopAtPassEnd, modTickFrames, modTrace,         zindleResetEngine,
 };

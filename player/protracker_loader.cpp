@@ -154,9 +154,11 @@ struct FileCloser {
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // Reads size bytes into dest, zero-filling what the file doesn't have.
-void readBlock(std::FILE* file, void* dest, std::size_t size) {
+// Returns the bytes the file had.
+std::size_t readBlock(std::FILE* file, void* dest, std::size_t size) {
     const std::size_t got = std::fread(dest, 1, size, file);
     if (got < size) std::memset(static_cast<char*>(dest) + got, 0, size - got);
+    return got;
 }
 
 // The start of a file: its header bytes (zero past its end) and its size.
@@ -321,20 +323,35 @@ Module* refuse(LoadRefusal& why, LoadRefusalReason reason, int error = 0) {
     return nullptr;
 }
 
-Module* loadModule(const char* path, LoadRefusal& why) {
+// Opens the file at path and tells its format from its first bytes. False
+// after filling why when it is no module the loader reads.
+bool openModule(const char* path, File& file, FileHead& head, Format& format, LoadRefusal& why) {
     errno = 0;
-    File file(std::fopen(path, "rb"));
-    if (!file) return refuse(why, LoadRefusalReason::kFileError, errno);
+    file.reset(std::fopen(path, "rb"));
     struct stat info {};
-    if (fstat(fileno(file.get()), &info) != 0) return refuse(why, LoadRefusalReason::kFileError, errno);
-    if (S_ISDIR(info.st_mode)) return refuse(why, LoadRefusalReason::kFolder);
-    const FileHead head = readHead(file.get());
+    if (!file || fstat(fileno(file.get()), &info) != 0) {
+        refuse(why, LoadRefusalReason::kFileError, errno);
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        refuse(why, LoadRefusalReason::kFolder);
+        return false;
+    }
+    head = readHead(file.get());
     const TagReading tag = readTag(head.bytes + kTagOffset);
-    const Format format = formatOf(head, tag);
+    format = formatOf(head, tag);
     if (format.channels == 0) {
         explainRefusal(head, S_ISREG(info.st_mode), tag, why);
-        return nullptr;
+        return false;
     }
+    return true;
+}
+
+Module* loadModule(const char* path, LoadRefusal& why) {
+    File file;
+    FileHead head;
+    Format format;
+    if (!openModule(path, file, head, format, why)) return nullptr;
     std::unique_ptr<Module> module(new (std::nothrow) Module());
     if (!module) return refuse(why, LoadRefusalReason::kNoMemory);
     module->channels = format.channels;
@@ -390,7 +407,8 @@ Module* loadModule(const char* path, LoadRefusal& why) {
     int offset = 0;
     for (Sample& sample : module->samples) {
         sample.offset = offset;
-        readBlock(file.get(), data + offset, static_cast<std::size_t>(sample.length));
+        const std::size_t got = readBlock(file.get(), data + offset, static_cast<std::size_t>(sample.length));
+        sample.missing = sample.length - static_cast<std::int32_t>(got);
         offset += sample.length;
     }
     module->sample_data = data;
@@ -405,6 +423,16 @@ Module* zindleLoad(const char* path, LoadRefusal* why) {
     Module* module = loadModule(path, refusal);
     if (why) *why = refusal;
     return module;
+}
+
+bool zindleProbe(const char* path, LoadRefusal* why) {
+    LoadRefusal refusal;
+    File file;
+    FileHead head;
+    Format format;
+    const bool readable = openModule(path, file, head, format, refusal);
+    if (why) *why = refusal;
+    return readable;
 }
 
 void zindleFree(Module* module) {
@@ -499,4 +527,33 @@ void zindleReportLoadFailure(std::FILE* out, const char* path, const LoadRefusal
     char text[kRefusalTextBytes];
     zindleDescribeRefusal(why, text, sizeof text);
     std::fprintf(out, "Couldn't load the module!\n%s: %s\n", path, text);
+}
+
+int zindleMissingSampleBytes(const Module& module) {
+    int missing = 0;
+    for (const Sample& sample : module.samples) missing += sample.missing;
+    return missing;
+}
+
+void zindleDescribeShortData(const Module& module, char* out, std::size_t size) {
+    if (size == 0) return;
+    out[0] = '\0';
+    const int missing = zindleMissingSampleBytes(module);
+    if (missing == 0) return;
+    std::size_t used = 0;
+    const auto add = [&](int n) { used = std::min(size - 1, used + static_cast<std::size_t>(std::max(n, 0))); };
+    add(std::snprintf(out, size, "sample data cut short: %d bytes missing (", missing));
+    const char* separator = "";
+    for (int i = 0; i < kNumSamples; ++i) {
+        if (module.samples[i].missing == 0) continue;
+        add(std::snprintf(out + used, size - used, "%ssample %d: %d", separator, i + 1, module.samples[i].missing));
+        separator = ", ";
+    }
+    std::snprintf(out + used, size - used, ")");
+}
+
+void zindleReportShortData(std::FILE* out, const char* path, const Module& module) {
+    char text[kShortDataTextBytes];
+    zindleDescribeShortData(module, text, sizeof text);
+    if (text[0]) std::fprintf(out, "%s: %s, played as silence\n", path, text);
 }

@@ -72,6 +72,7 @@ struct Sample {
     std::int32_t loop_length;   // bytes: 0 = no loop, else >= kMinLoopBytes
     std::int32_t finetune;      // 0..15, rewritten by command E5
     std::int32_t volume;        // default volume 0..64
+    std::int32_t missing;       // bytes of its data past the file's end, read as zero: 0..length
 };
 
 struct Module {
@@ -142,8 +143,13 @@ enum LoadEngineError : int {
 // Accepted tags: M.K. M!K! M&K! N.T. FLT4 (4 channels), 1CHN..9CHN,
 // 10CH..32CH, 10CN..32CN (the number of channels), CD81 OKTA OCTA FLT8 (8),
 // TDZ1..TDZ3 (1..3). Prints nothing. Bytes past the end of a short tagged
-// file read as zero.
+// file read as zero (Sample::missing counts them in the sample data).
 Module* zindleLoad(const char* path, LoadRefusal* why = nullptr);
+
+// Whether the file at path is a module zindleLoad reads, from its first
+// bytes alone (the rest of a file may still fail to load). False after
+// filling *why (when given) as zindleLoad would.
+bool zindleProbe(const char* path, LoadRefusal* why = nullptr);
 
 // Writes why a file was refused to out (at most size bytes, zero-terminated),
 // as a user reads it: "no such file", "a folder, not a file", "an XM module
@@ -154,6 +160,19 @@ void zindleDescribeRefusal(const LoadRefusal& why, char* out, std::size_t size);
 
 // Writes "Couldn't load the module!" and a second line "<path>: <why>" to out.
 void zindleReportLoadFailure(std::FILE* out, const char* path, const LoadRefusal& why);
+
+// A module whose file ends inside its sample data (a broken download) plays
+// silence where the data is missing; these say so. The bytes missing, all
+// samples together.
+int zindleMissingSampleBytes(const Module& module);
+// Writes "sample data cut short: N bytes missing (sample 3: 200, sample 4:
+// 1000)" to out (at most size bytes, zero-terminated); "" when nothing is
+// missing. kShortDataTextBytes always holds the whole text.
+constexpr std::size_t kShortDataTextBytes = 512;
+void zindleDescribeShortData(const Module& module, char* out, std::size_t size);
+// Writes "<path>: <that>, played as silence" as one line to out when the
+// module's sample data is cut short; nothing otherwise.
+void zindleReportShortData(std::FILE* out, const char* path, const Module& module);
 
 // Stops playback, silences the voices and releases the module with its
 // pattern blocks and sample data. Null does nothing.

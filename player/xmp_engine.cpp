@@ -195,6 +195,21 @@ int xmpInstruments(const void* handle) {
     return std::min(moduleOf(static_cast<const XmpSong*>(handle)).ins, kMaxInstruments);
 }
 
+int xmpPositions(const void* handle) { return moduleOf(static_cast<const XmpSong*>(handle)).len; }
+
+// libxmp reads what it can of a damaged file and says nothing of it.
+void xmpDescribeDamage(const void*, char* out, std::size_t size) {
+    if (size > 0) out[0] = '\0';
+}
+
+// libxmp's test reads the file's head (unpacking a packed file first).
+bool xmpProbe(const char* path, LoadRefusal*) {
+    AudioLock lock;
+    xmp_test_info test{};
+    if (xmp_test_module(path, &test) != 0) return false;
+    return true;
+}
+
 void xmpStart(void* handle, int order) {
     AudioLock lock;
     auto* s = static_cast<XmpSong*>(handle);
@@ -423,7 +438,7 @@ void xmpEffectText(int type, int param, char* out) {
 
 const EngineTable kXmpEngine = {
     "libxmp",         xmpLoad,     xmpRelease,     xmpTitle,      xmpChannels,       xmpInstruments,
-    xmpStart,         xmpJump,     xmpOrder,       xmpMix,        xmpSkip,           xmpDescribe,
+    xmpPositions,     xmpDescribeDamage, xmpProbe,   xmpStart,         xmpJump,     xmpOrder,       xmpMix,        xmpSkip,           xmpDescribe,
     xmpDescribeVoices, xmpPasses,  xmpPlaying,     xmpStopAtPassEnd, xmpTickFrames, xmpTrace,
     xmpReset,
 };

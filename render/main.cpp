@@ -1,12 +1,15 @@
 // zindle-render: plays modules through the player's own engine and mixer
 // callback, offline, into WAV, FLAC or raw files, optionally with a per-tick
-// trace of the engine's state, or tells what a module holds (--info). No
+// trace of the engine's state, or tells what a module holds (--info); folders
+// are read for the modules in them, as the player reads them. No
 // audio device or display is used. The engine is one per process: a batch
 // renders each module in a worker process of its own.
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
+#include "player/folder_walk.h"
 #include "render/module_info.h"
 #include "render/render_batch.h"
 #include "render/render_options.h"
@@ -14,12 +17,15 @@
 
 int main(int argc, char** argv) {
     RenderOptions options;
-    const int status = parseOptions(argc, argv, options);
+    int status = parseOptions(argc, argv, options);
     if (status >= 0) return status;
     rendererUsePlatform();
-    if (options.info) return printInfo(options.modules, options.json);
-    if (options.modules.size() > 1) return renderBatch(options);
-    const std::string& module = options.modules.front();
-    const std::string path = options.output.empty() ? defaultOutput(options, module) : options.output;
+    const std::vector<WalkedFile> files = folderWalk(options.modules);
+    if (options.info) return printInfo(files, options.json);
+    const bool single = files.size() == 1 && files.front().folder.empty();
+    if ((status = checkSingleModule(options, single)) >= 0) return status;
+    if (!single) return renderBatch(options, files);
+    const std::string& module = files.front().path;
+    const std::string path = options.output.empty() ? defaultOutput(options, files.front()) : options.output;
     return renderModule(options, module, path, false, isatty(STDERR_FILENO));
 }

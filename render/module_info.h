@@ -3,10 +3,20 @@
 // of one pass.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
-// --info and --json: prints what each module at paths holds, measuring one
-// pass of each, to standard output. Returns the exit status: 0, or 1 when
-// a module couldn't be loaded (which is said on standard error).
-int printInfo(const std::vector<std::string>& paths, bool json);
+#include "player/folder_walk.h"
+
+// --info and --json: prints what each module among files holds, measuring
+// one pass of each, to standard output. A file found in a folder that is no
+// module is skipped (said on standard error). Returns the exit status: 0,
+// or 1 when a module couldn't be loaded (said on standard error, and with
+// --json in an object of its own with an "error" member).
+int printInfo(const std::vector<WalkedFile>& files, bool json);
+
+// Text from a module (its title, a sample's name; at most size bytes, up to
+// the first zero) as UTF-8: the bytes read as ISO 8859-1, control
+// characters, which would move a terminal's cursor, as '.'.
+std::string moduleText(const char* text, std::size_t size);

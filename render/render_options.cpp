@@ -14,23 +14,26 @@
 namespace {
 
 constexpr int kMaxLoops = 1000;
-constexpr int kMaxStart = 1000000;
+// Order positions are bytes in a MOD file.
+constexpr int kMaxStart = 255;
 
 const char kUsage[] =
-    "Usage: zindle-render [OPTION]... MODULE...\n"
-    "Renders each MODULE at 48000 Hz, 16-bit stereo, with the player's own engine,\n"
-    "to a file of its own, or tells what it holds (--info).\n"
+    "Usage: zindle-render [OPTION]... MODULE|FOLDER...\n"
+    "Renders each MODULE, and the modules in each FOLDER and the folders below it,\n"
+    "at 48000 Hz, 16-bit stereo, with the player's own engine, to a file of its own,\n"
+    "or tells what each holds (--info). Files in folders that are no modules are skipped.\n"
     "\n"
     "  -s, --seconds S     render exactly S seconds (S may be fractional); default: one pass\n"
     "                      of the song, until it comes back to a row it has played (at most 30 min)\n"
     "      --loops N       render N passes of the song (default 1)\n"
-    "      --start ORDER   start at order position ORDER (default 0)\n"
+    "      --start ORDER   start at order position ORDER, 0 to 255 (default 0)\n"
     "  -f, --format F      wav, flac or raw (bare interleaved s16le frames); default: the\n"
     "                      output's extension, else wav\n"
     "      --raw           the same as --format raw\n"
     "  -o, --output FILE   where to write, with one MODULE (\"-\" is standard output)\n"
-    "      --output-dir DIR  where to write each module's file (default: the current folder);\n"
-    "                      the file is the module's base name with the format's extension\n"
+    "      --output-dir DIR  where to write each module's file (default: the current folder),\n"
+    "                      made as needed; the file is the module's name with the format's\n"
+    "                      extension, under the folders it was found in below a FOLDER\n"
     "  -j, --jobs N        render N modules at once (default: the number of processors)\n"
     "      --trace         print one line per tick, with one MODULE: FRAME ORDER ROW TICK SPEED BPM\n"
     "                      and, per voice, OFF:POS:RATE:VOL (on standard error when the audio goes\n"
@@ -88,7 +91,7 @@ const option kLongOptions[] = {
 }  // namespace
 
 int usageError(const std::string& why) {
-    std::fprintf(stderr, "zindle-render: %s\n%s", why.c_str(), kUsage);
+    std::fprintf(stderr, "zindle-render: %s\nTry 'zindle-render --help' for more information.\n", why.c_str());
     return 2;
 }
 
@@ -109,7 +112,7 @@ int parseOptions(int argc, char** argv, RenderOptions& options) {
                 options.loops_given = true;
                 break;
             case kOptStart:
-                if (!parseInt(optarg, 0, kMaxStart, options.start)) return usageError("--start needs an order position (0 or more)");
+                if (!parseInt(optarg, 0, kMaxStart, options.start)) return usageError("--start needs an order position (0 to 255)");
                 break;
             case 'f':
                 if (!outputFormatNamed(optarg, options.format)) return usageError("--format needs wav, flac or raw");
@@ -157,19 +160,25 @@ int parseOptions(int argc, char** argv, RenderOptions& options) {
     if (options.modules.empty()) return usageError("no module given");
     if (options.seconds_given && options.loops_given) return usageError("--seconds and --loops exclude each other");
     if (options.info) return -1;
-    if (output_given && options.modules.size() > 1) return usageError("--output takes one module; --output-dir takes many");
     if (output_given && !options.output_dir.empty()) return usageError("--output and --output-dir exclude each other");
-    if (options.trace && options.modules.size() > 1) return usageError("--trace takes one module");
     if (output_given && !options.format_given) outputFormatOfPath(options.output, options.format);
     return -1;
 }
 
-std::string defaultOutput(const RenderOptions& options, const std::string& module) {
-    std::string base = module.substr(module.find_last_of('/') + 1);
-    const std::size_t dot = base.find_last_of('.');
-    if (dot != std::string::npos && dot > 0) base.erase(dot);
-    if (base.empty()) base = "zindle";
+int checkSingleModule(const RenderOptions& options, bool single) {
+    if (single) return -1;
+    if (!options.output.empty()) return usageError("--output takes one module; --output-dir takes many");
+    if (options.trace) return usageError("--trace takes one module");
+    return -1;
+}
+
+std::string defaultOutput(const RenderOptions& options, const WalkedFile& module) {
+    std::string name = folderRelativePath(module);
+    const std::size_t base = name.find_last_of('/') + 1;  // 0 without a folder
+    const std::size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > base) name.erase(dot);
+    if (name.size() == base) name += "zindle";
     std::string folder = options.output_dir;
     if (!folder.empty() && folder.back() != '/') folder += '/';
-    return folder + base + outputExtension(options.format);
+    return folder + name + outputExtension(options.format);
 }

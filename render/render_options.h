@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "player/folder_walk.h"
 #include "render/render_output.h"
 
 // The most modules rendered at once (--jobs).
@@ -16,7 +17,7 @@ struct RenderOptions {
     bool seconds_given = false;
     int loops = 1;
     bool loops_given = false;
-    int start = 0;
+    int start = 0;  // 0..255
     OutputFormat format = OutputFormat::kWav;
     bool format_given = false;
     bool trace = false;
@@ -25,17 +26,23 @@ struct RenderOptions {
     std::string output;  // with one module
     std::string output_dir;
     int jobs = 1;
-    std::vector<std::string> modules;
+    std::vector<std::string> modules;  // files and folders, as given
 };
 
 // Fills options from the command line. Returns -1 to go on, or the exit
 // status: 0 after --help or --version, 2 after a usage error.
 int parseOptions(int argc, char** argv, RenderOptions& options);
 
-// Says "zindle-render: why" and the usage text on standard error; returns
-// the exit status of a usage error, 2.
+// Checks the options that take one module, once the folders are read:
+// single says whether one module file was given. Returns -1 to go on, or 2
+// after a usage error.
+int checkSingleModule(const RenderOptions& options, bool single);
+
+// Says "zindle-render: why" and where to find the usage on standard error;
+// returns the exit status of a usage error, 2.
 int usageError(const std::string& why);
 
-// The file module is written to, unless --output names one: its base name
-// with the format's extension, in --output-dir or the current folder.
-std::string defaultOutput(const RenderOptions& options, const std::string& module);
+// The file module is written to, unless --output names one: its path below
+// the folder it was found in (its base name when named itself), its
+// extension replaced by the format's, in --output-dir or the current folder.
+std::string defaultOutput(const RenderOptions& options, const WalkedFile& module);

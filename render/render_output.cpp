@@ -129,27 +129,38 @@ bool writeAll(int fd, const void* data, std::size_t size) {
 }
 
 // --- A descriptor written front to back, whatever it is (a pipe, a
-// terminal, a device, a file opened for appending): libsndfile sees a
-// stream that starts where it starts writing and never moves back.
+// terminal, a device, a file opened for appending). libsndfile may seek
+// back to patch what it wrote (libFLAC fills in the stream's length and MD5
+// sum at the end): those bytes can't be reached any more and are dropped,
+// and what stays says "unknown" there, as a FLAC stream may.
 
 sf_count_t streamLength(void* user) { return static_cast<Stream*>(user)->written; }
 
 sf_count_t streamSeek(sf_count_t offset, int whence, void* user) {
     Stream& s = *static_cast<Stream*>(user);
-    const sf_count_t target = whence == SEEK_SET ? offset : s.written + offset;
-    return target == s.written ? target : -1;
+    const sf_count_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? s.position : s.written;
+    if (base + offset < 0 || base + offset > s.written) return -1;
+    s.position = base + offset;
+    return s.position;
 }
 
 sf_count_t streamRead(void*, sf_count_t, void*) { return 0; }
 
 sf_count_t streamWrite(const void* data, sf_count_t count, void* user) {
     Stream& s = *static_cast<Stream*>(user);
-    if (!writeAll(s.fd, data, static_cast<std::size_t>(count))) return 0;
-    s.written += count;
+    if (s.position == s.written) {
+        if (!writeAll(s.fd, data, static_cast<std::size_t>(count))) return 0;
+        s.written += count;
+    }
+    // A patch of bytes already written lands nowhere, but may not overrun them.
+    else if (s.position + count > s.written) {
+        return 0;
+    }
+    s.position += count;
     return count;
 }
 
-sf_count_t streamTell(void* user) { return static_cast<Stream*>(user)->written; }
+sf_count_t streamTell(void* user) { return static_cast<Stream*>(user)->position; }
 
 }  // namespace
 
@@ -192,7 +203,8 @@ bool RenderOutput::needsExactLength(const std::string& path, OutputFormat format
     return format == OutputFormat::kWav && (max_frames * kBytesPerFrame > kWavDataLimit || isDirect(path));
 }
 
-bool RenderOutput::open(const std::string& path, OutputFormat format, std::uint64_t max_frames, bool exact) {
+bool RenderOutput::open(const std::string& path, OutputFormat format, std::uint64_t max_frames, bool exact,
+                        const std::string& title) {
     path_ = path;
     SF_INFO info = infoFor(format, max_frames);
     if (isDirect(path)) {
@@ -203,21 +215,17 @@ bool RenderOutput::open(const std::string& path, OutputFormat format, std::uint6
             if (fd_ < 0) return fail(std::strerror(errno));
             close_fd_ = true;
         }
-        if (format != OutputFormat::kFlac) {
-            // Nothing here can be patched afterwards: a WAV header goes
-            // first, then the frames as they come.
-            if (format == OutputFormat::kWav) {
-                std::vector<std::uint8_t> header;
-                if (!headerFor(info, max_frames, header)) return fail(sf_strerror(nullptr));
-                if (!writeAll(fd_, header.data(), header.size())) return fail(std::strerror(errno));
-                info = infoFor(OutputFormat::kRaw, max_frames);
-            }
-            stream_.fd = fd_;
-            SF_VIRTUAL_IO io{streamLength, streamSeek, streamRead, streamWrite, streamTell};
-            file_ = sf_open_virtual(&io, SFM_WRITE, &info, &stream_);
-            if (!file_) return fail(sf_strerror(nullptr));
-            return true;
+        // Nothing here can be patched afterwards: a WAV header goes
+        // first, then the frames as they come.
+        if (format == OutputFormat::kWav) {
+            std::vector<std::uint8_t> header;
+            if (!headerFor(info, max_frames, header)) return fail(sf_strerror(nullptr));
+            if (!writeAll(fd_, header.data(), header.size())) return fail(std::strerror(errno));
+            info = infoFor(OutputFormat::kRaw, max_frames);
         }
+        stream_.fd = fd_;
+        SF_VIRTUAL_IO io{streamLength, streamSeek, streamRead, streamWrite, streamTell};
+        file_ = sf_open_virtual(&io, SFM_WRITE, &info, &stream_);
     } else {
         // Renamed when complete, so that an interrupted render never leaves
         // a truncated file under the final name.
@@ -237,9 +245,12 @@ bool RenderOutput::open(const std::string& path, OutputFormat format, std::uint6
         // found write by write. Only for a known size: nothing is left over.
         if (exact && format != OutputFormat::kFlac)
             fallocate(fd_, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(kPlainWavHeaderBytes + max_frames * kBytesPerFrame));
+        file_ = sf_open_fd(fd_, SFM_WRITE, &info, SF_FALSE);
     }
-    file_ = sf_open_fd(fd_, SFM_WRITE, &info, SF_FALSE);
     if (!file_) return fail(sf_strerror(nullptr));
+    // Before the first frame: libsndfile writes the tags with the header.
+    if (format == OutputFormat::kFlac && !title.empty() && sf_set_string(file_, SF_STR_TITLE, title.c_str()) != 0)
+        return fail(sf_strerror(file_));
     return true;
 }
 

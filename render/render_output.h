@@ -1,7 +1,8 @@
 // The renderer's output: frames of 48000 Hz 16-bit stereo written through
 // libsndfile as WAV (RF64 past 4 GiB of data), FLAC or bare frames. A
 // regular file is written beside its final name and renamed when complete;
-// standard output, devices and pipes are written straight through.
+// standard output, devices and pipes are written straight through, front to
+// back (a FLAC stream there leaves its length and MD5 sum unknown).
 #pragma once
 
 #include <sndfile.h>
@@ -37,9 +38,11 @@ class RenderOutput {
     // leaves open.
     static bool needsExactLength(const std::string& path, OutputFormat format, std::uint64_t max_frames);
     // Opens path for at most max_frames frames; exactly that many when
-    // exact is set, which a direct WAV output needs. False after setting
-    // error().
-    bool open(const std::string& path, OutputFormat format, std::uint64_t max_frames, bool exact);
+    // exact is set, which a direct WAV output needs. A FLAC file carries
+    // title (UTF-8) as its TITLE, unless it is empty; the other formats
+    // carry none. False after setting error().
+    bool open(const std::string& path, OutputFormat format, std::uint64_t max_frames, bool exact,
+              const std::string& title = "");
     // Appends count frames of interleaved samples (left, right). False after
     // setting error() when they can't all be written.
     bool write(const std::int16_t* frames, std::uint64_t count);
@@ -51,7 +54,8 @@ class RenderOutput {
     // A descriptor written front to back, for libsndfile's virtual I/O.
     struct Stream {
         int fd = -1;
-        sf_count_t written = 0;
+        sf_count_t written = 0;   // bytes written to fd
+        sf_count_t position = 0;  // where libsndfile stands: written, or inside what was written
     };
 
   private:

@@ -1,14 +1,20 @@
 // One module rendered to a file, or measured for --info.
 #include "render/renderer.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 
 #include "audio/audio_mixer.h"
 #include "platform/platform.h"
+#include "render/module_info.h"
 #include "render/render_output.h"
+#include "render/stop_signals.h"
 
 const char* render_message_start = "";
 
@@ -95,6 +101,7 @@ class Progress {
         const auto now = std::chrono::steady_clock::now();
         if (now - start_ < std::chrono::seconds(2) || now - last_ < std::chrono::milliseconds(250)) return;
         last_ = now;
+        if (!shown_) stopEraseLineOnSignal(true);
         shown_ = true;
         if (bounded)
             std::fprintf(stderr, "\rRendering: %6.1f s of %6.1f s (%3d%%)", done / double(kOutputRate),
@@ -104,7 +111,9 @@ class Progress {
         std::fflush(stderr);
     }
     ~Progress() {
-        if (shown_) std::fputs("\r\033[K", stderr);
+        if (!shown_) return;
+        std::fputs("\r\033[K", stderr);
+        stopEraseLineOnSignal(false);
     }
 
   private:
@@ -135,17 +144,51 @@ bool renderFrames(RenderOutput& output, Progress& progress) {
     return true;
 }
 
+// Makes the folders path is in, as mkdir -p does. False after setting error.
+bool makeFolders(const std::string& path, std::string& error) {
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+        const std::string folder = path.substr(0, slash);
+        if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+            error = "zindle-render: can't write " + path + ": can't make the folder " + folder + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 void rendererUsePlatform() { platformUse(kRenderPlatform); }
 
 std::uint64_t onePassFrames(LoadedSong* song) { return renderLength(song, 0, 1, kPassCapFrames); }
 
+std::string refusalText(const LoadRefusal& why) {
+    char text[kRefusalTextBytes];
+    zindleDescribeRefusal(why, text, sizeof text);
+    return text;
+}
+
 void loadFailed(const std::string& path, bool batch, const LoadRefusal& why) {
     if (batch)
-        std::fprintf(stderr, "%szindle-render: couldn't load the module %s\n", render_message_start, path.c_str());
+        std::fprintf(stderr, "%szindle-render: couldn't load the module %s: %s\n", render_message_start, path.c_str(),
+                     refusalText(why).c_str());
     else
         zindleReportLoadFailure(stderr, path.c_str(), why);
+}
+
+bool recognisedAsModule(const std::string& path, LoadRefusal& why) {
+    if (songProbe(path.c_str(), &why)) return true;
+    switch (why.reason) {
+    case LoadRefusalReason::kFolder:
+    case LoadRefusalReason::kNotRegularFile:
+    case LoadRefusalReason::kTooShort:
+    case LoadRefusalReason::kUnknownTag: return false;
+    default: return true;
+    }
+}
+
+void reportSkipped(const std::string& path, const LoadRefusal& why) {
+    std::fprintf(stderr, "zindle-render: skipped %s: %s\n", path.c_str(), refusalText(why).c_str());
 }
 
 int renderModule(const RenderOptions& options, const std::string& module_path, const std::string& path, bool batch,
@@ -156,6 +199,18 @@ int renderModule(const RenderOptions& options, const std::string& module_path, c
         loadFailed(module_path, batch, why);
         return 1;
     }
+    if (options.start > 0 && options.start >= songPositions(module)) {
+        std::fprintf(stderr, "%szindle-render: %s: --start %d is past the end of the song (%d positions)\n",
+                     render_message_start, module_path.c_str(), options.start, songPositions(module));
+        songFree(module);
+        return 1;
+    }
+    char short_data[kShortDataTextBytes];
+    songDescribeDamage(module, short_data, sizeof short_data);
+    if (short_data[0])
+        std::fprintf(stderr, "%szindle-render: %s: %s, rendered as silence\n", render_message_start, module_path.c_str(),
+                     short_data);
+    const std::string title = moduleText(songTitle(module), std::strlen(songTitle(module)));
     std::uint64_t frames = framesBound(options);
     bool exact = options.seconds_given;
     if (!exact && RenderOutput::needsExactLength(path, options.format, frames)) {
@@ -168,7 +223,13 @@ int renderModule(const RenderOptions& options, const std::string& module_path, c
         }
     }
     RenderOutput output;
-    bool ok = output.open(path, options.format, frames, exact);
+    std::string folder_error;
+    if (options.output.empty() && !makeFolders(path, folder_error)) {
+        std::fprintf(stderr, "%s%s\n", render_message_start, folder_error.c_str());
+        songFree(module);
+        return 1;
+    }
+    bool ok = output.open(path, options.format, frames, exact, title);
     if (ok) {
         watch.trace_out = path == "-" ? stderr : stdout;
         Progress progress(show_progress && !(options.trace && path == "-"));

@@ -18,9 +18,10 @@ extern const char* render_message_start;
 void rendererUsePlatform();
 
 // Renders the module at module_path to path ("-": standard output) as the
-// options say. batch: one-line messages; show_progress: the progress line.
-// Returns the exit status: 0 done, 1 failed (after saying why on standard
-// error).
+// options say, making path's folders when --output didn't name it. batch:
+// one-line messages; show_progress: the progress line. Says on standard
+// error when the module's sample data is cut short. Returns the exit
+// status: 0 done, 1 failed (after saying why on standard error).
 int renderModule(const RenderOptions& options, const std::string& module_path, const std::string& path, bool batch,
                  bool show_progress);
 
@@ -29,6 +30,18 @@ int renderModule(const RenderOptions& options, const std::string& module_path, c
 // may change the song (E5 sets a finetune, EF rewrites sample data).
 std::uint64_t onePassFrames(LoadedSong* song);
 
-// Says that the module at path couldn't be loaded: one line in a batch or
-// --info, else the loader's full account.
+// Says that the module at path couldn't be loaded and why: one line in a
+// batch or --info, else the loader's full account.
 void loadFailed(const std::string& path, bool batch, const LoadRefusal& why);
+
+// Whether a file found in a folder is taken for a module: one the loader
+// reads, or one it knows for a module it can't play (another tracker's, a
+// channel count it doesn't play) or can't tell (a file it can't read),
+// which then fails as a module named alone does. False, with why, for a
+// file no loader takes for a module (text, pictures, anything too short or
+// without a tag): such a file is skipped.
+bool recognisedAsModule(const std::string& path, LoadRefusal& why);
+// Says in one line that the file at path was skipped, and why.
+void reportSkipped(const std::string& path, const LoadRefusal& why);
+// The loader's words for why.
+std::string refusalText(const LoadRefusal& why);

@@ -89,6 +89,12 @@ void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
     ASSERT_TRUE(out.good()) << path;
 }
 
+void writeCutShort(const std::string& path, const modwriter::Song& song, std::size_t missing) {
+    std::vector<std::uint8_t> bytes = song.bytes();
+    bytes.resize(bytes.size() - std::min(missing, bytes.size()));
+    writeBytes(path, bytes);
+}
+
 std::vector<std::uint8_t> readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -37,6 +37,8 @@ class TempDir {
 };
 
 void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+// Writes song's file without its last `missing` bytes, as a broken download leaves it.
+void writeCutShort(const std::string& path, const modwriter::Song& song, std::size_t missing);
 std::vector<std::uint8_t> readBytes(const std::string& path);
 
 // A looping sample of the given length (a saw, never all zero).

@@ -43,6 +43,18 @@ TEST_F(ChannelUpdate, NotePlaysAtTheSampleFinetuneAndVolume) {
     EXPECT_EQ(t[6].voice[3].loop_end, 2048u);
 }
 
+// Finetune nibbles 8..15 are -8..-1: a C-2 lower than the plain one.
+TEST_F(ChannelUpdate, NegativeFinetunesLowerTheNote) {
+    const std::pair<int, int> cases[] = {{15, 431}, {8, 453}, {7, 407}};
+    for (const auto& [finetune, period] : cases) {
+        modwriter::Song song = twoSampleSong();
+        song.samples[1].finetune = finetune;
+        song.row(0, 0, "--- -- ... | --- -- ... | --- -- ... | C-2 02 ...");
+        harness::Engine engine(song);
+        EXPECT_EQ(engine.ticks(1)[0].ch[3].period, period) << "finetune nibble " << finetune;
+    }
+}
+
 TEST_F(ChannelUpdate, PeriodsOffTheTableTakeTheNearestNote) {
     modwriter::Song song = twoSampleSong();
     song.at(0, 0, 3) = modwriter::Cell{430, 1, 0, 0};  // nearest C-2

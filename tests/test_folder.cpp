@@ -186,6 +186,10 @@ TEST(Player, PlaysEachModuleOfAFolderForOnePassThenTheFirstAgain) {
     TempDir dir;
     const std::string songs = makeFolder(dir.file("songs"));
     std::vector<std::string> modules = {writeSong(songs + "/1.mod", harness::shortSong("one", 126, 3))};  // 64 x 3 x 952 frames
+    // Cut short: the player says so as it starts the module.
+    const std::string two = songs + "/2.mod";  // 64 x 2 x 923 frames
+    harness::writeCutShort(two, harness::shortSong("two", 130, 2), 600);
+    modules.push_back(two);
     for (harness::TrackerFormat format : harness::kTrackerFormats) {
         const std::string name = songs + "/" + std::to_string(modules.size() + 1) + harness::trackerExtension(format);
         harness::writeBytes(name, harness::trackerBytes(format, harness::trackerSong(format)));  // 48 x 3 x 960 frames
@@ -198,18 +202,23 @@ TEST(Player, PlaysEachModuleOfAFolderForOnePassThenTheFirstAgain) {
         renders.push_back(harness::readBytes(dir.file("r.raw")));
     }
     ASSERT_EQ(renders[0].size(), 64u * 3 * 952 * kBytesPerFrame);
-    for (std::size_t n = 1; n < renders.size(); ++n) ASSERT_EQ(renders[n].size(), 48u * 3 * 960 * kBytesPerFrame);
+    ASSERT_EQ(renders[1].size(), 64u * 2 * 923 * kBytesPerFrame);
+    for (std::size_t n = 2; n < renders.size(); ++n) ASSERT_EQ(renders[n].size(), 48u * 3 * 960 * kBytesPerFrame);
 
-    const std::vector<int> order = {0, 1, 2, 3, 0};
+    const std::vector<int> order = {0, 1, 2, 3, 4, 0};
     const std::string audio = dir.file("audio.raw");
     {
         harness::Child child({kZindle, songs}, harness::headlessEnv(audio), dir.file("out"), dir.file("err"));
-        std::size_t wanted = 48000 * kBytesPerFrame * order.size();
+        std::size_t wanted = 48000 * kBytesPerFrame;
         for (const int n : order) wanted += renders[static_cast<std::size_t>(n)].size();
         ASSERT_TRUE(harness::waitForSize(audio, static_cast<off_t>(wanted), 120)) << harness::readText(dir.file("err"));
         child.signal(SIGTERM);
         ASSERT_EQ(child.wait(30), 0);
     }
+    // Module 2 started twice: after module 1, and again in the last second.
+    EXPECT_EQ(countOf(harness::readText(dir.file("err")),
+                      two + ": sample data cut short: 600 bytes missing (sample 2: 600), played as silence\n"), 2u)
+        << harness::readText(dir.file("err"));
     const std::vector<std::uint8_t> played = harness::readBytes(audio);
     std::size_t at = startOfSound(played, 0);
     for (const int n : order) {
@@ -300,24 +309,30 @@ std::string counterText(const Image& img, int chars) {
 
 }  // namespace
 
+// A refused entry leaves the list: "n/N" counts the playable entries found so
+// far, and Left from the first steps over a refused last entry (a list of
+// five, not a power of two).
 TEST(Window, ArrowKeysStepThroughTheModulesOfAFolder) {
     const std::string missing = xsession::missingTools();
     if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
     TempDir dir;
     const std::string songs = makeFolder(dir.file("songs"));
     const std::vector<std::string> titles = {"first", "second", "third"};
+    harness::writeBytes(songs + "/0-bad.mod", {1, 2, 3});
     for (std::size_t i = 0; i < titles.size(); ++i)
         ASSERT_TRUE(xsession::windowSong(titles[i]).write(songs + "/" + std::to_string(i + 1) + ".mod"));
+    harness::writeBytes(songs + "/4-bad.mod", {});
     xsession::Xvfb x(dir.file("xvfb.log"));
     ASSERT_TRUE(x.ok()) << "Xvfb didn't start";
     xsession::Player player(x, songs, dir.path());
     ASSERT_TRUE(player.waitForWindow(15000)) << "no window";
     Image img;
-    const auto showing = [&](std::size_t n) {
+    const auto showing = [&](std::size_t n, const std::string& counter) {
         return xsession::waitForPicture(
             player,
             [&](const Image& i) {
-                return xsession::isPatternView(i, titles[n]) && counterText(i, 3) == std::to_string(n + 1) + "/3";
+                return xsession::isPatternView(i, titles[n]) &&
+                       counterText(i, static_cast<int>(counter.size())) == counter;
             },
             15000, img);
     };
@@ -325,15 +340,15 @@ TEST(Window, ArrowKeysStepThroughTheModulesOfAFolder) {
         xsession::writePpm(img, dir.file(name + ".ppm"));
         return "screen: header '" + xsession::patternHeader(img) + "', counter '" + counterText(img, 3) + "'";
     };
-    ASSERT_TRUE(showing(0)) << fail("start");
+    ASSERT_TRUE(showing(0, "1/4")) << fail("start");
     ASSERT_TRUE(player.key("Right"));
-    ASSERT_TRUE(showing(1)) << fail("right");
+    ASSERT_TRUE(showing(1, "2/4")) << fail("right");
     ASSERT_TRUE(player.key("Right"));
-    ASSERT_TRUE(showing(2)) << fail("right-right");
+    ASSERT_TRUE(showing(2, "3/4")) << fail("right-right");
     ASSERT_TRUE(player.key("Right"));
-    ASSERT_TRUE(showing(0)) << fail("wrapped");
+    ASSERT_TRUE(showing(0, "1/3")) << fail("wrapped over the refused last entry");
     ASSERT_TRUE(player.key("Left"));
-    ASSERT_TRUE(showing(2)) << fail("left");
+    ASSERT_TRUE(showing(2, "3/3")) << fail("left over the refused last entry");
     ASSERT_TRUE(player.key("BackSpace"));
     EXPECT_TRUE(xsession::waitForPicture(
         player, [](const Image& i) { return xsession::patternHeader(i).rfind("#001/003", 0) == 0; }, 15000, img))
@@ -349,6 +364,146 @@ TEST(Window, ArrowKeysStepThroughTheModulesOfAFolder) {
         player, [](const Image& i) { return xsession::isMeterView(i, "third") && counterText(i, 3) == "3/3"; },
         15000, img))
         << fail("meters");
+    ASSERT_TRUE(player.key("Escape"));
+    EXPECT_EQ(player.waitForExit(20), 0);
+}
+
+// With a list the "n/N" counter has the right end of the second line to
+// itself in every view: a 20-character song name, N = 10000 and the channel
+// group all stay whole. Six channels spread their compact cells over the
+// width; sixteen show eight, every other one a shade darker.
+TEST(Window, CounterCoversNothingAndCompactCellsStayApart) {
+    const std::string missing = xsession::missingTools();
+    if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
+    TempDir dir;
+    const std::string title = "WideNameOf20CharsXYZ";
+    for (const auto& [channels, tag] : {std::pair<int, const char*>{6, "6CHN"}, {16, "16CH"}}) {
+        modwriter::Song song = xsession::windowSong(title);
+        song.channels = channels;
+        song.tag = tag;
+        ASSERT_TRUE(song.write(dir.file(std::to_string(channels) + ".mod")));
+    }
+    const std::string songs = makeFolder(dir.file("songs"));
+    for (int i = 0; i < 10000; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/m%05d.mod", i);
+        ASSERT_EQ(symlink(dir.file(i % 2 == 0 ? "6.mod" : "16.mod").c_str(), (songs + name).c_str()), 0);
+    }
+    xsession::Xvfb x(dir.file("xvfb.log"));
+    ASSERT_TRUE(x.ok()) << "Xvfb didn't start";
+    xsession::Player player(x, songs, dir.path());
+    ASSERT_TRUE(player.waitForWindow(15000)) << "no window";
+    Image img;
+    std::string why;
+    const auto fail = [&](const std::string& name) {
+        xsession::writePpm(img, dir.file(name + ".ppm"));
+        return name + ": " + why + "; counter '" + counterText(img, 11) + "'";
+    };
+    const auto hasColour = [](const Image& i, std::uint16_t colour) {
+        for (int y = 35; y < 240; ++y)
+            for (int x = 16; x < 320; ++x)
+                if (i.at(x, y) == colour) return true;
+        return false;
+    };
+    // View 1's texts, each read whole: the song name's line, the header, the
+    // channel numbers and the counter.
+    const auto patternView = [&](const Image& i, const std::string& counter, const std::string& numbers) {
+        why = "song line '" + screentext::readText(i, 4, 10, 26, 0xFFFF) + "', header '" + xsession::patternHeader(i) +
+              "', channels '" + screentext::readNarrowNumbers(i, 27, 0xD6BA) + "'";
+        return screentext::readText(i, 4, 10, 26, 0xFFFF) == "Song: " + title &&
+               xsession::patternHeader(i).rfind("#000/003 - 033bpm (31 ticks) - Vol: ", 0) == 0 &&
+               counterText(i, static_cast<int>(counter.size())) == counter &&
+               screentext::readNarrowNumbers(i, 27, 0xD6BA) == numbers;
+    };
+    const auto titles = [&](const Image& i) {
+        why = "title '" + xsession::titleName(i) + "', position '" + xsession::titlePosition(i) + "'";
+        return screentext::readText(i, 4, 0, 29, 0xFFFF) == "Playing: " + title &&
+               xsession::titlePosition(i) == "#000/003 - 033bpm (31 ticks)" && counterText(i, 11) == "10000/10000";
+    };
+    EXPECT_TRUE(xsession::waitForPicture(
+        player, [&](const Image& i) { return patternView(i, "1/10000", "01 02 03 04 05 06 ") && !hasColour(i, 0xBDF7); },
+        15000, img))
+        << fail("six-channels");
+    // Left from the first: the last entry, and the widest counter.
+    ASSERT_TRUE(player.key("Left"));
+    EXPECT_TRUE(xsession::waitForPicture(
+        player,
+        [&](const Image& i) {
+            return patternView(i, "10000/10000", "01 02 03 04 05 06 07 08 ") && hasColour(i, 0xBDF7) &&
+                   hasColour(i, 0xFFFF);
+        },
+        15000, img))
+        << fail("sixteen-channels");
+    ASSERT_TRUE(player.key("Alt_L"));
+    EXPECT_TRUE(xsession::waitForPicture(
+        player, [&](const Image& i) { return titles(i) && screentext::readText(i, 252, 0, 8, 0xFFFF) == "ch 01-08"; },
+        15000, img))
+        << fail("scopes");
+    ASSERT_TRUE(player.key("Shift_L"));
+    EXPECT_TRUE(xsession::waitForPicture(player, titles, 15000, img)) << fail("meters");
+    ASSERT_TRUE(player.key("Escape"));
+    EXPECT_EQ(player.waitForExit(20), 0);
+}
+
+// Return opens the list on the module playing; Down five times and Return
+// play the sixth; Right and Left step again after; Escape closes the list,
+// and a second Escape quits.
+TEST(Window, ListPicksAModuleFromThreeHundred) {
+    const std::string missing = xsession::missingTools();
+    if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
+    TempDir dir;
+    const std::string songs = makeFolder(dir.file("songs"));
+    const auto titleOf = [](int n) {
+        char title[16];
+        std::snprintf(title, sizeof title, "song %03d", n);
+        return std::string(title);
+    };
+    for (int n = 0; n < 300; ++n)
+        ASSERT_TRUE(xsession::windowSong(titleOf(n)).write(songs + "/" + titleOf(n) + ".mod"));
+    xsession::Xvfb x(dir.file("xvfb.log"));
+    ASSERT_TRUE(x.ok()) << "Xvfb didn't start";
+    xsession::Player player(x, songs, dir.path());
+    ASSERT_TRUE(player.waitForWindow(15000)) << "no window";
+    Image img;
+    const auto fail = [&](const std::string& name) {
+        xsession::writePpm(img, dir.file(name + ".ppm"));
+        return name + ": title '" + screentext::readText(img, 4, 0, 39, 0xFFFF) + "', song line '" +
+               screentext::readText(img, 4, 10, 20, 0xFFFF) + "'";
+    };
+    const auto playing = [&](int n) {
+        return xsession::waitForPicture(
+            player, [&](const Image& i) { return xsession::isPatternView(i, titleOf(n)); }, 15000, img);
+    };
+    // The list: its title, the cursor's n/N, the cursor's line highlighted.
+    const auto listAt = [&](int n) {
+        return xsession::waitForPicture(
+            player,
+            [&](const Image& i) {
+                const std::string position = std::to_string(n + 1) + "/300";
+                const int y = 24 + 8 * (n % 23);
+                return screentext::readText(i, 4, 0, 7, 0xFFFF) == "Modules" &&
+                       screentext::readText(i, 316 - 8 * static_cast<int>(position.size()), 0,
+                                            static_cast<int>(position.size()), 0xFFFF) == position &&
+                       i.at(319, y) == 0x43D3 && i.at(319, y == 24 ? 32 : 24) != 0x43D3;
+            },
+            15000, img);
+    };
+    ASSERT_TRUE(playing(0)) << fail("start");
+    ASSERT_TRUE(player.key("Return"));
+    ASSERT_TRUE(listAt(0)) << fail("list opened");
+    for (int k = 0; k < 5; ++k) ASSERT_TRUE(player.key("Down"));
+    ASSERT_TRUE(listAt(5)) << fail("five down");
+    ASSERT_TRUE(player.key("Return"));
+    ASSERT_TRUE(playing(5)) << fail("the sixth plays");
+    ASSERT_TRUE(player.key("Right"));
+    ASSERT_TRUE(playing(6)) << fail("right after the list");
+    ASSERT_TRUE(player.key("Left"));
+    ASSERT_TRUE(playing(5)) << fail("left after the list");
+    ASSERT_TRUE(player.key("Return"));
+    ASSERT_TRUE(listAt(5)) << fail("list on the one playing");
+    ASSERT_TRUE(player.key("Escape"));
+    ASSERT_TRUE(playing(5)) << fail("escape closed the list");
+    ASSERT_TRUE(player.running());
     ASSERT_TRUE(player.key("Escape"));
     EXPECT_EQ(player.waitForExit(20), 0);
 }

@@ -235,6 +235,17 @@ TEST_F(Mixer, NeverReadsAVoiceOutsideItsSample) {
     v[0].position = 5000u << 14;
     audioChangeSrc(0, data.data(), 3000, 1000, 2000);
     EXPECT_EQ(left(1)[0], 50);
+
+    // A loop that ends past the sample's end (a file may say so) plays to the
+    // sample's end and stops there.
+    harness::resetGlobals();
+    std::vector<std::int8_t> looped(200, 10);
+    std::fill(looped.begin() + 100, looped.end(), 99);  // past the 100-byte sample
+    unityVoice(0, looped.data(), 100, 50, 100);
+    const std::vector<int> out = left(300);
+    EXPECT_EQ(std::count(out.begin(), out.end(), 99), 0);
+    EXPECT_EQ(std::count(out.begin(), out.begin() + 100, 10), 100);
+    EXPECT_EQ(v[0].data, nullptr);
 }
 
 TEST_F(Mixer, LongRequestsAreMixedInPieces) {

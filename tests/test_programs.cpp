@@ -1,6 +1,7 @@
 // The real programs: zindle under SDL's dummy video and disk audio drivers,
 // and zindle-render, with their messages, exit statuses and output files.
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sndfile.h>
@@ -41,6 +42,9 @@ std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at) {
 std::uint16_t le16(const std::vector<std::uint8_t>& b, std::size_t at) {
     return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
 }
+
+// What the file of busy(n) cut 800 bytes short lacks: all of sample 2 and the end of sample 1.
+const std::string kCutShort = "sample data cut short: 800 bytes missing (sample 1: 200, sample 2: 600)";
 
 bool endsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -121,12 +125,13 @@ TEST(Player, RefusesWhatIsNotAModuleAndSaysWhy) {
         const harness::Result r = harness::run({kZindle, path}, harness::headlessEnv(dir.file("audio.raw")));
         EXPECT_EQ(r.status, 1) << path;
         // The module is read before SDL starts (its disk driver would announce
-        // itself): the message is all there is. A folder is a list to the
-        // player, each refused file named as it goes.
-        if (path == dir.path())
+        // itself): the message is all there is. A folder is a list to both
+        // programs, the player naming each refused file as it goes.
+        if (path == dir.path()) {
             EXPECT_TRUE(endsWith(r.err, "\nCouldn't load the module!\n")) << r.err;
-        else
-            EXPECT_EQ(r.err, expected) << path;
+            continue;
+        }
+        EXPECT_EQ(r.err, expected) << path;
         const harness::Result render = harness::run({kRender, "--output", dir.file("out.wav"), path});
         EXPECT_EQ(render.status, 1) << path;
         EXPECT_EQ(render.err, expected);
@@ -163,6 +168,38 @@ TEST(Player, RefusesAModuleItMayNotRead) {
     EXPECT_EQ(render.err, expected);
 }
 
+// Without a display SDL may draw in the terminal itself (libcaca) and clear
+// it at exit: what went to standard error is on the terminal afterwards. A
+// console terminal (TERM=linux, as on a handheld) has no second screen that
+// would bring the old text back by itself.
+TEST(Player, MessagesOutliveDrawingInTheTerminal) {
+    const std::string tmux = harness::findProgram("tmux");
+    if (tmux.empty()) GTEST_SKIP() << "not installed: tmux";
+    TempDir dir;
+    const std::string songs = dir.file("songs");
+    mkdir(songs.c_str(), 0755);
+    harness::writeBytes(songs + "/0-bad.mod", {1, 2, 3});
+    writeSong(dir, busy(1), "songs/1.mod");
+    const std::string audio = dir.file("audio.raw");
+    const std::string socket = dir.file("tmux.sock");
+    const std::string command = "unset DISPLAY; TERM=linux SDL_VIDEODRIVER=caca SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE='" + audio +
+                                "' SDL_DISKAUDIODELAY=10 '" + kZindle + "' '" + songs + "'; echo \"exit $?\"; sleep 60";
+    ASSERT_EQ(harness::run({tmux, "-S", socket, "new-session", "-d", "-x", "200", "-y", "40", command}).status, 0);
+    const auto pane = [&] { return harness::run({tmux, "-S", socket, "capture-pane", "-p"}).out; };
+    EXPECT_TRUE(harness::waitForSize(audio, 48000, 30)) << pane();
+    harness::run({tmux, "-S", socket, "send-keys", "Escape"});
+    std::string screen;
+    for (int i = 0; i < 300 && screen.find("exit ") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        screen = pane();
+    }
+    harness::run({tmux, "-S", socket, "kill-server"});
+    EXPECT_NE(screen.find("exit 0"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("Couldn't load " + songs + "/0-bad.mod: too short to be a MOD file (3 bytes), skipped"),
+              std::string::npos)
+        << screen;
+}
+
 TEST(Player, ReportsAnAudioDeviceThatWontOpen) {
     TempDir dir;
     const harness::Result r =
@@ -187,9 +224,12 @@ TEST(Player, QuitsCleanlyOnTermAndInt) {
 
 // The disk driver's file: whole buffers of silence from before the song
 // started, the very output of zindle-render, then the silence of shutdown.
+// The module's file is cut short: both programs say so, and play silence
+// for what is missing.
 TEST(Player, PlaysExactlyWhatTheRendererRenders) {
     TempDir dir;
-    const std::string module = writeSong(dir, busy(2));
+    const std::string module = dir.file("song.mod");
+    harness::writeCutShort(module, busy(2), 800);
     const std::string audio = dir.file("audio.raw");
     {
         harness::Child child({kZindle, module}, harness::headlessEnv(audio), dir.file("out"), dir.file("err"));
@@ -197,6 +237,8 @@ TEST(Player, PlaysExactlyWhatTheRendererRenders) {
         child.signal(SIGTERM);
         ASSERT_EQ(child.wait(30), 0);
     }
+    EXPECT_NE(harness::readText(dir.file("err")).find(module + ": " + kCutShort + ", played as silence\n"), std::string::npos)
+        << harness::readText(dir.file("err"));
     std::vector<std::uint8_t> played = harness::readBytes(audio);
     ASSERT_GE(played.size(), 48000u * 4 * 2);
     ASSERT_EQ(played.size() % 4096, 0u);
@@ -209,6 +251,7 @@ TEST(Player, PlaysExactlyWhatTheRendererRenders) {
     const harness::Result r = harness::run({kRender, "--raw", "--seconds", std::to_string(body / 192000 + 1),
                                             "--output", rendered, module});
     ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "zindle-render: " + module + ": " + kCutShort + ", rendered as silence\n");
     const std::vector<std::uint8_t> expected = harness::readBytes(rendered);
     ASSERT_GE(expected.size(), body);
 
@@ -320,8 +363,10 @@ TEST(Render, TraceGivesOneLinePerTick) {
     EXPECT_EQ(piped.err.substr(0, all[0].size()), all[0]);
 }
 
-// One pass, as rendered to a file or a pipe and as --info tells it, and
-// --loops 2: the second pass starts where the first came back to.
+// One pass, as rendered to a file or a pipe (the same frames, though the
+// pipe's length is found first by running ticks that change the module)
+// and as --info tells it, and --loops 2: the second pass starts where the
+// first came back to.
 TEST(Render, OnePassEndsWhereTheSongComesBack) {
     struct Case {
         const char* name;
@@ -348,6 +393,14 @@ TEST(Render, OnePassEndsWhereTheSongComesBack) {
         song.restart = 1;
         cases.push_back({"restarts", song, 128, 128 + 64});
     }
+    {
+        modwriter::Song song = busy(1);
+        song.at(0, 32, 0).effect = 0xE;  // with the note: sample 2's finetune becomes -8
+        song.at(0, 32, 0).param = 0x58;
+        song.at(0, 32, 1).effect = 0xE;  // sample 1's loop inverted, byte by byte
+        song.at(0, 32, 1).param = 0xFF;
+        cases.push_back({"rewrites its samples", song, 64, 128});
+    }
     for (const Case& k : cases) {
         TempDir dir;
         const std::string module = writeSong(dir, k.song);
@@ -357,6 +410,8 @@ TEST(Render, OnePassEndsWhereTheSongComesBack) {
         EXPECT_EQ(one.size(), k.rows * kRowFrames * 4) << k.name;
         const harness::Result wav = harness::run({kRender, "--output", "-", module});
         EXPECT_EQ(wav.out.size(), 44 + k.rows * kRowFrames * 4) << k.name;
+        EXPECT_TRUE(wav.out.size() > 44 && wav.out.compare(44, std::string::npos, std::string(one.begin(), one.end())) == 0)
+            << k.name << ": the pipe's frames differ from the file's";
         const harness::Result info = harness::run({kRender, "--json", module});
         EXPECT_NE(info.out.find("\"duration_frames\":" + std::to_string(k.rows * kRowFrames) + ","), std::string::npos)
             << k.name << info.out;
@@ -369,11 +424,19 @@ TEST(Render, OnePassEndsWhereTheSongComesBack) {
     }
 }
 
+// A start past the song's end fails that module, alone or in a batch.
 TEST(Render, StartsAtTheGivenOrder) {
     TempDir dir;
     const std::string module = writeSong(dir, busy(3));
     const harness::Result r = harness::run({kRender, "--trace", "--start", "2", "--seconds", "0.01", "--output", dir.file("o.wav"), module});
     EXPECT_EQ(r.out.rfind("0 2 0 0 6 125 ", 0), 0u) << r.out;
+    const std::string two = writeSong(dir, busy(2), "two.mod");
+    const harness::Result past = harness::run({kRender, "--start", "2", "--seconds", "0.01", "--output-dir", dir.path(), module, two});
+    EXPECT_EQ(past.status, 1);
+    EXPECT_NE(past.err.find("zindle-render: " + two + ": --start 2 is past the end of the song (2 positions)\n"), std::string::npos)
+        << past.err;
+    EXPECT_NE(past.err.find("zindle-render: 1 rendered, 0 skipped, 1 failed in "), std::string::npos) << past.err;
+    EXPECT_NE(access(dir.file("two.wav").c_str(), F_OK), 0);
 }
 
 TEST(Render, DefaultOutputIsTheModuleNameInTheCurrentFolder) {
@@ -384,20 +447,40 @@ TEST(Render, DefaultOutputIsTheModuleNameInTheCurrentFolder) {
     EXPECT_EQ(harness::readBytes(dir.file("tune.wav")).size(), 44u + 4800 * 4);
 }
 
+// Each wrong option or value: status 2, its one line and where to read more,
+// nothing rendered.
 TEST(Render, OptionsAndFailures) {
     TempDir dir;
     const std::string module = writeSong(dir, busy(1));
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--bogus", module}, {"--seconds", "x", module}, {"--seconds"}, {"--start", "-1", module}, {},
-             {"--output", "o.wav", module, module}, {"--trace", module, module}, {"-o", "o.wav", "--output-dir", ".", module},
-             {"--seconds", "1", "--loops", "2", module}, {"--loops", "0", module}, {"--format", "mp3", module},
-             {"-j", "0", module}, {"-x", module}}) {
+    mkdir(dir.file("a").c_str(), 0755);
+    mkdir(dir.file("b").c_str(), 0755);
+    const std::string a = writeSong(dir, busy(1), "a/x.mod"), b = writeSong(dir, busy(1), "b/x.mod");
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--bogus", module}, "unknown option --bogus"},
+        {{"-x", module}, "unknown option -x"},
+        {{"--seconds", "x", module}, "--seconds needs a number of seconds"},
+        {{"--seconds"}, "--seconds needs a value"},
+        {{"--start", "-1", module}, "--start needs an order position (0 to 255)"},
+        {{"--start", "256", module}, "--start needs an order position (0 to 255)"},
+        {{}, "no module given"},
+        {{"--output", "o.wav", module, module}, "--output takes one module; --output-dir takes many"},
+        {{"--output", "o.wav", dir.path()}, "--output takes one module; --output-dir takes many"},
+        {{"--trace", module, module}, "--trace takes one module"},
+        {{"-o", "o.wav", "--output-dir", ".", module}, "--output and --output-dir exclude each other"},
+        {{"--seconds", "1", "--loops", "2", module}, "--seconds and --loops exclude each other"},
+        {{"--loops", "0", module}, "--loops needs a number of passes (1 to 1000)"},
+        {{"--format", "mp3", module}, "--format needs wav, flac or raw"},
+        {{"-j", "0", module}, "--jobs needs a number of modules (1 to 256)"},
+        {{"--output-dir", dir.file("out"), a, b}, a + " and " + b + " would both write " + dir.file("out/x.wav")},
+    };
+    for (const auto& [args, why] : cases) {
         std::vector<std::string> argv = {kRender};
         argv.insert(argv.end(), args.begin(), args.end());
         const harness::Result r = harness::run(argv);
-        EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
-        EXPECT_NE(r.err.find("Usage: zindle-render"), std::string::npos);
+        EXPECT_EQ(r.status, 2) << why;
+        EXPECT_EQ(r.err, "zindle-render: " + why + "\nTry 'zindle-render --help' for more information.\n");
     }
+    EXPECT_NE(access(dir.file("out").c_str(), F_OK), 0) << "a refused batch made its folder";
     const harness::Result help = harness::run({kRender, "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("Usage: zindle-render", 0), 0u);
@@ -464,12 +547,19 @@ TEST(Render, DemoModuleIsHalfAMinuteToAMinuteOfMusic) {
 
 namespace {
 
-// The names in a folder, sorted.
+// The files in a folder and the folders below it ("a/x.wav"), sorted.
 std::vector<std::string> filesIn(const std::string& folder) {
     std::vector<std::string> names;
     if (DIR* d = opendir(folder.c_str())) {
-        while (dirent* e = readdir(d))
-            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
+        while (dirent* e = readdir(d)) {
+            const std::string name = e->d_name;
+            if (name == "." || name == "..") continue;
+            struct stat info {};
+            if (stat((folder + "/" + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+                for (const std::string& below : filesIn(folder + "/" + name)) names.push_back(name + "/" + below);
+            else
+                names.push_back(name);
+        }
         closedir(d);
     }
     std::sort(names.begin(), names.end());
@@ -513,19 +603,12 @@ TEST(Render, LeavesNothingBehindWhenItCantWrite) {
 
 // --- zindle-render: batches, formats, --info
 
-namespace {
-
-std::vector<std::string> renderArgs(std::initializer_list<std::string> options, const std::vector<std::string>& modules) {
-    std::vector<std::string> argv = {kRender};
-    argv.insert(argv.end(), options);
-    argv.insert(argv.end(), modules.begin(), modules.end());
-    return argv;
-}
-
-}  // namespace
-
-// Good modules are rendered, each refused or unreadable one is named, and
-// the status says that something failed; more jobs than modules is fine.
+// Good modules are rendered, each refused or unreadable one is named with
+// why, and the status says that something failed; more jobs than modules is
+// fine. A folder's modules keep their folders below --output-dir, made as
+// needed, and what in a folder is no module at all is skipped, with why.
+// Under umask 022 everyone may read the files and folders made. One line
+// sums the batch up.
 TEST(Render, BatchRendersTheGoodModulesAndNamesEachFailure) {
     TempDir dir;
     const std::string one = writeSong(dir, busy(1), "one.mod");
@@ -534,42 +617,85 @@ TEST(Render, BatchRendersTheGoodModulesAndNamesEachFailure) {
     wrong.tag = "M.k.";
     const std::string refused = writeSong(dir, wrong, "refused.mod");
     const std::string missing = dir.file("missing.mod");
-    const std::string folder = dir.path();  // a folder is no module either
+    const std::string songs = dir.file("songs");
+    for (const char* folder : {"songs", "songs/a", "songs/b", "songs/b/c"}) mkdir(dir.file(folder).c_str(), 0755);
+    writeSong(dir, busy(1), "songs/a/x.mod");
+    writeSong(dir, busy(1), "songs/b/x.mod");
+    writeSong(dir, busy(2), "songs/b/c/deep.mod");
+    writeSong(dir, busy(1), "songs/.hidden.mod");
+    writeSong(dir, wrong, "songs/wrong.mod");
+    modwriter::Song wide = busy(1);
+    wide.tag = "33CH";
+    writeSong(dir, wide, "songs/33ch.mod");
+    harness::writeBytes(songs + "/notes.txt", {'h', 'e', 'l', 'l', 'o', '\n'});
+    harness::writeBytes(songs + "/picture.png", std::vector<std::uint8_t>(2000, 0x89));
+    const std::string xm = "Extended Module: song";
+    harness::writeBytes(songs + "/song.xm", std::vector<std::uint8_t>(xm.begin(), xm.end()));
     const harness::Result single = harness::run({kRender, "--seconds", "0.2", "--output", dir.file("one.wav"), one});
     ASSERT_EQ(single.status, 0) << single.err;
 
+    const auto noTag = [](const std::string& found) {
+        return "not a MOD file: no known tag at byte 1080 (found \"" + found + "\") and no 15-sample module";
+    };
+    using Said = std::vector<std::pair<std::string, std::string>>;  // file and why
     struct Case {
         const char* jobs;
         std::vector<std::string> modules;
         int status;
-        std::vector<std::string> failures;
+        std::vector<std::string> outputs;
+        Said failures, skipped;
+        std::string summary;
     };
     const Case cases[] = {
-        {"1", {one, refused, two, missing}, 1, {refused, missing}},
-        {"3", {missing, one, folder, refused, two}, 1, {missing, folder, refused}},
-        {"16", {one, two}, 0, {}},
+        {"1", {one, refused, two, missing}, 1, {"one.wav", "two.wav"},
+         {{refused, noTag("M.k.")}, {missing, "no such file"}}, {}, "2 rendered, 0 skipped, 2 failed"},
+        {"3", {songs, missing}, 1, {"a/x.wav", "b/c/deep.wav", "b/x.wav"},
+         {{songs + "/33ch.mod", "a module with 33 channels (tag \"33CH\"), which Zindle doesn't play"},
+          {songs + "/song.xm", "an XM module (FastTracker 2), but not one libxmp reads either"},
+          {missing, "no such file"}},
+         {{songs + "/notes.txt", "too short to be a MOD file (6 bytes)"},
+          {songs + "/picture.png", noTag("\\x89\\x89\\x89\\x89")}, {songs + "/wrong.mod", noTag("M.k.")}},
+         "3 rendered, 3 skipped, 3 failed"},
+        {"16", {one, two}, 0, {"one.wav", "two.wav"}, {}, {}, "2 rendered, 0 skipped, 0 failed"},
     };
     for (const Case& k : cases) {
         const TempDir out;
-        const harness::Result r =
-            harness::run(renderArgs({"-j", k.jobs, "--seconds", "0.2", "--output-dir", out.path()}, k.modules));
+        const std::string target = out.file("new/folder");
+        std::vector<std::string> argv = {"/bin/sh", "-c", "umask 022; exec \"$0\" \"$@\"", kRender,
+                                         "-j", k.jobs, "--seconds", "0.2", "--output-dir", target};
+        argv.insert(argv.end(), k.modules.begin(), k.modules.end());
+        const harness::Result r = harness::run(argv);
         EXPECT_EQ(r.status, k.status) << k.jobs << r.err;
-        EXPECT_EQ(filesIn(out.path()), (std::vector<std::string>{"one.wav", "two.wav"})) << k.jobs;
-        EXPECT_EQ(harness::readBytes(out.file("one.wav")), harness::readBytes(dir.file("one.wav"))) << k.jobs;
-        for (const std::string& failure : k.failures)
-            EXPECT_NE(r.err.find("couldn't load the module " + failure + "\n"), std::string::npos) << failure << r.err;
-        // Not a terminal: one plain line per module.
-        EXPECT_NE(r.err.find("/" + std::to_string(k.modules.size()) + "] " + one + " -> " + out.file("one.wav")),
-                  std::string::npos)
-            << r.err;
+        EXPECT_EQ(filesIn(target), k.outputs) << k.jobs;
+        const std::string same = k.outputs[0] == "one.wav" ? "one.wav" : "a/x.wav";
+        EXPECT_EQ(harness::readBytes(target + "/" + same), harness::readBytes(dir.file("one.wav"))) << k.jobs;
+        for (const std::string& made : {out.file("new"), target, target + "/b/c", target + "/" + k.outputs[1]}) {
+            struct stat info {};
+            if (stat(made.c_str(), &info) != 0) continue;  // no such folder in this case
+            EXPECT_EQ(info.st_mode & 0777, S_ISDIR(info.st_mode) ? 0755u : 0644u) << made;
+        }
+        for (const auto& [failure, why] : k.failures)
+            EXPECT_NE(r.err.find("zindle-render: couldn't load the module " + failure + ": " + why + "\n"), std::string::npos)
+                << failure << r.err;
+        for (const auto& [file, why] : k.skipped)
+            EXPECT_NE(r.err.find("zindle-render: skipped " + file + ": " + why + "\n"), std::string::npos) << file << r.err;
+        EXPECT_EQ(r.err.find(".hidden"), std::string::npos) << r.err;
+        // Not a terminal: one plain line per module, and the sum last.
+        const std::string first = k.outputs[0] == "one.wav" ? one : songs + "/a/x.mod";
+        EXPECT_NE(r.err.find("] " + first + " -> " + target + "/" + k.outputs[0] + "\n"), std::string::npos) << r.err;
+        const std::string summary = "zindle-render: " + k.summary + " in ";
+        EXPECT_EQ(r.err.compare(r.err.rfind('\n', r.err.size() - 2) + 1, summary.size(), summary), 0) << r.err;
     }
 }
 
 // --format, --raw or the output's extension choose the format; FLAC holds
-// exactly the raw render's samples.
+// exactly the raw render's samples and the song's name as its TITLE, in
+// UTF-8, also when written to a pipe, which `flac -t` then passes.
 TEST(Render, FormatsFollowTheOptionOrTheExtension) {
     TempDir dir;
-    const std::string module = writeSong(dir, busy(1), "tune.mod");
+    modwriter::Song song = busy(1);
+    song.title = "Caf\xE9";
+    const std::string module = writeSong(dir, song, "tune.mod");
     const harness::Result raw = harness::run({kRender, "--raw", "--seconds", "1", "--output", "-", module});
     ASSERT_EQ(raw.out.size(), 48000u * 4);
 
@@ -577,6 +703,7 @@ TEST(Render, FormatsFollowTheOptionOrTheExtension) {
         std::vector<std::string> options;
         const char* file;      // what is written, in dir
         const char* magic;     // its first bytes; "" for raw
+        bool pipe = false;     // written to standard output, a pipe into the file
     };
     const Case cases[] = {
         {{"-o", dir.file("a.flac")}, "a.flac", "fLaC"},
@@ -587,11 +714,14 @@ TEST(Render, FormatsFollowTheOptionOrTheExtension) {
         {{"--format=wav", "-o", dir.file("f.flac")}, "f.flac", "RIFF"},
         {{"-f", "flac", "--output-dir", dir.path()}, "tune.flac", "fLaC"},
         {{"-f", "raw", "--output-dir", dir.path()}, "tune.raw", ""},
+        {{"-f", "flac", "-o", "-"}, "piped.flac", "fLaC", true},
+        {{"-o", "-"}, "piped.wav", "RIFF", true},
     };
     for (const Case& k : cases) {
         std::vector<std::string> argv = {kRender, "--seconds", "1"};
         argv.insert(argv.end(), k.options.begin(), k.options.end());
         argv.push_back(module);
+        if (k.pipe) argv.insert(argv.begin(), {"/bin/sh", "-c", "\"$0\" \"$@\" | cat > '" + dir.file(k.file) + "'"});
         const harness::Result r = harness::run(argv);
         ASSERT_EQ(r.status, 0) << k.file << r.err;
         const std::vector<std::uint8_t> bytes = harness::readBytes(dir.file(k.file));
@@ -608,17 +738,27 @@ TEST(Render, FormatsFollowTheOptionOrTheExtension) {
         EXPECT_EQ(info.samplerate, 48000) << k.file;
         EXPECT_EQ(info.channels, 2) << k.file;
         EXPECT_EQ(info.format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_16) << k.file;
+        const char* title = sf_get_string(file, SF_STR_TITLE);
+        EXPECT_EQ(title ? title : "(none)", std::string(magic == "fLaC" ? "Caf\xC3\xA9" : "(none)")) << k.file;
         std::vector<std::int16_t> samples(48000 * 2 + 16);
         const sf_count_t frames = sf_readf_short(file, samples.data(), 48000 + 8);
         sf_close(file);
         EXPECT_EQ(frames, 48000) << k.file;
         EXPECT_EQ(std::memcmp(samples.data(), raw.out.data(), raw.out.size()), 0) << k.file << ": samples differ";
     }
+    const std::string flac = harness::findProgram("flac");
+    if (flac.empty()) GTEST_SKIP() << "not installed: flac (scripts/install-deps.sh test)";
+    for (const char* name : {"a.flac", "piped.flac"}) {
+        const harness::Result test = harness::run({flac, "--test", "--silent", dir.file(name)});
+        EXPECT_EQ(test.status, 0) << name << test.err;
+    }
 }
 
 // --info and --json on modules the loader accepts, odd ones included: the
-// values as loaded, names escaped, one JSON object per line; refused
-// modules are named and print nothing.
+// values as loaded, names escaped, one JSON object per line, file names in
+// UTF-8 (bytes that aren't as \udcXX), sample data the file lacks counted;
+// a refused module is named with why, in JSON as an "error"; in a folder
+// what is no module is skipped.
 TEST(Render, InfoDescribesEachModule) {
     TempDir dir;
     modwriter::Song song = busy(2);
@@ -629,7 +769,7 @@ TEST(Render, InfoDescribesEachModule) {
     song.samples[0].volume = 40;
     song.samples[1].name = std::string("bass\x01\x7F\xFF", 7);
     song.samples[4].name = "a message";  // no data: listed for its name
-    const std::string good = writeSong(dir, song, "good.mod");
+    const std::string good = writeSong(dir, song, "g\xC3\xB6\xC3\xB6" "d.mod");  // UTF-8
     modwriter::Song odd = busy(1);
     odd.title = std::string(20, '\x1B');
     odd.restart = 200;                                   // no restart position
@@ -638,18 +778,23 @@ TEST(Render, InfoDescribesEachModule) {
     odd.samples[0].loop_length_words = 9000;
     odd.samples[2] = harness::oneShotSample(32000);
     odd.samples[2].length_words = 65535;                 // longer than the data in the file
-    const std::string strange = writeSong(dir, odd, "odd.mod");
+    const std::string strange = dir.file("odd\xE9.mod");
+    harness::writeCutShort(strange, odd, 131070 - 32000);  // the file ends with sample 3's data
     modwriter::Song wrong = busy(1);
     wrong.tag = "XXXX";
     const std::string refused = writeSong(dir, wrong, "refused.mod");
+    const std::string why = "not a MOD file: no known tag at byte 1080 (found \"XXXX\") and no 15-sample module";
 
     const harness::Result json = harness::run({kRender, "--json", good, refused, strange});
     EXPECT_EQ(json.status, 1);
-    EXPECT_EQ(json.err, "zindle-render: couldn't load the module " + refused + "\n");
+    EXPECT_EQ(json.err, "zindle-render: couldn't load the module " + refused + ": " + why + "\n");
     std::istringstream lines(json.out);
     std::vector<std::string> objects;
     for (std::string line; std::getline(lines, line);) objects.push_back(line);
-    ASSERT_EQ(objects.size(), 2u) << json.out;
+    ASSERT_EQ(objects.size(), 3u) << json.out;
+    EXPECT_EQ(objects[1], "{\"file\":\"" + refused + "\",\"error\":\"not a MOD file: no known tag at byte 1080 (found "
+                          "\\\"XXXX\\\") and no 15-sample module\"}");
+    objects.erase(objects.begin() + 1);
     const std::uint64_t frames = 128 * kRowFrames;
     EXPECT_EQ(objects[0],
               "{\"file\":\"" + good + "\",\"title\":\"Tab\\u0009here \\\"q\\\" \\\\ \\u00e9t\\u00e9\","
@@ -665,6 +810,24 @@ TEST(Render, InfoDescribesEachModule) {
     EXPECT_NE(objects[1].find("\"number\":1,\"name\":\"test\",\"length\":600,\"loop_start\":10000,\"loop_length\":18000,\"volume\":64,"),
               std::string::npos) << objects[1];
     EXPECT_NE(objects[1].find("\"number\":3,\"name\":\"test\",\"length\":131070,"), std::string::npos) << objects[1];
+    EXPECT_EQ(objects[1].rfind("{\"file\":\"" + dir.path() + "/odd\\udce9.mod\",", 0), 0u) << objects[1];
+    EXPECT_NE(objects[1].find("\"duration_frames\":" + std::to_string(64 * kRowFrames) + ",\"missing_bytes\":99070,\"samples\":["),
+              std::string::npos) << objects[1];
+    EXPECT_NE(objects[1].find("\"finetune\":0,\"missing_bytes\":99070}]}"), std::string::npos) << objects[1];
+    const harness::Result warned = harness::run({kRender, "--info", strange});
+    EXPECT_NE(warned.out.find("\nWarning:   sample data cut short: 99070 bytes missing (sample 3: 99070), played as silence\n"),
+              std::string::npos) << warned.out;
+
+    // A folder: its modules described, the rest skipped with why.
+    const std::string songs = dir.file("songs");
+    mkdir(songs.c_str(), 0755);
+    writeSong(dir, song, "songs/a.mod");
+    harness::writeBytes(songs + "/notes.txt", {'h', 'i'});
+    const harness::Result folder = harness::run({kRender, "--json", songs});
+    EXPECT_EQ(folder.status, 0);
+    EXPECT_EQ(folder.err, "zindle-render: skipped " + songs + "/notes.txt: too short to be a MOD file (2 bytes)\n");
+    EXPECT_EQ(folder.out.rfind("{\"file\":\"" + songs + "/a.mod\",\"title\":", 0), 0u) << folder.out;
+    EXPECT_EQ(std::count(folder.out.begin(), folder.out.end(), '\n'), 1) << folder.out;
 
     const harness::Result text = harness::run({kRender, "-i", good});
     EXPECT_EQ(text.status, 0) << text.err;
@@ -679,18 +842,67 @@ TEST(Render, InfoDescribesEachModule) {
     EXPECT_EQ(text.out.find("   3  "), std::string::npos) << "an empty, unnamed sample is listed";
 }
 
+namespace {
+
+// A pseudo-terminal, for a program's standard error: name() is the device
+// to open as the program's end, text() what arrived at the other end.
+class Terminal {
+  public:
+    Terminal() : master_(posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK)) {
+        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) name_ = ptsname(master_);
+    }
+    ~Terminal() {
+        if (master_ >= 0) close(master_);
+    }
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+    const std::string& name() const { return name_; }
+    std::string text() const {
+        std::string text;
+        char buffer[4096];
+        for (ssize_t n; (n = read(master_, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
+        return text;
+    }
+
+  private:
+    int master_;
+    std::string name_;
+};
+
+// The processes whose parent is pid.
+std::vector<pid_t> childrenOf(pid_t pid) {
+    std::vector<pid_t> children;
+    if (DIR* proc = opendir("/proc")) {
+        while (dirent* e = readdir(proc)) {
+            const std::string stat = harness::readText(std::string("/proc/") + e->d_name + "/stat");
+            const std::size_t name_end = stat.rfind(')');  // "pid (name) state ppid ..."
+            int parent = 0;
+            if (name_end != std::string::npos && std::sscanf(stat.c_str() + name_end + 1, " %*c %d", &parent) == 1 && parent == pid)
+                children.push_back(std::atoi(e->d_name));
+        }
+        closedir(proc);
+    }
+    return children;
+}
+
+}  // namespace
+
 // An interrupted render, alone or in a batch, leaves no file behind: each
-// worker takes its partial file with it, and the batch ends with the signal.
+// worker takes its partial file with it, and the batch ends with the signal,
+// its progress line on the terminal erased. A worker killed outright fails
+// its module, and the batch removes the partial file it left.
 TEST(Render, InterruptedRendersLeaveNoPartialFile) {
     TempDir dir;
     std::vector<std::string> modules;
     for (const char* name : {"a.mod", "b.mod", "c.mod"}) modules.push_back(writeSong(dir, busy(1), name));
-    const auto partialGrows = [](const std::string& folder) {
+    const auto partialsGrow = [](const std::string& folder, std::size_t count) {
         for (int i = 0; i < 600; ++i) {
+            std::size_t grown = 0;
             for (const std::string& name : filesIn(folder)) {
                 struct stat info {};
-                if (stat((folder + "/" + name).c_str(), &info) == 0 && info.st_size > 1000000) return true;
+                if (stat((folder + "/" + name).c_str(), &info) == 0 && info.st_size > 1000000) ++grown;
             }
+            if (grown >= count) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         return false;
@@ -698,16 +910,30 @@ TEST(Render, InterruptedRendersLeaveNoPartialFile) {
     struct Case {
         int signal;
         std::size_t modules;
+        bool to_workers;  // the signal goes to the batch's workers, not to the batch
     };
-    for (const Case& k : {Case{SIGTERM, 3}, Case{SIGINT, 3}, Case{SIGHUP, 1}}) {
+    for (const Case& k : {Case{SIGTERM, 3, false}, Case{SIGINT, 3, false}, Case{SIGHUP, 1, false}, Case{SIGKILL, 2, true}}) {
         const TempDir out;
+        const Terminal terminal;
+        ASSERT_FALSE(terminal.name().empty()) << "no pseudo-terminal";
         // Hours of audio: the render is still going when the signal comes.
         std::vector<std::string> argv = {kRender, "-j", "2", "--seconds", "20000", "--output-dir", out.path()};
         argv.insert(argv.end(), modules.begin(), modules.begin() + static_cast<long>(k.modules));
-        harness::Child child(argv, {}, dir.file("out"), dir.file("err"));
-        ASSERT_TRUE(partialGrows(out.path())) << k.signal;
-        child.signal(k.signal);
-        EXPECT_EQ(child.wait(30), 128 + k.signal);
+        harness::Child child(argv, {}, dir.file("out"), terminal.name());
+        ASSERT_TRUE(partialsGrow(out.path(), std::min<std::size_t>(k.modules, 2))) << k.signal;
+        if (k.to_workers) {
+            for (pid_t worker : childrenOf(child.pid())) kill(worker, k.signal);
+            EXPECT_EQ(child.wait(30), 1);
+            const std::string err = terminal.text();
+            EXPECT_NE(err.find(modules[1] + ": stopped by signal 9"), std::string::npos) << err;
+            EXPECT_NE(err.find("zindle-render: 0 rendered, 0 skipped, 2 failed in "), std::string::npos) << err;
+        } else {
+            child.signal(k.signal);
+            EXPECT_EQ(child.wait(30), 128 + k.signal);
+            if (k.modules > 1) {
+                EXPECT_TRUE(endsWith(terminal.text(), " done, " + modules[1] + "\r\033[K")) << k.signal;
+            }
+        }
         EXPECT_EQ(filesIn(out.path()), std::vector<std::string>{}) << k.signal;
     }
 }

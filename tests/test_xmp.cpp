@@ -36,7 +36,7 @@ std::vector<Written> writeEach(const TempDir& dir, int channels = 4) {
         harness::writeBytes(dir.file(name), harness::trackerBytes(format, harness::trackerSong(format, channels)));
         files.push_back({name, dir.file(name)});
     }
-    harness::writeBytes(dir.file("packed.mod.gz"), trackerwriter::gzip(harness::shortSong("packed", 125, 6).bytes()));
+    harness::writeBytes(dir.file("packed.mod.gz"), trackerwriter::gzip(harness::shortSong("packed", 125, 6, 0, 2).bytes()));
     files.push_back({"packed.mod.gz", dir.file("packed.mod.gz")});
     return files;
 }

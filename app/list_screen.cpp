@@ -1,0 +1,112 @@
+#include "app/list_screen.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/module_probe.h"
+#include "app/playlist.h"
+
+namespace {
+
+constexpr int kNameColumns = kListColumns - 1;  // after the mark of the one playing
+constexpr long kMsPerSecond = 1000;
+constexpr long kSecondsPerMinute = 60;
+
+bool open_now = false;
+std::size_t cursor_entry = 0;
+
+// The entries the list shows: those not refused so far, in list order.
+std::vector<std::size_t> shown() {
+    std::vector<std::size_t> out;
+    for (std::size_t i = 0; i < playlistSize(); ++i)
+        if (!playlistRefused(i)) out.push_back(i);
+    return out;
+}
+
+std::size_t cursorIndex(const std::vector<std::size_t>& entries) {
+    const auto it = std::lower_bound(entries.begin(), entries.end(), cursor_entry);
+    return it == entries.end() ? entries.size() - 1 : static_cast<std::size_t>(it - entries.begin());
+}
+
+// The entry's name as the list shows it: its path below the folder it was
+// found in, cut at the front when it doesn't fit.
+void nameOf(std::size_t entry, char (&out)[kListColumns + 1]) {
+    std::string name = playlistName(entry);
+    if (name.size() > static_cast<std::size_t>(kNameColumns)) name = ".." + name.substr(name.size() - kNameColumns + 2);
+    std::snprintf(out, sizeof out, "%s", name.c_str());
+}
+
+void describe(const ModuleFacts& facts, char (&out)[kListColumns + 1]) {
+    if (!facts.known) {
+        std::snprintf(out, sizeof out, "...");
+    } else if (facts.failed) {
+        std::snprintf(out, sizeof out, "?");
+    } else {
+        const long seconds = facts.duration_ms / kMsPerSecond;
+        char text[96];
+        std::snprintf(text, sizeof text, "%.12s, %d channels, %ld:%02ld", facts.format.c_str(), facts.channels,
+                      seconds / kSecondsPerMinute, seconds % kSecondsPerMinute);
+        std::memcpy(out, text, sizeof out - 1);
+        out[sizeof out - 1] = '\0';
+    }
+}
+
+}  // namespace
+
+void listOpen(std::size_t entry) {
+    open_now = true;
+    cursor_entry = entry;
+}
+
+void listClose() { open_now = false; }
+
+bool listIsOpen() { return open_now; }
+
+std::size_t listCursorEntry() { return cursor_entry; }
+
+ListAction listKey(SDLKey key) {
+    const std::vector<std::size_t> entries = shown();
+    if (entries.empty()) return key == SDLK_ESCAPE ? ListAction::kClose : ListAction::kNone;
+    const std::size_t at = cursorIndex(entries);
+    const std::size_t last = entries.size() - 1;
+    std::size_t to = at;
+    switch (key) {
+    case SDLK_UP: to = at == 0 ? 0 : at - 1; break;
+    case SDLK_DOWN: to = std::min(at + 1, last); break;
+    case SDLK_LEFT: to = at < kListLines ? 0 : at - kListLines; break;
+    case SDLK_RIGHT: to = std::min(at + kListLines, last); break;
+    case SDLK_RETURN:
+    case SDLK_LCTRL: return ListAction::kPlay;
+    case SDLK_ESCAPE: return ListAction::kClose;
+    case SDLK_LSHIFT: return ListAction::kToggleShuffle;
+    case SDLK_LALT: return ListAction::kStepSeparation;
+    default: return ListAction::kNone;
+    }
+    cursor_entry = entries[to];
+    return ListAction::kNone;
+}
+
+ListPage listPage(std::size_t playing, bool shuffle, int separation) {
+    ListPage page{};
+    const std::vector<std::size_t> entries = shown();
+    page.cursor = -1;
+    std::snprintf(page.status, sizeof page.status, "Shuffle: %s  Separation: %d", shuffle ? "on" : "off", separation);
+    if (entries.empty()) return page;
+    const std::size_t at = cursorIndex(entries);
+    cursor_entry = entries[at];
+    std::snprintf(page.position, sizeof page.position, "%zu/%zu", at + 1, entries.size());
+    const std::size_t first = at / kListLines * kListLines;
+    for (std::size_t i = first; i < entries.size() && page.count < kListLines; ++i) {
+        ListLine& line = page.lines[page.count];
+        nameOf(entries[i], line.text);
+        line.playing = entries[i] == playing;
+        if (i == at) page.cursor = page.count;
+        ++page.count;
+    }
+    probeWant(cursor_entry, playlistPath(cursor_entry));
+    describe(probeFacts(cursor_entry), page.info);
+    return page;
+}

@@ -1,0 +1,31 @@
+// What the module list tells of a module before it plays: its format,
+// channels and one-pass length, found by zindle-render --json in a child
+// process at low priority, one at a time, so that neither the sound nor the
+// screen waits for it. Results are kept per list entry.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+struct ModuleFacts {
+    bool known = false;   // the child has answered
+    bool failed = false;  // it couldn't tell (not a module, no renderer)
+    std::string format;   // "M.K.", "XM", ...
+    int channels = 0;
+    long duration_ms = 0;
+};
+
+// Where zindle-render is, found once from the player's own path (argv0):
+// beside it, in render/ beside it (a build folder), or on PATH.
+void probeFindRenderer(const char* argv0);
+// Asks for the facts of entry (at path); started when no other child runs.
+void probeWant(std::size_t entry, const std::string& path);
+// Reads what a running child has written, without waiting; true when a
+// result came in since the last call.
+bool probePoll();
+// The facts of entry so far.
+const ModuleFacts& probeFacts(std::size_t entry);
+// Stops a running child and forgets every result.
+void probeStop();
+// Parses --json's line into facts (exposed for the tests).
+ModuleFacts probeParse(const std::string& json);
