@@ -71,6 +71,12 @@ int songChannels(const LoadedSong* song) { return song->engine->channels(song->h
 int songInstruments(const LoadedSong* song) { return song->engine->instruments(song->handle); }
 int songPositions(const LoadedSong* song) { return song->engine->positions(song->handle); }
 
+SongFacts songFacts(const LoadedSong* song) {
+    SongFacts facts;
+    song->engine->facts(song->handle, &facts);
+    return facts;
+}
+
 void songDescribeDamage(const LoadedSong* song, char* out, std::size_t size) {
     song->engine->describe_damage(song->handle, out, size);
 }

@@ -9,9 +9,49 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "player/now_playing.h"
 #include "player/protracker_loader.h"
+
+// What a song holds, as its engine read it: what --info tells.
+struct SampleFacts {
+    int number = 0;        // 1..
+    std::string name;      // as in the file, up to its first zero byte
+    int length = 0;        // a MOD's in bytes, others' in points
+    int loop_start = 0;
+    int loop_length = 0;   // 0: no loop
+    int volume = -1;       // 0..64; -1 where the format keeps none with the sample
+    int finetune = 0;      // a MOD's, -8..7
+    int bits = 8;          // 8 or 16
+    int missing = 0;       // bytes of its data the file lacks
+};
+struct InstrumentFacts {
+    int number = 0;
+    std::string name;
+    int samples = 0;       // samples it plays
+    int volume = -1;       // the first sample's volume, 0..64; -1 with none
+};
+struct SongFacts {
+    std::string title;     // as in the file, up to its first zero byte
+    // The format by name where the engine names it; "" for a MOD our
+    // loader read, whose tag (and sample_slots) say it.
+    std::string format;
+    std::string tag;       // a MOD's tag bytes; "" for an untagged one
+    bool packed = false;   // unpacked from a packed file first
+    int channels = 0;
+    int sample_slots = 0;  // a MOD's: 31 or 15
+    int instruments = 0;   // others': instruments and samples in the module
+    int samples = 0;
+    int positions = 0;
+    int patterns = 0;
+    int restart = -1;      // the order position a song goes on from at its end; -1 none
+    int songs = 1;         // songs in the module (one pass plays the first)
+    int missing = 0;       // bytes of sample data the file lacks, in all
+    std::vector<InstrumentFacts> instrument_list;  // others' instruments with a name or samples
+    std::vector<SampleFacts> sample_list;          // the samples with data or a name
+};
 
 // One engine. The song handles are the engine's own.
 struct EngineTable {
@@ -28,6 +68,8 @@ struct EngineTable {
     int (*instruments)(const void* song);
     // The order positions of a song.
     int (*positions)(const void* song);
+    // What a song holds, before any of it has played.
+    void (*facts)(const void* song, SongFacts* out);
     // What is damaged but playable in what was loaded of song (sample data
     // cut short), as text in out (size bytes, kShortDataTextBytes hold it
     // all); "" when nothing is.
@@ -94,6 +136,8 @@ const char* songTitle(const LoadedSong* song);
 int songChannels(const LoadedSong* song);
 int songInstruments(const LoadedSong* song);
 int songPositions(const LoadedSong* song);
+// What song holds, as its engine read it: call it before song plays.
+SongFacts songFacts(const LoadedSong* song);
 // The engine's words on what is damaged but playable in song ("" if nothing).
 void songDescribeDamage(const LoadedSong* song, char* out, std::size_t size);
 // Writes "<path>: <damage>, played as silence" as one line to out when song

@@ -74,6 +74,36 @@ void modDescribeDamage(const void* song, char* out, std::size_t size) {
     zindleDescribeShortData(*static_cast<const Module*>(song), out, size);
 }
 bool modProbe(const char* path, LoadRefusal* why) { return zindleProbe(path, why); }
+
+// The bytes of a name field up to its first zero.
+std::string fieldText(const char* field, std::size_t size) { return std::string(field, strnlen(field, size)); }
+
+void modFacts(const void* song, SongFacts* out) {
+    const Module& module = *static_cast<const Module*>(song);
+    out->title = fieldText(module.name, sizeof module.name);
+    out->tag = module.tag;
+    out->channels = module.channels;
+    out->sample_slots = module.num_samples;
+    out->positions = module.song_length;
+    out->patterns = module.num_patterns;
+    out->restart = module.restart_enabled ? module.restart_pos : -1;
+    out->missing = zindleMissingSampleBytes(module);
+    for (int i = 0; i < module.num_samples; ++i) {
+        const Sample& s = module.samples[i];
+        // Empty samples' names often carry the composer's message.
+        if (s.length == 0 && s.name[0] == 0) continue;
+        SampleFacts facts;
+        facts.number = i + 1;
+        facts.name = fieldText(s.name, sizeof s.name);
+        facts.length = s.length;
+        facts.loop_start = s.loop_start;
+        facts.loop_length = s.loop_length;
+        facts.volume = s.volume;
+        facts.finetune = s.finetune < 8 ? s.finetune : s.finetune - 16;
+        facts.missing = s.missing;
+        out->sample_list.push_back(facts);
+    }
+}
 void modStart(void* song, int order) { zindlePlay(static_cast<Module*>(song), order); }
 int modOrder() { return source ? source->order : 0; }
 
@@ -138,7 +168,7 @@ void modDescribeVoices(ScopeVoice* out, int first, int count) {
 }
 
 const EngineTable kModEngine = {
-    "zindle",    modLoad,           modRelease,  modTitle, modChannels, modInstruments, modPositions, modDescribeDamage, modProbe, modStart,   zindleJump,       modOrder,
+    "zindle",    modLoad,           modRelease,  modTitle, modChannels, modInstruments, modPositions, modFacts, modDescribeDamage, modProbe, modStart,   zindleJump,       modOrder,
     modMix,      zindlePulse,       modDescribeSource, modDescribeVoices, modPasses, modPlaying,
     modStopAtPassEnd, modTickFrames, modTrace,         zindleResetEngine,
 };

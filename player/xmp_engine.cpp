@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "audio/audio_mixer.h"
 #include "platform/platform.h"
@@ -22,8 +23,46 @@ struct XmpSong {
     xmp_context context = nullptr;
     xmp_module_info info{};    // info.mod: the module, libxmp's until released
     bool hex_rows = false;     // some pattern has more than 100 rows
+    bool packed = false;       // the file is packed: libxmp unpacked it
     bool started = false;      // its player runs
 };
+
+// The signatures of the packers libxmp unpacks, at their offsets: a file
+// that starts with one is packed.
+struct PackerMark {
+    int offset;
+    const char* bytes;
+    int size;
+};
+constexpr std::array<PackerMark, 14> kPackerMarks = {{
+    {0, "\x1F\x8B", 2},             // gzip
+    {0, "\x1F\x9D", 2},             // compress
+    {0, "BZh", 3},                  // bzip2
+    {0, "\xFD" "7zXZ\0", 6},        // xz
+    {0, "PK\x03\x04", 4},           // zip
+    {0, "PP20", 4},                 // PowerPacker
+    {0, "ziRCONia", 8},             // MMCMP
+    {2, "-lh", 3},                  // LHA
+    {0, "XPKF", 4},                 // XPK
+    {0, "S404", 4},                 // StoneCracker
+    {0, "ICE!", 4},                 // Pack-Ice
+    {0, "Ice!", 4},
+    {0, "RNC\x01", 4},               // Rob Northen
+    {0, "RNC\x02", 4},
+}};
+
+bool isPacked(const char* path) {
+    std::uint8_t head[16] = {};
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) return false;
+    const std::size_t got = std::fread(head, 1, sizeof head, file);
+    std::fclose(file);
+    for (const PackerMark& mark : kPackerMarks)
+        if (static_cast<std::size_t>(mark.offset + mark.size) <= got &&
+            std::memcmp(head + mark.offset, mark.bytes, static_cast<std::size_t>(mark.size)) == 0)
+            return true;
+    return false;
+}
 
 // The song started (null: none), and where its playback stands.
 XmpSong* song = nullptr;
@@ -174,6 +213,7 @@ void* xmpLoad(const char* path, LoadRefusal* why) {
     }
     for (int p = 0; p < mod->pat; ++p)
         if (mod->xxp[p] && mod->xxp[p]->rows > kHexRowsAbove) s->hex_rows = true;
+    s->packed = isPacked(path);
     if (why) *why = LoadRefusal{};
     return s;
 }
@@ -196,6 +236,48 @@ int xmpInstruments(const void* handle) {
 }
 
 int xmpPositions(const void* handle) { return moduleOf(static_cast<const XmpSong*>(handle)).len; }
+
+// The bytes of a name field up to its first zero.
+std::string fieldText(const char* field, std::size_t size) { return std::string(field, strnlen(field, size)); }
+
+void xmpFacts(const void* handle, SongFacts* out) {
+    const auto* s = static_cast<const XmpSong*>(handle);
+    const xmp_module& mod = moduleOf(s);
+    out->title = fieldText(mod.name, sizeof mod.name);
+    out->format = fieldText(mod.type, sizeof mod.type);
+    out->packed = s->packed;
+    out->channels = mod.chn;
+    out->instruments = mod.ins;
+    out->samples = mod.smp;
+    out->positions = mod.len;
+    out->patterns = mod.pat;
+    out->restart = mod.rst;
+    out->songs = s->info.num_sequences;
+    for (int i = 0; i < mod.ins; ++i) {
+        const xmp_instrument& instrument = mod.xxi[i];
+        if (instrument.nsm <= 0 && instrument.name[0] == 0) continue;
+        InstrumentFacts facts;
+        facts.number = i + 1;
+        facts.name = fieldText(instrument.name, sizeof instrument.name);
+        facts.samples = std::max(instrument.nsm, 0);
+        if (instrument.nsm > 0 && instrument.sub) facts.volume = instrument.sub[0].vol;
+        out->instrument_list.push_back(facts);
+    }
+    for (int i = 0; i < mod.smp; ++i) {
+        const xmp_sample& sample = mod.xxs[i];
+        if (sample.len <= 0 && sample.name[0] == 0) continue;
+        SampleFacts facts;
+        facts.number = i + 1;
+        facts.name = fieldText(sample.name, sizeof sample.name);
+        facts.length = std::max(sample.len, 0);
+        if (sample.flg & XMP_SAMPLE_LOOP) {
+            facts.loop_start = sample.lps;
+            facts.loop_length = sample.lpe - sample.lps;
+        }
+        facts.bits = sample.flg & XMP_SAMPLE_16BIT ? 16 : 8;
+        out->sample_list.push_back(facts);
+    }
+}
 
 // libxmp reads what it can of a damaged file and says nothing of it.
 void xmpDescribeDamage(const void*, char* out, std::size_t size) {
@@ -438,7 +520,7 @@ void xmpEffectText(int type, int param, char* out) {
 
 const EngineTable kXmpEngine = {
     "libxmp",         xmpLoad,     xmpRelease,     xmpTitle,      xmpChannels,       xmpInstruments,
-    xmpPositions,     xmpDescribeDamage, xmpProbe,   xmpStart,         xmpJump,     xmpOrder,       xmpMix,        xmpSkip,           xmpDescribe,
+    xmpPositions,     xmpFacts,    xmpDescribeDamage, xmpProbe,   xmpStart,         xmpJump,     xmpOrder,       xmpMix,        xmpSkip,           xmpDescribe,
     xmpDescribeVoices, xmpPasses,  xmpPlaying,     xmpStopAtPassEnd, xmpTickFrames, xmpTrace,
     xmpReset,
 };

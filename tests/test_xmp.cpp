@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <xmp.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -181,4 +182,68 @@ TEST(Libxmp, NoteNotation) {
         xmpNoteText(note, text);
         EXPECT_STREQ(text, name) << note;
     }
+}
+
+// --json names what libxmp read: the format, channels, instruments, samples,
+// patterns, order positions, songs, and the one-pass length; --info says it
+// for a person, the engine and a packed file included.
+TEST(Libxmp, InfoNamesTheFormatAndWhatTheModuleHolds) {
+    TempDir dir;
+    for (const Written& file : writeEach(dir, 6)) {
+        const bool packed = file.what == "packed.mod.gz";
+        const harness::Result json = harness::run({kRender, "--json", file.path});
+        ASSERT_EQ(json.status, 0) << json.err;
+        const std::string type = file.what == "song.xm"    ? "Zindle tests XM 1.04"
+                                 : file.what == "song.s3m" ? "Scream Tracker 3.20 S3M"
+                                 : file.what == "song.it"  ? "Impulse Tracker 2.14 IT 2.14"
+                                                           : "";
+        // libxmp adds an empty pattern to an XM's.
+        const std::string patterns = file.what == "song.xm" ? "3" : "2";
+        const std::string format =
+            packed ? "\"engine\":\"libxmp\",\"packed\":true,\"channels\":4,\"instruments\":31,\"samples\":31},"
+                   : "{\"type\":\"" + type + "\",\"engine\":\"libxmp\",\"packed\":false,\"channels\":6,\"instruments\":3,"
+                     "\"samples\":3},\"length\":3,\"patterns\":" + patterns + ",\"songs\":1,\"restart\":0,\"duration_ms\":2880,"
+                     "\"duration_frames\":138240,";
+        EXPECT_NE(json.out.find(format), std::string::npos) << json.out;
+        if (!packed) {
+            EXPECT_NE(json.out.find("{\"number\":2,\"name\":\"instrument 2\",\"samples\":1,\"volume\":49}"),
+                      std::string::npos) << json.out;
+            EXPECT_NE(json.out.find("\"length\":576,\"loop_start\":0,\"loop_length\":576,\"bits\":16}"),
+                      std::string::npos) << json.out;
+        }
+        const harness::Result text = harness::run({kRender, "--info", file.path});
+        ASSERT_EQ(text.status, 0) << text.err;
+        EXPECT_NE(text.out.find(packed ? "Engine:    libxmp 4.5.0 (the file is packed: libxmp unpacked it)\n"
+                                       : "Engine:    libxmp 4.5.0\n"),
+                  std::string::npos) << text.out;
+        if (packed) continue;
+        EXPECT_NE(text.out.find("Format:    " + type + ", 6 channels, 3 instruments, 3 samples\n"
+                                "Engine:    libxmp 4.5.0\n"
+                                "Song:      3 positions, " + patterns + " patterns, 1 song, restart at position 0\n"
+                                "One pass:  0:02.880 (138240 frames)\n"),
+                  std::string::npos)
+            << text.out;
+    }
+}
+
+// --trace prints a line a tick: FRAME ORDER ROW TICK SPEED BPM, then per
+// channel NOTE:INSTRUMENT:VOLUME:PERIOD as libxmp tells them.
+TEST(Libxmp, TraceTellsEachTickAsLibxmpDoes) {
+    TempDir dir;
+    harness::writeBytes(dir.file("song.it"), harness::trackerSong(TrackerFormat::kIt, 2).it());
+    const harness::Result r = harness::run({kRender, "--trace", "--raw", "-o", dir.file("o.raw"), dir.file("song.it")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> lines;
+    std::stringstream in(r.out);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 48u * 3) << "a line a tick of one pass";
+    // The first tick: Impulse Tracker's C-4 (libxmp's note 48 counting from
+    // 0) on instrument 0 (counting from 0) at its volume, 48; channel 1 has
+    // no note yet (255).
+    EXPECT_EQ(lines[0].substr(0, 14), "0 0 0 0 3 125 ");
+    EXPECT_NE(lines[0].find(" 48:0:48:"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find(" 255:255:0:0"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1].substr(0, 14), "960 0 0 1 3 12");
+    EXPECT_EQ(lines[3].substr(0, 15), "2880 0 1 0 3 12");
+    EXPECT_EQ(lines[48].substr(0, 17), "46080 1 0 0 3 125");
 }
