@@ -8,9 +8,9 @@
 # Usage: bench/view_load.sh [BUILD] MODULE...   (BUILD default build)
 # Environment: SECONDS_PER_VIEW (default 10). Needs xvfb and xdotool.
 set -euo pipefail
-cd "$(dirname "$0")/.."
 build=build
 if [ $# -gt 0 ] && [ -d "$1" ]; then build=$1; shift; fi
+build=$(realpath "$build")
 per_view=${SECONDS_PER_VIEW:-10}
 player=$(realpath "$build/zindle")
 for tool in Xvfb xdotool; do
@@ -26,7 +26,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$work/display")
@@ -39,15 +39,16 @@ now() { date +%s.%N; }
 echo "| module | engine | view 1 | view 2 | view 4 |"
 echo "|---|---|---:|---:|---:|"
 for module in "$@"; do
-  (cd "$work" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_DISKAUDIODELAY=21 exec "$player" "$(realpath "$module")") \
-    >/dev/null 2>&1 &
+  module=$(realpath "$module")
+  (cd "$work" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_DISKAUDIODELAY=21 exec "$player" "$module") \
+    >"$work/player.log" 2>&1 </dev/null &
   pid=$!
   window=""
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     window=$(xdotool search --name '^Zindle SDL$' 2>/dev/null | head -n 1) && [ -n "$window" ] && break
     sleep 0.1
   done
-  [ -n "$window" ] || { echo "$0: no window" >&2; exit 1; }
+  [ -n "$window" ] || { echo "$0: no window" >&2; head -c 2000 "$work/player.log" | grep -a -v caca >&2; exit 1; }
   xdotool windowfocus --sync "$window"
   engine=$("$build/render/zindle-render" --json "$module" | grep -q '"engine":"libxmp"' && echo libxmp || echo zindle)
   row="| $(basename "$module") | $engine"

@@ -35,9 +35,14 @@ struct InstrumentFacts {
 };
 struct SongFacts {
     std::string title;     // as in the file, up to its first zero byte
-    // The format by name where the engine names it; "" for a MOD our
+    // The format where the engine names it, in short ("XM", "S3M", "IT",
+    // "MOD", ... or libxmp's name where no short one is known) and as libxmp
+    // names it ("Fast Tracker II"), and the tracker that wrote the file as
+    // libxmp tells it ("FastTracker v2.00 XM 1.04"); all "" for a MOD our
     // loader read, whose tag (and sample_slots) say it.
     std::string format;
+    std::string format_name;
+    std::string tracker;
     std::string tag;       // a MOD's tag bytes; "" for an untagged one
     bool packed = false;   // unpacked from a packed file first
     int channels = 0;

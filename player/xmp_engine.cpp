@@ -24,6 +24,7 @@ struct XmpSong {
     xmp_module_info info{};    // info.mod: the module, libxmp's until released
     bool hex_rows = false;     // some pattern has more than 100 rows
     bool packed = false;       // the file is packed: libxmp unpacked it
+    char format[XMP_NAME_SIZE] = {};  // the format as libxmp's test names it
     bool started = false;      // its player runs
 };
 
@@ -214,6 +215,8 @@ void* xmpLoad(const char* path, LoadRefusal* why) {
     for (int p = 0; p < mod->pat; ++p)
         if (mod->xxp[p] && mod->xxp[p]->rows > kHexRowsAbove) s->hex_rows = true;
     s->packed = isPacked(path);
+    std::memcpy(s->format, test.type, sizeof s->format);
+    s->format[sizeof s->format - 1] = '\0';
     if (why) *why = LoadRefusal{};
     return s;
 }
@@ -240,11 +243,29 @@ int xmpPositions(const void* handle) { return moduleOf(static_cast<const XmpSong
 // The bytes of a name field up to its first zero.
 std::string fieldText(const char* field, std::size_t size) { return std::string(field, strnlen(field, size)); }
 
+// The short names of libxmp's formats, by the name its test gives them.
+struct ShortName {
+    const char* format;
+    const char* name;
+};
+constexpr std::array<ShortName, 18> kShortNames = {{
+    {"Fast Tracker II", "XM"},         {"Scream Tracker 3", "S3M"},     {"Impulse Tracker", "IT"},
+    {"Amiga Protracker/Compatible", "MOD"}, {"Soundtracker", "MOD"},    {"Startrekker", "MOD"},
+    {"Multitracker", "MTM"},           {"Composer 669", "669"},         {"Oktalyzer", "OKT"},
+    {"Scream Tracker 2", "STM"},       {"Ultra Tracker", "ULT"},        {"Farandole Composer", "FAR"},
+    {"MED 2.10/OctaMED", "MED"},       {"OctaMED", "MED"},              {"Poly Tracker", "PTM"},
+    {"Imago Orpheus v1.0", "IMF"},     {"DSMI Advanced Module Format", "AMF"}, {"Epic Games UMX", "UMX"},
+}};
+
 void xmpFacts(const void* handle, SongFacts* out) {
     const auto* s = static_cast<const XmpSong*>(handle);
     const xmp_module& mod = moduleOf(s);
     out->title = fieldText(mod.name, sizeof mod.name);
-    out->format = fieldText(mod.type, sizeof mod.type);
+    out->format_name = fieldText(s->format, sizeof s->format);
+    out->format = out->format_name.empty() ? "?" : out->format_name;
+    for (const ShortName& known : kShortNames)
+        if (out->format_name == known.format) out->format = known.name;
+    out->tracker = fieldText(mod.type, sizeof mod.type);
     out->packed = s->packed;
     out->channels = mod.chn;
     out->instruments = mod.ins;

@@ -114,8 +114,9 @@ void printInfoText(std::FILE* out, const std::string& path, const SongFacts& fac
     std::fprintf(out, "File:      %s\n", path.c_str());
     std::fprintf(out, "Title:     %s\n", fieldText(facts.title).c_str());
     if (named) {
-        std::fprintf(out, "Format:    %s, %d channels, %d instruments, %d samples\n", fieldText(facts.format).c_str(),
-                     facts.channels, facts.instruments, facts.samples);
+        std::fprintf(out, "Format:    %s, %s (%s), %d channels, %d instruments, %d samples\n",
+                     fieldText(facts.format).c_str(), fieldText(facts.format_name).c_str(),
+                     fieldText(facts.tracker).c_str(), facts.channels, facts.instruments, facts.samples);
         std::fprintf(out, "Engine:    libxmp %s%s\n", xmp_version,
                      facts.packed ? " (the file is packed: libxmp unpacked it)" : "");
         std::fprintf(out, "Song:      %d positions, %d patterns, %d song%s, ", facts.positions, facts.patterns,
@@ -175,8 +176,11 @@ void printInfoJson(std::FILE* out, const std::string& path, const SongFacts& fac
     const bool named = !facts.format.empty();
     std::fprintf(out, "{\"file\":%s,\"title\":%s,\"format\":{", jsonPath(path).c_str(), jsonString(facts.title).c_str());
     if (named)
-        std::fprintf(out, "\"type\":%s,\"engine\":\"libxmp\",\"packed\":%s,\"channels\":%d,\"instruments\":%d,\"samples\":%d},",
-                     jsonString(facts.format).c_str(), facts.packed ? "true" : "false", facts.channels,
+        std::fprintf(out,
+                     "\"name\":%s,\"type\":%s,\"tracker\":%s,\"engine\":\"libxmp\",\"packed\":%s,\"channels\":%d,"
+                     "\"instruments\":%d,\"samples\":%d},",
+                     jsonString(facts.format).c_str(), jsonString(facts.format_name).c_str(),
+                     jsonString(facts.tracker).c_str(), facts.packed ? "true" : "false", facts.channels,
                      facts.instruments, facts.samples);
     else
         std::fprintf(out, "\"tag\":%s,\"channels\":%d,\"samples\":%d},", jsonString(facts.tag).c_str(), facts.channels,

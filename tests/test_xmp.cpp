@@ -45,7 +45,8 @@ std::vector<Written> writeEach(const TempDir& dir, int channels = 4) {
 }  // namespace
 
 // What zindle-render writes raw is what libxmp renders alone from the same
-// start: one pass, two passes, a length in seconds, a later start.
+// start: one pass, two passes, a length in seconds (past two passes: libxmp
+// plays on as the module says), a later start.
 TEST(Libxmp, RawRendersAreLibxmpsOwnBitForBit) {
     TempDir dir;
     struct Run {
@@ -55,7 +56,7 @@ TEST(Libxmp, RawRendersAreLibxmpsOwnBitForBit) {
     const Run runs[] = {
         {{}, {"0", "loops", "1"}},
         {{"--loops", "2"}, {"0", "loops", "2"}},
-        {{"--seconds", "2.5"}, {"0", "seconds", "2.5"}},
+        {{"--seconds", "7.5"}, {"0", "seconds", "7.5"}},
         {{"--start", "1"}, {"1", "loops", "1"}},
     };
     for (const Written& file : writeEach(dir)) {
@@ -104,6 +105,36 @@ TEST(Libxmp, EachFilePlaysOnTheEngineThatReadsIt) {
         EXPECT_EQ(songChannels(song), ours || file.what == "packed.mod.gz" ? 4 : 6) << file.what;
         songFree(song);
     }
+}
+
+// Backspace and Tab step through the order positions of libxmp's module as
+// of ours: the next, the previous, from the first to the last and past the
+// last to the first, the pass count starting again.
+TEST(Libxmp, JumpsStepThroughTheOrderPositions) {
+    TempDir dir;
+    harness::writeBytes(dir.file("song.s3m"), harness::trackerSong(TrackerFormat::kS3m).s3m());
+    harness::resetGlobals();
+    LoadedSong* song = songLoad(dir.file("song.s3m").c_str());
+    ASSERT_NE(song, nullptr);
+    songPlay(song, 0);
+    std::uint8_t buffer[4 * kChunkFrames];
+    const auto orderAfterTick = [&]() {
+        songMix(buffer, kChunkFrames);
+        return songOrder();
+    };
+    EXPECT_EQ(orderAfterTick(), 0);
+    const struct {
+        int to, order;
+    } steps[] = {{1, 1}, {2, 2}, {3, 0}, {-1, 2}, {1, 1}};
+    for (const auto& step : steps) {
+        songJump(step.to);
+        // The frames left of the tick before the jump, then the jump's tick.
+        songMix(buffer, kChunkFrames);
+        EXPECT_EQ(orderAfterTick(), step.order) << step.to;
+        EXPECT_EQ(songPasses(), 0);
+    }
+    songFree(song);
+    harness::resetGlobals();
 }
 
 // What the views are told at the first tick of an XM: the position, tempo,
@@ -193,17 +224,26 @@ TEST(Libxmp, InfoNamesTheFormatAndWhatTheModuleHolds) {
         const bool packed = file.what == "packed.mod.gz";
         const harness::Result json = harness::run({kRender, "--json", file.path});
         ASSERT_EQ(json.status, 0) << json.err;
-        const std::string type = file.what == "song.xm"    ? "Zindle tests XM 1.04"
-                                 : file.what == "song.s3m" ? "Scream Tracker 3.20 S3M"
-                                 : file.what == "song.it"  ? "Impulse Tracker 2.14 IT 2.14"
-                                                           : "";
+        // The format in short, as libxmp names it, and the tracker the file says wrote it.
+        const std::string name = file.what == "song.xm" ? "XM" : file.what == "song.s3m" ? "S3M" : "IT";
+        const std::string type = file.what == "song.xm"    ? "Fast Tracker II"
+                                 : file.what == "song.s3m" ? "Scream Tracker 3"
+                                                           : "Impulse Tracker";
+        const std::string tracker = file.what == "song.xm"    ? "Zindle tests XM 1.04"
+                                    : file.what == "song.s3m" ? "Scream Tracker 3.20 S3M"
+                                                              : "Impulse Tracker 2.14 IT 2.14";
         // libxmp adds an empty pattern to an XM's.
         const std::string patterns = file.what == "song.xm" ? "3" : "2";
         const std::string format =
-            packed ? "\"engine\":\"libxmp\",\"packed\":true,\"channels\":4,\"instruments\":31,\"samples\":31},"
-                   : "{\"type\":\"" + type + "\",\"engine\":\"libxmp\",\"packed\":false,\"channels\":6,\"instruments\":3,"
-                     "\"samples\":3},\"length\":3,\"patterns\":" + patterns + ",\"songs\":1,\"restart\":0,\"duration_ms\":2880,"
-                     "\"duration_frames\":138240,";
+            packed ? "{\"name\":\"MOD\",\"type\":\"Amiga Protracker/Compatible\",\"tracker\":"
+                   : "{\"name\":\"" + name + "\",\"type\":\"" + type + "\",\"tracker\":\"" + tracker +
+                         "\",\"engine\":\"libxmp\",\"packed\":false,\"channels\":6,\"instruments\":3,\"samples\":3},"
+                         "\"length\":3,\"patterns\":" + patterns + ",\"songs\":1,\"restart\":0,\"duration_ms\":2880,"
+                         "\"duration_frames\":138240,";
+        if (packed) {
+            EXPECT_NE(json.out.find("\"engine\":\"libxmp\",\"packed\":true,\"channels\":4,\"instruments\":31,\"samples\":31},"),
+                      std::string::npos) << json.out;
+        }
         EXPECT_NE(json.out.find(format), std::string::npos) << json.out;
         if (!packed) {
             EXPECT_NE(json.out.find("{\"number\":2,\"name\":\"instrument 2\",\"samples\":1,\"volume\":49}"),
@@ -217,7 +257,7 @@ TEST(Libxmp, InfoNamesTheFormatAndWhatTheModuleHolds) {
                                        : "Engine:    libxmp 4.5.0\n"),
                   std::string::npos) << text.out;
         if (packed) continue;
-        EXPECT_NE(text.out.find("Format:    " + type + ", 6 channels, 3 instruments, 3 samples\n"
+        EXPECT_NE(text.out.find("Format:    " + name + ", " + type + " (" + tracker + "), 6 channels, 3 instruments, 3 samples\n"
                                 "Engine:    libxmp 4.5.0\n"
                                 "Song:      3 positions, " + patterns + " patterns, 1 song, restart at position 0\n"
                                 "One pass:  0:02.880 (138240 frames)\n"),
