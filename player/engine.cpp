@@ -58,7 +58,12 @@ LoadedSong* songLoad(const char* path, LoadRefusal* why) {
 
 void songFree(LoadedSong* song) {
     if (!song) return;
-    if (song->engine == playing && song->engine->playing()) songResetEngine();
+    bool plays = false;
+    {
+        AudioLock lock;
+        plays = song->engine == playing && song->engine->playing();
+    }
+    if (plays) songResetEngine();
     song->engine->release(song->handle);
     delete song;
 }
