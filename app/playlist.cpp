@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "player/folder_walk.h"
@@ -13,13 +14,62 @@ namespace {
 
 struct Entry {
     std::string path;
-    std::string folder;  // the folder argument it was found under; "" when named itself
-    bool refused;      // no engine took it: not tried again
+    std::string folder;      // the folder argument it was found under; "" when named itself
+    std::uint32_t argument;  // the command-line path it came from
+    bool refused;            // no engine took it: not tried again
 };
 
 std::vector<Entry> entries;
 std::size_t current = 0;
 std::size_t refused_count = 0;
+
+// Shuffled, the entries in the order this round plays them; empty in the
+// list's own order (place and entry are then the same number).
+bool shuffled = false;
+std::vector<std::size_t> order;
+// The current entry's place in the play order.
+std::size_t place = 0;
+std::uint64_t random_state = 0;
+
+// splitmix64: the same numbers from the same seed on every machine.
+std::uint64_t nextRandom() {
+    std::uint64_t z = (random_state += 0x9E3779B97F4A7C15u);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+    return z ^ (z >> 31);
+}
+
+// A number in 0..bound-1 (bound >= 1), each as likely: draws from the top
+// end, which would favour the low numbers, are drawn again.
+std::size_t randomBelow(std::size_t bound) {
+    const std::uint64_t limit = UINT64_MAX - UINT64_MAX % bound;
+    std::uint64_t r = nextRandom();
+    while (r >= limit) r = nextRandom();
+    return static_cast<std::size_t>(r % bound);
+}
+
+// A new random order of all entries; lead (when an entry) goes first.
+void shuffleOrder(std::size_t lead) {
+    const std::size_t n = entries.size();
+    order.resize(n);
+    for (std::size_t i = 0; i < n; ++i) order[i] = i;
+    for (std::size_t i = n; i > 1; --i) std::swap(order[i - 1], order[randomBelow(i)]);
+    if (lead < n) std::swap(order.front(), *std::find(order.begin(), order.end(), lead));
+}
+
+std::size_t entryAt(std::size_t at) { return shuffled ? order[at] : at; }
+
+std::size_t placeOf(std::size_t entry) {
+    return shuffled ? static_cast<std::size_t>(std::find(order.begin(), order.end(), entry) - order.begin()) : entry;
+}
+
+// Past the round's last entry: shuffled, a new order, not led by the entry
+// that just played (so that no module plays twice in a row).
+void nextRound() {
+    if (!shuffled) return;
+    shuffleOrder(entries.size());
+    if (order.size() > 1 && order.front() == current) std::swap(order.front(), order.back());
+}
 
 // Names a refused entry and why in one line, written at once (standard
 // error is unbuffered), its control bytes shown as '?'.
@@ -32,12 +82,43 @@ void reportRefused(const std::string& path, const LoadRefusal& why) {
     std::fputs(("Couldn't load " + name + ": " + reason + ", skipped\n").c_str(), stderr);
 }
 
+// playlistLoad from a place in the play order (entries.size(): the first
+// place of the next round). Each entry not refused yet is either loaded or
+// refused when its place comes, and a round holds every entry: the loop ends
+// within two rounds.
+LoadedSong* loadFrom(std::size_t at, int step, LoadRefusal* why) {
+    const std::size_t n = entries.size();
+    while (refused_count < n) {
+        if (at >= n) {
+            nextRound();
+            at = 0;
+        }
+        Entry& entry = entries[entryAt(at)];
+        if (!entry.refused) {
+            LoadRefusal refusal;
+            LoadedSong* song = songLoad(entry.path.c_str(), &refusal);
+            if (why) *why = refusal;
+            if (song) {
+                current = entryAt(at);
+                place = at;
+                return song;
+            }
+            entry.refused = true;
+            ++refused_count;
+            // A file named alone is reported by the caller, with the whole story.
+            if (n > 1 || !entry.folder.empty()) reportRefused(entry.path, refusal);
+        }
+        at = step < 0 ? (at + n - 1) % n : at + 1;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 std::size_t playlistBuild(int count, char* const* paths) {
     playlistClear();
     for (WalkedFile& file : folderWalk(std::vector<std::string>(paths, paths + count)))
-        entries.push_back({std::move(file.path), std::move(file.folder), false});
+        entries.push_back({std::move(file.path), std::move(file.folder), static_cast<std::uint32_t>(file.argument), false});
     return entries.size();
 }
 
@@ -45,28 +126,21 @@ std::size_t playlistSize() { return entries.size(); }
 
 const std::string& playlistPath(std::size_t index) { return entries[index].path; }
 
+std::size_t playlistArgument(std::size_t index) { return entries[index].argument; }
+
+bool playlistFromFolder(std::size_t index) { return !entries[index].folder.empty(); }
+
 std::size_t playlistCurrent() { return current; }
 
 LoadedSong* playlistLoad(std::size_t from, int step, LoadRefusal* why) {
+    if (entries.empty()) return nullptr;
+    return loadFrom(placeOf(from % entries.size()), step, why);
+}
+
+LoadedSong* playlistStep(int step, LoadRefusal* why) {
     const std::size_t n = entries.size();
     if (n == 0) return nullptr;
-    std::size_t i = from % n;
-    for (std::size_t tried = 0; tried < n; ++tried, i = step < 0 ? (i + n - 1) % n : (i + 1) % n) {
-        Entry& entry = entries[i];
-        if (entry.refused) continue;
-        LoadRefusal refusal;
-        LoadedSong* song = songLoad(entry.path.c_str(), &refusal);
-        if (why) *why = refusal;
-        if (song) {
-            current = i;
-            return song;
-        }
-        entry.refused = true;
-        ++refused_count;
-        // A file named alone is reported by the caller, with the whole story.
-        if (n > 1 || !entry.folder.empty()) reportRefused(entry.path, refusal);
-    }
-    return nullptr;
+    return loadFrom(step < 0 ? (place + n - 1) % n : place + 1, step, why);
 }
 
 bool playlistRefused(std::size_t index) { return index < entries.size() && entries[index].refused; }
@@ -79,12 +153,35 @@ std::string playlistName(std::size_t index) {
 std::size_t playlistPlayable() { return entries.size() - refused_count; }
 
 std::size_t playlistPosition() {
-    const auto end = entries.begin() + static_cast<std::ptrdiff_t>(std::min(current, entries.size()));
-    return static_cast<std::size_t>(std::count_if(entries.begin(), end, [](const Entry& e) { return !e.refused; }));
+    std::size_t playable = 0;
+    for (std::size_t at = 0; at < place && at < entries.size(); ++at)
+        if (!entries[entryAt(at)].refused) ++playable;
+    return playable;
 }
+
+std::size_t playlistFirst() { return entries.empty() ? 0 : entryAt(0); }
+
+void playlistSetShuffle(bool on, std::size_t lead) {
+    shuffled = on;
+    if (on) {
+        shuffleOrder(lead);
+        place = lead < entries.size() ? 0 : placeOf(current);
+    } else {
+        std::vector<std::size_t>().swap(order);
+        place = current;
+    }
+}
+
+bool playlistShuffled() { return shuffled; }
+
+void playlistSetSeed(std::uint64_t seed) { random_state = seed; }
 
 void playlistClear() {
     std::vector<Entry>().swap(entries);
+    std::vector<std::size_t>().swap(order);
     current = 0;
+    place = 0;
     refused_count = 0;
+    shuffled = false;
+    random_state = 0;
 }

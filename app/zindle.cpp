@@ -7,15 +7,24 @@
 
 #include <SDL/SDL.h>
 #include <SDL/SDL_image.h>
+#include <getopt.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <string>
 
 #include "app/list_screen.h"
 #include "app/module_probe.h"
 #include "app/playlist.h"
+#include "app/resume_state.h"
+#include "app/settings.h"
 #include "app/terminal_messages.h"
+#include "audio/audio_mixer.h"
 #include "audio/volume.h"
 #include "display/screen.h"
 #include "display/textout.h"
@@ -93,17 +102,17 @@ bool songStopped() {
     return !songPlaying();
 }
 
-// Plays the next module that loads, from entry from going by step, in place
-// of playing; returns the module now playing. The new one is read while the
-// old one plays on. Then the engine lets go of the old one (no tick runs and
-// the voices are cut, each under the audio lock, so the audio thread reads
-// no module from then on), the old one is freed, and the new one starts
-// from the engine's start state, as zindle-render starts it: silence between
-// them, never a sample of the old one. The view shown and the volume carry
-// over; the channel group and the colour cycles start again. When nothing
-// else loads, the one playing starts again.
-LoadedSong* switchModule(LoadedSong* playing, std::size_t from, int step) {
-    LoadedSong* next = playlistLoad(from, step);
+// Plays next, the module the list has just loaded (null when nothing else
+// loads), in place of playing; returns the module now playing, which the
+// state then keeps. The new one was read while the old one played on. Then
+// the engine lets go of the old one (no tick runs and the voices are cut,
+// each under the audio lock, so the audio thread reads no module from then
+// on), the old one is freed, and the new one starts from the engine's start
+// state, as zindle-render starts it: silence between them, never a sample of
+// the old one. The view shown and the volume carry over; the channel group
+// and the colour cycles start again. When nothing else loaded, the one
+// playing starts again.
+LoadedSong* switchModule(LoadedSong* playing, LoadedSong* next) {
     songResetEngine();
     {
         AudioLock lock;
@@ -127,6 +136,7 @@ LoadedSong* switchModule(LoadedSong* playing, std::size_t from, int step) {
         next = playing;
     }
     songPlay(next, 0);
+    resumeSave();
     return next;
 }
 
@@ -173,10 +183,6 @@ void showView(int view, const LoadedSong* song) {
 
 // The view shown before the list opened, shown again when it closes.
 int view_before_list = kViewPattern;
-// The list's settings until they have their own home.
-bool shuffle_on = false;
-int separation = 100;
-
 void openList() {
     view_before_list = display_mode;
     setDisplayMode(kViewList);
@@ -203,12 +209,15 @@ void handleListKey(SDLKey key, LoadedSong*& module) {
     list_dirty = true;
     switch (listKey(key)) {
     case ListAction::kPlay:
-        module = switchModule(module, listCursorEntry(), 1);
+        module = switchModule(module, playlistLoad(listCursorEntry(), 1));
         closeList();
         break;
     case ListAction::kClose: closeList(); break;
-    case ListAction::kToggleShuffle: shuffle_on = !shuffle_on; break;
-    case ListAction::kStepSeparation: separation = separation <= 0 ? 100 : (separation - 1) / 25 * 25; break;
+    case ListAction::kToggleShuffle:
+        settingsToggleShuffle();
+        setCounter();  // n is the place in the new order
+        break;
+    case ListAction::kStepSeparation: settingsStepSeparation(); break;
     case ListAction::kNone: break;
     }
 }
@@ -221,10 +230,10 @@ void handleKey(SDLKey key, LoadedSong*& module, bool& running) {
     switch (key) {
     case SDLK_RETURN: openList(); break;
     case SDLK_RIGHT:
-        if (severalToPlay()) module = switchModule(module, playlistCurrent() + 1, 1);
+        if (severalToPlay()) module = switchModule(module, playlistStep(1));
         break;
     case SDLK_LEFT:
-        if (severalToPlay()) module = switchModule(module, playlistCurrent() + playlistSize() - 1, -1);
+        if (severalToPlay()) module = switchModule(module, playlistStep(-1));
         break;
     case SDLK_BACKSPACE: songJump(playingOrder() + 1); break;
     case SDLK_TAB: songJump(playingOrder() - 1); break;
@@ -251,7 +260,7 @@ void handleKey(SDLKey key, LoadedSong*& module, bool& running) {
 void present() {
     viewsDrawScopes();
     if (listIsOpen() && (probePoll() || list_dirty)) {
-        const ListPage page = listPage(playlistCurrent(), shuffle_on, separation);
+        const ListPage page = listPage(playlistCurrent(), playlistShuffled(), audioSeparation());
         std::lock_guard<std::mutex> lock(screen_mutex);
         drawModuleList(screen, page);
         screen_dirty = true;
@@ -273,13 +282,14 @@ void syncframe() {
 
 const char kHelp[] =
     "Usage: zindle <module.mod>\n"
-    "       zindle PATH...\n"
+    "       zindle [OPTION]... PATH...\n"
     "Plays a ProTracker module (MOD file, 1 to 32 channels) with its own engine, or\n"
     "any other module libxmp reads (XM, S3M, IT, MED, ...; packed ones too) through\n"
     "libxmp, at 48000 Hz, without end, and shows it in a 320x240 window. Each PATH\n"
     "is a module or a folder (read\n"
     "with its subfolders, sorted by name); with several modules each plays once,\n"
-    "then the next, and after the last the first again.\n"
+    "then the next, and after the last the first again. A list starts again at\n"
+    "the module that was playing when it was last played.\n"
     "\n"
     "Keys:\n"
     "  Left Ctrl    view 1: the pattern being played (again: as C)\n"
@@ -296,47 +306,133 @@ const char kHelp[] =
     "               Escape closes, Left Shift shuffle, Left Alt separation\n"
     "  Escape       quit (closing the window quits too)\n"
     "\n"
-    "Exit status: 0 after a normal quit, 1 when it can't start (the module can't be\n"
-    "loaded, no window or audio device), 255 without a module.\n"
+    "Options:\n"
+    "  --shuffle        play the list in a random order, each module once a round\n"
+    "  --no-shuffle     play the list in its order (the default)\n"
+    "  --seed N         the random orders from N: the same N, the same orders\n"
+    "  --separation P   stereo separation in percent, 0 to 100: 100 pans as the\n"
+    "                   module does (the default), 0 is mono; 50 suits headphones\n"
+    "  --from-start     start the list at its first module\n"
+    "  --help           show this text\n"
+    "  --version        show the version\n"
+    "Settings (lines \"shuffle = yes\", \"separation = 50\") are read from\n"
+    "$XDG_CONFIG_HOME/zindle/zindle.conf (~/.config/zindle/zindle.conf); the\n"
+    "command line overrides them. Where each list was left is kept in\n"
+    "$XDG_STATE_HOME/zindle/state (~/.local/state/zindle/state).\n"
     "\n"
-    "  --help       show this text\n"
-    "  --version    show the version\n"
+    "Exit status: 0 after a normal quit, 1 when it can't start (the module can't be\n"
+    "loaded, no window or audio device), 2 after a bad option, 255 without a module.\n"
     "A module file named like an option plays as ./--help.\n";
 
-// --help or --version among the arguments: the text on standard output and
-// exit status 0, before any window or device is opened. -1 otherwise.
-int infoOption(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0) {
-            std::fputs(kHelp, stdout);
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("zindle %s\n", ZINDLE_VERSION);
-            return 0;
+// What the command line asks for besides the paths.
+struct Options {
+    Settings settings;
+    bool from_start = false;
+    bool seed_given = false;
+    std::uint64_t seed = 0;
+};
+
+enum LongOnly { kOptHelp = 256, kOptVersion, kOptShuffle, kOptNoShuffle, kOptSeed, kOptSeparation, kOptFromStart };
+
+const option kLongOptions[] = {
+    {"help", no_argument, nullptr, kOptHelp},
+    {"version", no_argument, nullptr, kOptVersion},
+    {"shuffle", no_argument, nullptr, kOptShuffle},
+    {"no-shuffle", no_argument, nullptr, kOptNoShuffle},
+    {"seed", required_argument, nullptr, kOptSeed},
+    {"separation", required_argument, nullptr, kOptSeparation},
+    {"from-start", no_argument, nullptr, kOptFromStart},
+    {nullptr, 0, nullptr, 0},
+};
+
+int usageError(const std::string& why) {
+    std::fprintf(stderr, "zindle: %s\nTry 'zindle --help'.\n", why.c_str());
+    return 2;
+}
+
+// Digits alone, up to high.
+bool parseNumber(const char* text, std::uint64_t high, std::uint64_t& value) {
+    if (!*text || std::strspn(text, "0123456789") != std::strlen(text)) return false;
+    errno = 0;
+    const unsigned long long parsed = std::strtoull(text, nullptr, 10);
+    if (errno || parsed > high) return false;
+    value = parsed;
+    return true;
+}
+
+// Fills options from the command line; optind is then the first path.
+// Returns -1 to go on, or the exit status: 0 after --help (its text on
+// standard output) or --version, both before any window or device opens,
+// and 2 after a bad option.
+int parseOptions(int argc, char** argv, Options& options) {
+    opterr = 0;
+    int opt;
+    std::uint64_t value = 0;
+    while ((opt = getopt_long(argc, argv, ":", kLongOptions, nullptr)) != -1) {
+        switch (opt) {
+        case kOptHelp: std::fputs(kHelp, stdout); return 0;
+        case kOptVersion: std::printf("zindle %s\n", ZINDLE_VERSION); return 0;
+        case kOptShuffle: options.settings.shuffle = true; break;
+        case kOptNoShuffle: options.settings.shuffle = false; break;
+        case kOptFromStart: options.from_start = true; break;
+        case kOptSeed:
+            if (!parseNumber(optarg, UINT64_MAX, options.seed)) return usageError("--seed needs a whole number, 0 or more");
+            options.seed_given = true;
+            break;
+        case kOptSeparation:
+            if (!parseNumber(optarg, kFullSeparation, value)) return usageError("--separation needs a percentage from 0 to 100");
+            options.settings.separation = static_cast<int>(value);
+            break;
+        case ':': return usageError(std::string(argv[optind - 1]) + " needs a value");
+        default: return usageError(std::string("unknown option ") + argv[optind - 1]);
         }
     }
     return -1;
+}
+
+// A seed for the random orders that differs from one run to the next.
+std::uint64_t freshSeed() {
+    timespec now {};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000000007u ^ static_cast<std::uint64_t>(now.tv_nsec) ^
+           static_cast<std::uint64_t>(getpid()) << 32;
 }
 
 }  // namespace
 
 namespace {
 
-// Says why nothing in the list could be played.
-void reportNothingToPlay(int argc, char** argv, const LoadRefusal& why) {
+// Says why nothing in the list made of the count paths could be played.
+void reportNothingToPlay(int count, char** paths, const LoadRefusal& why) {
     struct stat info {};
     if (playlistSize() == 0) {
         // Only folders give no entry: each one given was empty.
         std::fputs("Couldn't load the module!\n", stderr);
-        for (int i = 1; i < argc; ++i) std::fprintf(stderr, "%s: an empty folder, no module in it\n", argv[i]);
+        for (int i = 0; i < count; ++i) std::fprintf(stderr, "%s: an empty folder, no module in it\n", paths[i]);
         return;
     }
     // One file: say why it wasn't loaded; a list names each refused file as it goes.
-    if (argc == 2 && !(stat(argv[1], &info) == 0 && S_ISDIR(info.st_mode)))
-        zindleReportLoadFailure(stderr, argv[1], why);
+    if (count == 1 && !(stat(paths[0], &info) == 0 && S_ISDIR(info.st_mode)))
+        zindleReportLoadFailure(stderr, paths[0], why);
     else
         std::fputs("Couldn't load the module!\n", stderr);
+}
+
+// The settings that apply, the list's order, and its first module loaded:
+// where the state left the list (unless from_start), or the first of its
+// play order. Null when nothing in the list loads, after saying why.
+LoadedSong* loadFirst(int count, char** paths, const Options& options) {
+    playlistBuild(count, paths);
+    resumeOpen(count, paths);
+    const Settings chosen = settingsChoose(options.settings, resumeChoices(), settingsReadFile());
+    audioSetSeparation(chosen.separation.value_or(kFullSeparation));
+    playlistSetSeed(options.seed_given ? options.seed : freshSeed());
+    const std::size_t left_at = options.from_start ? playlistSize() : resumeEntry();
+    if (chosen.shuffle.value_or(false)) playlistSetShuffle(true, left_at);
+    LoadRefusal why;
+    LoadedSong* module = playlistLoad(left_at < playlistSize() ? left_at : playlistFirst(), 1, &why);
+    if (!module) reportNothingToPlay(count, paths, why);
+    return module;
 }
 
 // Brings up SDL's window and audio device. False after saying why.
@@ -374,10 +470,13 @@ void stopSdl() {
 }  // namespace
 
 int zindleMain(int argc, char** argv) {
-    if (const int status = infoOption(argc, argv); status >= 0) return status;
+    Options options;
+    if (const int status = parseOptions(argc, argv, options); status >= 0) return status;
     platformUse(kSdlPlatform);
     mod_playing = 0;
-    if (argc < 2) {
+    const int count = argc - optind;
+    char** paths = argv + optind;
+    if (count < 1) {
         std::fprintf(stderr, "Usage: %s <module.mod>\n", argv[0]);
         return -1;
     }
@@ -385,12 +484,10 @@ int zindleMain(int argc, char** argv) {
     probeFindRenderer(argv[0]);
     // The first module is loaded before any window or device opens: a wrong
     // name or a refused file is reported as such, on any machine.
-    playlistBuild(argc - 1, argv + 1);
-    LoadRefusal why;
-    LoadedSong* module = playlistLoad(0, 1, &why);
+    LoadedSong* module = loadFirst(count, paths, options);
     if (!module) {
-        reportNothingToPlay(argc, argv, why);
         playlistClear();
+        resumeClose();
         messagesRelease();
         return 1;
     }
@@ -398,6 +495,7 @@ int zindleMain(int argc, char** argv) {
     if (!startSdl()) {
         songFree(module);
         playlistClear();
+        resumeClose();
         stopSdl();
         return 1;
     }
@@ -408,6 +506,7 @@ int zindleMain(int argc, char** argv) {
         std::fprintf(stderr, "Couldn't create the background: %s\n", SDL_GetError());
         songFree(module);
         playlistClear();
+        resumeClose();
         if (background) SDL_FreeSurface(background);
         background = nullptr;
         stopSdl();
@@ -417,6 +516,7 @@ int zindleMain(int argc, char** argv) {
     paintBackground(module);
     songStopAtPassEnd(severalToPlay());
     songPlay(module, 0);
+    resumeSave();
 
     bool running = true;
     while (running) {
@@ -428,7 +528,7 @@ int zindleMain(int argc, char** argv) {
             }
             if (event.type == SDL_KEYDOWN) handleKey(event.key.keysym.sym, module, running);
         }
-        if (playlistSize() > 1 && songStopped()) module = switchModule(module, playlistCurrent() + 1, 1);
+        if (playlistSize() > 1 && songStopped()) module = switchModule(module, playlistStep(1));
         present();
         syncframe();
     }
@@ -436,6 +536,7 @@ int zindleMain(int argc, char** argv) {
     probeStop();
     songFree(module);
     playlistClear();
+    resumeClose();
     SDL_FreeSurface(background);
     background = nullptr;
     if (plain_background) SDL_FreeSurface(plain_background);

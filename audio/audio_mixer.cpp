@@ -90,13 +90,28 @@ std::uint32_t mixSpan(const std::int8_t* data, std::uint32_t position, std::uint
     return position;
 }
 
+int separation = kFullSeparation;
+
+// A voice's gains as heard at the separation: at full separation its own,
+// else each side mixed with the other's share (gains are 0..255, so the
+// sums are never negative and the division rounds down).
+PanGains separated(std::int32_t left, std::int32_t right) {
+    if (separation == kFullSeparation) return {left, right};
+    const std::int64_t own = kFullSeparation + separation;
+    const std::int64_t other = kFullSeparation - separation;
+    constexpr std::int64_t kWhole = 2 * kFullSeparation;
+    return {static_cast<std::int32_t>((left * own + right * other) / kWhole),
+            static_cast<std::int32_t>((right * own + left * other) / kWhole)};
+}
+
 void mixVoice(Voice& voice, int frames) {
     // A voice on an empty sample, or moved to its loop end by a sample
     // change, must not be read before the tests have run on it.
     if (!voice.data || !wrapOrEnd(voice)) return;
     const std::int8_t* data = voice.data;
     const std::int32_t volume = voice.volume;
-    const std::int64_t gains = voice.left * volume + std::int64_t{voice.right * volume} * kRightUnit;
+    const PanGains heard = separated(voice.left, voice.right);
+    const std::int64_t gains = heard.left * volume + std::int64_t{heard.right * volume} * kRightUnit;
     const std::uint32_t rate = voice.rate;
     const std::uint64_t boundary = boundaryPosition(voice);
     // Runs of frames up to the next boundary, each followed by the one frame
@@ -215,6 +230,13 @@ int audioMasterVolume() {
     AudioLock lock;
     return master_volume;
 }
+
+void audioSetSeparation(int percent) {
+    AudioLock lock;
+    separation = std::clamp(percent, 0, kFullSeparation);
+}
+
+int audioSeparation() { return separation; }
 
 void audioCutAllVoices() {
     AudioLock lock;

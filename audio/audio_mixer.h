@@ -56,6 +56,17 @@ void audioPause();
 constexpr int kFullMasterVolume = 100;
 void audioSetMasterVolume(int volume);
 int audioMasterVolume();
+// The stereo separation, 0..100 percent: each voice is heard with the gains
+// L' = floor((L (100 + P) + R (100 - P)) / 200) and
+// R' = floor((R (100 + P) + L (100 - P)) / 200) in place of its own L and R.
+// At 100 (program start) the gains are the voice's own, bit for bit; at 0
+// both sides get their mean (mono): 191/64 becomes 127/127, and 159/95 at
+// 50. Clamped to 0..100; set under the audio lock.
+constexpr int kFullSeparation = 100;
+void audioSetSeparation(int percent);
+// The separation last set. Read it on the thread that sets it, on the audio
+// thread (an engine mixing on its own asks it there) or under the audio lock.
+int audioSeparation();
 // The audio callback: fills len bytes of interleaved s16le stereo from the
 // engine playing (songMix), its ticks at their exact frames, then applies the
 // software master volume.

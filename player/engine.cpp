@@ -139,5 +139,6 @@ void songResetEngine() {
 void zindleReset() {
     songResetEngine();
     audioSetMasterVolume(kFullMasterVolume);
+    audioSetSeparation(kFullSeparation);
     platform().reset_views();
 }

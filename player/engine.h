@@ -173,7 +173,7 @@ void songStopAtPassEnd(bool on);
 // Every engine back at its start state, nothing playing; a player going on
 // to another module calls it. The views and the volume stay as they are.
 void songResetEngine();
-// Program-start state: every engine's, the software master volume at full,
-// and the installed platform's views. Everything that wants a fresh start
+// Program-start state: every engine's, the software master volume and the
+// stereo separation at full, and the installed platform's views. Everything that wants a fresh start
 // calls it.
 void zindleReset();

@@ -52,7 +52,8 @@ Kind kindOf(const std::string& path, unsigned char type) {
     return S_ISREG(st.st_mode) ? Kind::kFile : Kind::kOther;
 }
 
-void addFolder(const std::string& root, const std::string& folder, Visited& visited, std::vector<WalkedFile>& out) {
+void addFolder(const std::string& root, std::size_t argument, const std::string& folder, Visited& visited,
+               std::vector<WalkedFile>& out) {
     struct stat st {};
     if (stat(folder.c_str(), &st) != 0 || !visited.insert({st.st_dev, st.st_ino}).second) return;
     // The names are read and the folder closed before going down into it,
@@ -69,8 +70,8 @@ void addFolder(const std::string& root, const std::string& folder, Visited& visi
     for (const auto& [name, type] : names) {
         const std::string path = joinPath(folder, name);
         switch (kindOf(path, type)) {
-        case Kind::kFile: out.push_back({path, root}); break;
-        case Kind::kFolder: addFolder(root, path, visited, out); break;
+        case Kind::kFile: out.push_back({path, root, argument}); break;
+        case Kind::kFolder: addFolder(root, argument, path, visited, out); break;
         case Kind::kOther: break;
         }
     }
@@ -81,12 +82,13 @@ void addFolder(const std::string& root, const std::string& folder, Visited& visi
 std::vector<WalkedFile> folderWalk(const std::vector<std::string>& paths) {
     std::vector<WalkedFile> out;
     Visited visited;
-    for (const std::string& path : paths) {
+    for (std::size_t argument = 0; argument < paths.size(); ++argument) {
+        const std::string& path = paths[argument];
         struct stat st {};
         if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-            addFolder(path, path, visited, out);
+            addFolder(path, argument, path, visited, out);
         else
-            out.push_back({path, ""});  // the loader says what it is
+            out.push_back({path, "", argument});  // the loader says what it is
     }
     return out;
 }

@@ -3,12 +3,14 @@
 // no file is opened.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 struct WalkedFile {
     std::string path;    // as given, or the folder given joined with the names below it
     std::string folder;  // the folder argument it was found under; "" when named itself
+    std::size_t argument = 0;  // the index of that path, or of itself, among the paths given
 };
 
 // The files under paths: a path that is a folder gives the files it holds,

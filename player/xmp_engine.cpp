@@ -78,10 +78,16 @@ int consumed = 0;            // of those, frames already handed out
 constexpr int kMaxVolume = 64;
 constexpr int kHexRowsAbove = 100;
 
-// The player's separation setting, 0..100, scales libxmp's stereo mix.
-// The single place that reads it: full separation until the mixer offers the
-// setting (audioSeparation()).
-int separationPercent() { return 100; }
+int applied_mix = 0;         // the stereo mix libxmp was last set to
+
+// libxmp's stereo mix at the player's separation setting (0..100 percent of
+// it): set when it changed, on the audio thread or under the audio lock.
+void applySeparation() {
+    const int mix = kXmpStereoMix * audioSeparation() / kFullSeparation;
+    if (mix == applied_mix) return;
+    xmp_set_player(song->context, XMP_PLAYER_MIX, mix);
+    applied_mix = mix;
+}
 
 const xmp_module& moduleOf(const XmpSong* s) { return *s->info.mod; }
 
@@ -135,6 +141,7 @@ void raiseMeters() {
 // instead: it had ended, or a pass ended and the song stops there.
 bool runTick() {
     if (!song || !playing) return false;
+    applySeparation();
     const int status = xmp_play_frame(song->context);
     xmp_get_frame_info(song->context, &frame);
     consumed = 0;
@@ -320,11 +327,12 @@ void xmpStart(void* handle, int order) {
     forgetPlayback();
     if (xmp_start_player(s->context, kOutputRate, 0) != 0) return;
     s->started = true;
-    xmp_set_player(s->context, XMP_PLAYER_MIX, kXmpStereoMix * separationPercent() / 100);
+    song = s;
+    applied_mix = -1;
+    applySeparation();
     if (order > 0) xmp_set_position(s->context, order);
     xmp_get_frame_info(s->context, &frame);
     loops_seen = frame.loop_count;
-    song = s;
     playing = true;
 }
 

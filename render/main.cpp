@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     int status = parseOptions(argc, argv, options);
     if (status >= 0) return status;
     rendererUsePlatform();
+    rendererUseSeparation(options.separation);
     const std::vector<WalkedFile> files = folderWalk(options.modules);
     if (options.info) return printInfo(files, options.json);
     const bool single = files.size() == 1 && files.front().folder.empty();

@@ -27,6 +27,7 @@ const char kUsage[] =
     "                      of the song, until it comes back to a row it has played (at most 30 min)\n"
     "      --loops N       render N passes of the song (default 1)\n"
     "      --start ORDER   start at order position ORDER, 0 to 255 (default 0)\n"
+    "      --separation P  stereo separation in percent, 0 (mono) to 100 (default 100)\n"
     "  -f, --format F      wav, flac or raw (bare interleaved s16le frames); default: the\n"
     "                      output's extension, else wav\n"
     "      --raw           the same as --format raw\n"
@@ -76,7 +77,7 @@ bool parseInt(const char* text, int low, int high, int& value) {
     return true;
 }
 
-enum LongOnly { kOptStart = 256, kOptLoops, kOptOutputDir, kOptRaw, kOptTrace, kOptJson, kOptVersion };
+enum LongOnly { kOptStart = 256, kOptSeparation, kOptLoops, kOptOutputDir, kOptRaw, kOptTrace, kOptJson, kOptVersion };
 
 const option kLongOptions[] = {
     {"seconds", required_argument, nullptr, 's'},  {"loops", required_argument, nullptr, kOptLoops},
@@ -85,7 +86,8 @@ const option kLongOptions[] = {
     {"output-dir", required_argument, nullptr, kOptOutputDir}, {"jobs", required_argument, nullptr, 'j'},
     {"trace", no_argument, nullptr, kOptTrace},      {"info", no_argument, nullptr, 'i'},
     {"json", no_argument, nullptr, kOptJson},        {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, kOptVersion},  {nullptr, 0, nullptr, 0},
+    {"version", no_argument, nullptr, kOptVersion},  {"separation", required_argument, nullptr, kOptSeparation},
+    {nullptr, 0, nullptr, 0},
 };
 
 }  // namespace
@@ -110,6 +112,10 @@ int parseOptions(int argc, char** argv, RenderOptions& options) {
             case kOptLoops:
                 if (!parseInt(optarg, 1, kMaxLoops, options.loops)) return usageError("--loops needs a number of passes (1 to 1000)");
                 options.loops_given = true;
+                break;
+            case kOptSeparation:
+                if (!parseInt(optarg, 0, kFullSeparation, options.separation))
+                    return usageError("--separation needs a percentage (0 to 100)");
                 break;
             case kOptStart:
                 if (!parseInt(optarg, 0, kMaxStart, options.start)) return usageError("--start needs an order position (0 to 255)");

@@ -18,6 +18,7 @@ struct RenderOptions {
     int loops = 1;
     bool loops_given = false;
     int start = 0;  // 0..255
+    int separation = 100;  // stereo separation in percent, 0..100
     OutputFormat format = OutputFormat::kWav;
     bool format_given = false;
     bool trace = false;

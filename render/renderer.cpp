@@ -60,11 +60,15 @@ const Platform kRenderPlatform = [] {
     return p;
 }();
 
+// The stereo separation every render plays at (--separation).
+int render_separation = kFullSeparation;
+
 // Plays song from the program-start state at order position start and
 // sets the watch for it: frames frames, or passes passes (0: frames alone)
 // when they end first.
 void startPlayback(LoadedSong* song, int start, int passes, std::uint64_t frames, bool trace) {
     zindleReset();
+    audioSetSeparation(render_separation);
     watch.trace = trace;
     watch.passes = passes;
     watch.tick_frame = 0;
@@ -159,6 +163,8 @@ bool makeFolders(const std::string& path, std::string& error) {
 }  // namespace
 
 void rendererUsePlatform() { platformUse(kRenderPlatform); }
+
+void rendererUseSeparation(int percent) { render_separation = percent; }
 
 std::uint64_t onePassFrames(LoadedSong* song) { return renderLength(song, 0, 1, kPassCapFrames); }
 

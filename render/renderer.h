@@ -16,6 +16,8 @@ extern const char* render_message_start;
 
 // Puts the engine on the renderer's platform. Once, before the rest.
 void rendererUsePlatform();
+// The stereo separation (0..100) every render from now on plays at.
+void rendererUseSeparation(int percent);
 
 // Renders the module at module_path to path ("-": standard output) as the
 // options say, making path's folders when --output didn't name it. batch:

@@ -140,6 +140,8 @@ note "the installed renderer renders the demo module ($seconds s per pass)"
 status=0
 $run "$bin/zindle" 2>"$work/usage" || status=$?
 [ "$status" -eq 255 ] && grep -q "^Usage: .*zindle <module.mod>$" "$work/usage" || fail "zindle without a module"
+# Its state and settings folders are the check's own, not the home's.
+XDG_STATE_HOME="$work/state" XDG_CONFIG_HOME="$work/config" \
 SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/zindle.raw" $run "$bin/zindle" "$demo" &
 pid=$!
 sleep 2

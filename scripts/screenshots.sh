@@ -1,9 +1,10 @@
 #!/bin/sh
-# Takes the README's pictures: the demo module (or the module given) playing
-# in a window under Xvfb, one PNG per view, written to docs/ (with -SUFFIX
-# after the view's name when a suffix is given). Needs xvfb, xdotool,
+# Takes the README's pictures: the demo module (or the module or folder
+# given) playing in a window under Xvfb, one PNG per view and one of the
+# module list, written to docs/ (with -SUFFIX after the name when a suffix
+# is given). Needs xvfb, xdotool,
 # x11-apps and imagemagick. BUILD names the build folder (build).
-# Usage: scripts/screenshots.sh [module.mod [SUFFIX]]
+# Usage: scripts/screenshots.sh [module.mod|FOLDER [SUFFIX]]
 # The 8-channel pictures: scripts/screenshots.sh ch8.mod 8ch, with ch8.mod
 # written by `zindle-make-modules formats DIR` (tools/format_modules.cpp).
 set -e
@@ -35,8 +36,10 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 DISPLAY=:$(cat "$work/display")
 export DISPLAY
 
-# No background picture in the working folder: the views stand on black.
-(cd "$work" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_DISKAUDIODELAY=20 exec "$player" "$module") &
+# No background picture in the working folder: the views stand on black; no
+# settings or state of the home's.
+(cd "$work" && XDG_STATE_HOME="$work/state" XDG_CONFIG_HOME="$work/config" \
+  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_DISKAUDIODELAY=20 exec "$player" "$module") &
 pid=$!
 window=""
 for _ in $(seq 100); do
@@ -58,6 +61,11 @@ shot view2-meters$suffix.png
 xdotool key Alt_L
 sleep 1
 shot view4-scopes$suffix.png
+xdotool key Return
+sleep 2
+shot list$suffix.png
+xdotool key Escape
+sleep 0.5
 xdotool key Escape
 wait "$pid"
 pid=""

@@ -126,11 +126,35 @@ int Child::wait(int timeout_s) {
     return status_;
 }
 
+Env userFolders(const std::string& folder) {
+    return {{"XDG_STATE_HOME", folder + "/xdg-state"}, {"XDG_CONFIG_HOME", folder + "/xdg-config"}};
+}
+
 Env headlessEnv(const std::string& audio_file) {
-    return {{"SDL_VIDEODRIVER", "dummy"},
-            {"SDL_AUDIODRIVER", "disk"},
-            {"SDL_DISKAUDIOFILE", audio_file},
-            {"SDL_DISKAUDIODELAY", "10"}};
+    const std::size_t slash = audio_file.rfind('/');
+    Env env = userFolders(slash == std::string::npos ? "." : audio_file.substr(0, slash));
+    env.insert(env.end(), {{"SDL_VIDEODRIVER", "dummy"},
+                           {"SDL_AUDIODRIVER", "disk"},
+                           {"SDL_DISKAUDIOFILE", audio_file},
+                           {"SDL_DISKAUDIODELAY", "10"}});
+    return env;
+}
+
+ScopedEnv::ScopedEnv(const Env& env) {
+    for (const auto& [name, value] : env) {
+        const char* was = std::getenv(name.c_str());
+        saved_.emplace_back(name, was ? std::optional<std::string>(was) : std::nullopt);
+        setenv(name.c_str(), value.c_str(), 1);
+    }
+}
+
+ScopedEnv::~ScopedEnv() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+        if (it->second)
+            setenv(it->first.c_str(), it->second->c_str(), 1);
+        else
+            unsetenv(it->first.c_str());
+    }
 }
 
 std::string findProgram(const std::string& name) {

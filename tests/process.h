@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -48,7 +49,24 @@ std::string readText(const std::string& path);
 // The program of that name on PATH, or "" when there is none.
 std::string findProgram(const std::string& name);
 
-// Environment for the player without a screen or sound card.
+// The player's state and settings folders (XDG_STATE_HOME, XDG_CONFIG_HOME)
+// under folder, "xdg-state" and "xdg-config": a test's own, never the home's.
+Env userFolders(const std::string& folder);
+// Environment for the player without a screen or sound card, its state and
+// settings folders beside audio_file.
 Env headlessEnv(const std::string& audio_file);
+
+// Sets variables of the tests' own environment (for code they run in
+// process) while it lives; then puts back what was there.
+class ScopedEnv {
+  public:
+    explicit ScopedEnv(const Env& env);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
 
 }  // namespace harness

@@ -1,19 +1,26 @@
 // Playing a folder of modules: the list made from names (order, hidden
 // entries, links, loops, what is not a file), refused files skipped, one
 // pass of each module bit for bit as zindle-render plays it alone, fast
-// switching, and the arrow keys in a real window.
+// switching, shuffle, coming back where a list was left, the settings, and
+// the arrow keys in a real window.
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/playlist.h"
+#include "app/resume_state.h"
+#include "app/settings.h"
 #include "tests/engine_harness.h"
 #include "tests/process.h"
 #include "tests/x11_session.h"
@@ -108,6 +115,69 @@ bool waitForSound(const std::string& path, int timeout_s) {
     return false;
 }
 
+// A module of four ticks (80 ms) whose first note, one of 13, tells it
+// apart; with speed 6, 64 rows and two orders it plays 15 s.
+modwriter::Song tune(int n, int speed = 1, int stop_row = 3, int orders = 1) {
+    static const char* const kNotes[] = {"C-1", "D-1", "E-1", "F-1", "G-1", "A-1", "B-1",
+                                         "D-2", "E-2", "F-2", "G-2", "A-2", "B-2"};
+    modwriter::Song song = harness::shortSong("tune " + std::to_string(n), 125, speed, stop_row, orders);
+    song.at(0, 0, 0).period = modwriter::notePeriod(kNotes[n % 13]);
+    return song;
+}
+
+// What zindle-render writes for module, raw, for one pass or `seconds`.
+std::vector<std::uint8_t> rendered(const TempDir& dir, const std::string& module, const std::string& seconds = "") {
+    std::vector<std::string> argv = {kRender, "--raw", "--output", dir.file("r.raw"), module};
+    if (!seconds.empty()) argv.insert(argv.begin() + 1, {"--seconds", seconds});
+    const harness::Result r = harness::run(argv);
+    EXPECT_EQ(r.status, 0) << r.err;
+    return harness::readBytes(dir.file("r.raw"));
+}
+
+// The modules played, in order, by their renders (index in renders): each
+// starts on a buffer boundary after the silence that ends the one before.
+// Ends at the first sound no render matches whole.
+std::vector<int> modulesPlayed(const std::vector<std::uint8_t>& played,
+                               const std::vector<std::vector<std::uint8_t>>& renders) {
+    std::vector<int> out;
+    for (std::size_t at = startOfSound(played, 0); at < played.size(); at = startOfSound(played, at)) {
+        int found = -1;
+        for (std::size_t i = 0; i < renders.size() && found < 0; ++i)
+            if (at + renders[i].size() <= played.size() &&
+                std::equal(renders[i].begin(), renders[i].end(), played.begin() + static_cast<std::ptrdiff_t>(at)))
+                found = static_cast<int>(i);
+        if (found < 0) break;
+        out.push_back(found);
+        at += renders[static_cast<std::size_t>(found)].size();
+    }
+    return out;
+}
+
+// Waits until the player has played `count` modules (or module `until`,
+// when given); returns those played.
+std::vector<int> waitForModules(const std::string& audio, const std::vector<std::vector<std::uint8_t>>& renders,
+                                std::size_t count, int until = -1) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    std::vector<int> played;
+    while (std::chrono::steady_clock::now() < deadline) {
+        played = modulesPlayed(harness::readBytes(audio), renders);
+        if (until >= 0 ? std::count(played.begin(), played.end(), until) > 0 : played.size() >= count) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return played;
+}
+
+std::vector<std::string> filesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (const dirent* e = readdir(d))
+            if (e->d_name[0] != '.') names.emplace_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 }  // namespace
 
 // --- The list
@@ -173,6 +243,230 @@ TEST(Playlist, LoadSkipsRefusedEntriesEachWayAndRemembersThem) {
     EXPECT_EQ(playlistPlayable(), 2u);
     playlistClear();
     EXPECT_EQ(playlistLoad(0, 1), nullptr);
+}
+
+// Shuffled, each round plays every entry not refused once, in a new order;
+// the same seed gives the same orders; the counter's n is the place in the
+// round; Left goes back in the round; off and on again go on from the entry
+// playing.
+TEST(Playlist, ShufflePlaysEachEntryOncePerRound) {
+    TempDir dir;
+    const std::string base = makeFolder(dir.file("songs"));
+    for (int i = 0; i < 5; ++i) writeSong(base + "/" + std::to_string(i) + ".mod", tune(i));
+    harness::writeBytes(base + "/2-refused.mod", {});  // entry 2, sorted before 2.mod
+    std::string path = base;
+    char* args[] = {path.data()};
+    const auto play = [&](std::uint64_t seed, int rounds) {
+        playlistBuild(1, args);
+        playlistSetSeed(seed);
+        playlistSetShuffle(true, playlistSize());
+        std::vector<std::size_t> order;
+        testing::internal::CaptureStderr();
+        songFree(playlistLoad(playlistFirst(), 1));
+        for (int i = 0; i < 5 * rounds; ++i) {
+            order.push_back(playlistCurrent());
+            EXPECT_EQ(playlistPosition(), static_cast<std::size_t>(i % 5)) << i;
+            songFree(playlistStep(1));
+        }
+        testing::internal::GetCapturedStderr();
+        return order;
+    };
+    const std::vector<std::size_t> order = play(7, 4);
+    EXPECT_EQ(playlistPlayable(), 5u);
+    std::set<std::vector<std::size_t>> rounds;
+    for (std::size_t r = 0; r < 4; ++r) {
+        std::vector<std::size_t> round(order.begin() + 5 * r, order.begin() + 5 * r + 5);
+        rounds.insert(round);
+        std::sort(round.begin(), round.end());
+        EXPECT_EQ(round, (std::vector<std::size_t>{0, 1, 3, 4, 5})) << "round " << r;
+    }
+    EXPECT_GT(rounds.size(), 1u) << "the same order every round";
+    for (std::size_t i = 1; i < order.size(); ++i) EXPECT_NE(order[i], order[i - 1]) << "twice in a row at " << i;
+    EXPECT_EQ(play(7, 4), order);
+    EXPECT_NE(play(8, 4), order);
+
+    // In round 5 now, at its first: Left goes to its last, and from there
+    // Right begins round 6.
+    songFree(playlistStep(-1));
+    EXPECT_EQ(playlistPosition(), 4u);
+    const std::size_t last = playlistCurrent();
+    songFree(playlistStep(1));
+    EXPECT_EQ(playlistPosition(), 0u);
+    EXPECT_NE(playlistCurrent(), last);
+    const std::size_t first = playlistCurrent();
+    // Off: the list's own order from the entry playing; on: it leads a round.
+    playlistSetShuffle(false, playlistSize());
+    EXPECT_EQ(playlistPosition(), first - (first > 2 ? 1 : 0));
+    songFree(playlistStep(1));
+    EXPECT_EQ(playlistCurrent(), first == 1 ? 3u : (first + 1) % 6);
+    const std::size_t playing = playlistCurrent();
+    playlistSetShuffle(true, playing);
+    EXPECT_EQ(playlistPosition(), 0u);
+    EXPECT_EQ(playlistCurrent(), playing);
+    playlistClear();
+}
+
+// --- Where a list was left, and the settings
+
+namespace {
+
+// The list made of paths, with the state read for it.
+void openList(std::vector<std::string> paths) {
+    std::vector<char*> args;
+    for (std::string& p : paths) args.push_back(p.data());
+    playlistBuild(static_cast<int>(args.size()), args.data());
+    resumeOpen(static_cast<int>(args.size()), args.data());
+}
+
+void closeList() {
+    resumeClose();
+    playlistClear();
+}
+
+// Plays entry (or the next that loads) as the player does: the state is written.
+void startEntry(std::size_t entry) {
+    testing::internal::CaptureStderr();
+    songFree(playlistLoad(entry, 1));
+    testing::internal::GetCapturedStderr();
+    resumeSave();
+}
+
+}  // namespace
+
+// The module of each of the 20 lists played last, by the real paths of the
+// list's paths, and the buttons' last choices; each write a whole file.
+TEST(ResumeState, KeepsTheModuleOfEachListAndTheButtonsChoices) {
+    TempDir dir;
+    const harness::ScopedEnv env(harness::userFolders(dir.path()));
+    const std::string songs = makeFolder(dir.file("songs"));
+    for (int i = 1; i <= 12; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "/%02d.mod", i);
+        if (i == 7)
+            writeSong(songs + name, tune(7));
+        else
+            harness::writeBytes(songs + name, {});
+    }
+    ASSERT_EQ(symlink("songs", dir.file("link").c_str()), 0);
+
+    openList({songs});
+    EXPECT_EQ(resumeEntry(), 12u) << "a new list starts at its first";
+    startEntry(6);
+    closeList();
+    openList({dir.file("link/")});  // the same folder by another path
+    EXPECT_EQ(resumeEntry(), 6u);
+    closeList();
+    openList({songs, songs + "/07.mod"});  // another list
+    EXPECT_EQ(resumeEntry(), 13u);
+    closeList();
+
+    // 19 more lists keep it, a 20th more forgets it.
+    const auto otherLists = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            openList({dir.file("a.mod"), dir.file("b" + std::to_string(i) + ".mod")});
+            resumeSave();
+            closeList();
+        }
+    };
+    otherLists(19);
+    openList({songs});
+    EXPECT_EQ(resumeEntry(), 6u);
+    startEntry(6);  // the most recent again
+    closeList();
+    otherLists(19);
+    openList({songs});
+    EXPECT_EQ(resumeEntry(), 6u);
+    closeList();
+    otherLists(20);
+    openList({songs});
+    EXPECT_EQ(resumeEntry(), 12u) << "kept as the 21st list";
+    closeList();
+
+    // A module no longer there: from the first.
+    openList({songs});
+    startEntry(6);
+    closeList();
+    ASSERT_EQ(rename((songs + "/07.mod").c_str(), (songs + "/07-moved.mod").c_str()), 0);
+    openList({songs});
+    EXPECT_EQ(resumeEntry(), 12u);
+
+    // The buttons' choices, kept at once, and before the file's settings.
+    EXPECT_FALSE(resumeChoices().shuffle);
+    EXPECT_FALSE(resumeChoices().separation);
+    EXPECT_TRUE(settingsToggleShuffle());
+    EXPECT_EQ(settingsStepSeparation(), 75);
+    EXPECT_EQ(settingsStepSeparation(), 50);
+    EXPECT_EQ(audioSeparation(), 50);
+    closeList();
+    harness::resetGlobals();
+    openList({songs});
+    EXPECT_EQ(resumeChoices().shuffle, true);
+    EXPECT_EQ(resumeChoices().separation, 50);
+    const Settings chosen = settingsChoose({}, resumeChoices(), Settings{false, 100});
+    EXPECT_EQ(chosen.shuffle, true);
+    EXPECT_EQ(chosen.separation, 50);
+    closeList();
+    EXPECT_EQ(filesIn(dir.file("xdg-state/zindle")), std::vector<std::string>{"state"}) << "a temporary file left";
+
+    // A corrupt state: one line, a fresh start, and a good state written again.
+    harness::writeBytes(dir.file("xdg-state/zindle/state"), {'z', 'i', 'n', 0xFF, '\n'});
+    testing::internal::CaptureStderr();
+    openList({songs});
+    EXPECT_EQ(resumeEntry(), 12u);
+    EXPECT_FALSE(resumeChoices().separation);
+    resumeSave();
+    closeList();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "zindle: " + dir.file("xdg-state/zindle/state") + " is no state Zindle can read; the list starts afresh\n");
+    testing::internal::CaptureStderr();
+    openList({songs});
+    resumeSave();
+    closeList();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(Settings, FileLinesCommentsAndBadLines) {
+    const std::string text = "# Zindle on the handheld\n"
+                             "\n"
+                             "separation = 50\n"
+                             "shuffle=yes   # on the bus\n"
+                             "volume = 3\n"
+                             "separation = 150\n"
+                             "shuffle = maybe\n"
+                             "  separation =  25 \r\n"
+                             "nonsense\n"
+                             "separation = -1";
+    testing::internal::CaptureStderr();
+    const Settings settings = settingsParse(text, "zindle.conf");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "zindle: zindle.conf:5: no such setting (separation, shuffle), skipped: volume = 3\n"
+              "zindle: zindle.conf:6: separation takes 0 to 100, skipped: separation = 150\n"
+              "zindle: zindle.conf:7: shuffle takes yes or no, skipped: shuffle = maybe\n"
+              "zindle: zindle.conf:9: not \"name = value\", skipped: nonsense\n"
+              "zindle: zindle.conf:10: separation takes 0 to 100, skipped: separation = -1\n");
+    EXPECT_EQ(settings.separation, 25);
+    EXPECT_EQ(settings.shuffle, true);
+    EXPECT_FALSE(settingsParse("shuffle = no\n", "f").separation);
+}
+
+TEST(Settings, ButtonStepsAndPrecedence) {
+    const std::pair<int, int> steps[] = {{100, 75}, {75, 50}, {50, 25}, {25, 0}, {0, 100},
+                                         {99, 75}, {60, 50}, {26, 25}, {1, 0}};
+    for (const auto& [from, to] : steps) EXPECT_EQ(settingsNextSeparation(from), to) << from;
+    const Settings none, line{false, 80}, buttons{true, 0}, file{true, 50};
+    struct Case {
+        const Settings* command_line;
+        const Settings* buttons;
+        bool shuffle;
+        int separation;
+    };
+    const Case cases[] = {{&line, &buttons, false, 80}, {&none, &buttons, true, 0}, {&none, &none, true, 50}};
+    for (const Case& k : cases) {
+        const Settings chosen = settingsChoose(*k.command_line, *k.buttons, file);
+        EXPECT_EQ(chosen.shuffle, k.shuffle);
+        EXPECT_EQ(chosen.separation, k.separation);
+    }
+    EXPECT_FALSE(settingsChoose(none, none, none).separation);
 }
 
 // --- The player on a folder
@@ -296,6 +590,142 @@ TEST(Player, SwitchesModulesManyTimesASecond) {
     child.signal(SIGTERM);
     EXPECT_EQ(child.wait(30), 0);
     EXPECT_EQ(countOf(harness::readText(dir.file("err")), "Couldn't load "), 1u);
+}
+
+// Twelve modules of 80 ms, but the seventh plays 15 s: quit (or be killed)
+// while it plays, and the next start is on it; --from-start is on the first.
+TEST(Player, ComesBackToTheModuleItWasPlaying) {
+    TempDir dir;
+    const std::string songs = makeFolder(dir.file("songs"));
+    std::vector<std::vector<std::uint8_t>> renders;
+    for (int i = 1; i <= 12; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "/%02d.mod", i);
+        const std::string module = writeSong(songs + name, i == 7 ? tune(i, 6, 0, 2) : tune(i));
+        renders.push_back(rendered(dir, module, i == 7 ? "0.5" : ""));
+    }
+    // Each run in a folder of its own; the state's folder beside its sound.
+    int runs = 0;
+    const auto start = [&](const std::string& state_home, const std::vector<std::string>& options) {
+        const std::string run = makeFolder(dir.file("run" + std::to_string(++runs)));
+        harness::Env env = harness::headlessEnv(run + "/audio.raw");
+        env.push_back({"XDG_STATE_HOME", state_home});
+        std::vector<std::string> argv = {kZindle};
+        argv.insert(argv.end(), options.begin(), options.end());
+        argv.push_back(songs);
+        return std::make_unique<harness::Child>(argv, env, run + "/out", run + "/err");
+    };
+    const auto audioOf = [&]() { return dir.file("run" + std::to_string(runs) + "/audio.raw"); };
+    struct Case {
+        const char* what;
+        int signal;
+    };
+    for (const Case& k : {Case{"quit", SIGTERM}, Case{"killed", SIGKILL}}) {
+        const std::string state_home = dir.file(std::string("state-") + k.what);
+        {
+            const auto player = start(state_home, {});
+            const std::vector<int> played = waitForModules(audioOf(), renders, 0, 6);
+            ASSERT_EQ(played, (std::vector<int>{0, 1, 2, 3, 4, 5, 6})) << k.what;
+            player->signal(k.signal);
+            EXPECT_EQ(player->wait(30), k.signal == SIGKILL ? 128 + SIGKILL : 0) << k.what;
+        }
+        const auto player = start(state_home, {});
+        EXPECT_EQ(waitForModules(audioOf(), renders, 1), std::vector<int>{6}) << k.what;
+        player->signal(SIGTERM);
+        EXPECT_EQ(player->wait(30), 0) << k.what;
+    }
+    const auto player = start(dir.file("state-quit"), {"--from-start"});
+    EXPECT_EQ(waitForModules(audioOf(), renders, 1), std::vector<int>{0});
+    player->signal(SIGTERM);
+    EXPECT_EQ(player->wait(30), 0);
+}
+
+// --shuffle --seed N: each module once a round, in the same orders for the
+// same N, not the list's own; --no-shuffle after it, the list's order.
+TEST(Player, ShufflesInTheSameOrderForTheSameSeed) {
+    TempDir dir;
+    const std::string songs = makeFolder(dir.file("songs"));
+    std::vector<std::vector<std::uint8_t>> renders;
+    for (int i = 0; i < 4; ++i) renders.push_back(rendered(dir, writeSong(songs + "/" + std::to_string(i) + ".mod", tune(i))));
+    int runs = 0;
+    const auto play = [&](std::vector<std::string> argv) {
+        const std::string run = makeFolder(dir.file("run" + std::to_string(++runs)));
+        argv.insert(argv.begin(), kZindle);
+        argv.push_back(songs);
+        harness::Child child(argv, harness::headlessEnv(run + "/audio.raw"), run + "/out", run + "/err");
+        std::vector<int> played = waitForModules(run + "/audio.raw", renders, 12);
+        child.signal(SIGTERM);
+        EXPECT_EQ(child.wait(30), 0);
+        played.resize(12);
+        return played;
+    };
+    const std::vector<int> order = play({"--shuffle", "--seed", "12345"});
+    std::set<std::vector<int>> rounds;
+    for (std::size_t r = 0; r < 3; ++r) {
+        std::vector<int> round(order.begin() + 4 * static_cast<long>(r), order.begin() + 4 * static_cast<long>(r) + 4);
+        rounds.insert(round);
+        std::sort(round.begin(), round.end());
+        EXPECT_EQ(round, (std::vector<int>{0, 1, 2, 3})) << "round " << r;
+    }
+    rounds.insert({0, 1, 2, 3});
+    EXPECT_GT(rounds.size(), 2u) << "rounds in the list's order, or all in the same";
+    EXPECT_EQ(play({"--seed=12345", "--shuffle"}), order);
+    EXPECT_EQ(play({"--shuffle", "--seed", "12345", "--no-shuffle"}), (std::vector<int>{0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3}));
+}
+
+// Whatever is where the state belongs, the player plays, saying so in one
+// line at most.
+TEST(Player, PlaysWhateverTheStateFolderHolds) {
+    TempDir dir;
+    const std::string songs = makeFolder(dir.file("songs"));
+    writeSong(songs + "/a.mod", tune(1));
+    writeSong(songs + "/b.mod", tune(2));
+    struct Case {
+        const char* what;
+        void (*make)(const std::string& state_home);
+    };
+    const Case cases[] = {
+        {"a file", [](const std::string& home) { harness::writeBytes(home, {'x'}); }},
+        {"garbage", [](const std::string& home) {
+             makeFolder(home);
+             makeFolder(home + "/zindle");
+             harness::writeBytes(home + "/zindle/state", std::vector<std::uint8_t>(3000, 0xA5));
+         }},
+        {"unreadable", [](const std::string& home) {
+             makeFolder(home);
+             makeFolder(home + "/zindle");
+             harness::writeBytes(home + "/zindle/state", {'z', '\n'});
+             chmod((home + "/zindle/state").c_str(), 0);
+         }},
+        {"unwritable", [](const std::string& home) {
+             makeFolder(home);
+             makeFolder(home + "/zindle");
+             chmod((home + "/zindle").c_str(), 0500);
+         }},
+        {"a folder for a file", [](const std::string& home) {  // neither read nor written, even as root
+             makeFolder(home);
+             makeFolder(home + "/zindle");
+             makeFolder(home + "/zindle/state");
+         }},
+        {"nothing yet", [](const std::string&) {}},
+    };
+    for (const Case& k : cases) {
+        const std::string run = makeFolder(dir.file(k.what));
+        k.make(run + "/xdg-state");
+        const std::string audio = run + "/audio.raw";
+        harness::Child child({kZindle, songs}, harness::headlessEnv(audio), run + "/out", run + "/err");
+        EXPECT_TRUE(waitForSound(audio, 60)) << k.what;
+        ASSERT_TRUE(harness::waitForSize(audio, 48000 * kBytesPerFrame, 60)) << k.what;
+        child.signal(SIGTERM);
+        EXPECT_EQ(child.wait(30), 0) << k.what;
+        const std::string err = harness::readText(run + "/err");
+        // SDL's disk driver announces itself in two lines.
+        EXPECT_LE(countOf(err, "\n"), 3u) << k.what << ": " << err;
+        EXPECT_LE(countOf(err, "zindle: "), 1u) << k.what << ": " << err;
+        const std::size_t said = err.find("zindle: ");
+        if (said != std::string::npos) std::printf("%s: %s", k.what, err.substr(said, err.find('\n', said) + 1 - said).c_str());
+        chmod((run + "/xdg-state/zindle").c_str(), 0755);  // for the folder's removal
+    }
 }
 
 // --- In a window
@@ -506,4 +936,55 @@ TEST(Window, ListPicksAModuleFromThreeHundred) {
     ASSERT_TRUE(player.running());
     ASSERT_TRUE(player.key("Escape"));
     EXPECT_EQ(player.waitForExit(20), 0);
+}
+
+// The list's Left Alt and Left Shift take effect at once and are kept as the
+// last choice: the player started again on the same state plays in mono and
+// shuffled.
+TEST(Window, ListButtonsChoicesSurviveARestart) {
+    const std::string missing = xsession::missingTools();
+    if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
+    TempDir dir;
+    const std::string songs = makeFolder(dir.file("songs"));
+    for (const char* title : {"one", "two", "three"})
+        ASSERT_TRUE(xsession::windowSong(title).write(songs + "/" + title + ".mod"));
+    xsession::Xvfb x(dir.file("xvfb.log"));
+    ASSERT_TRUE(x.ok()) << "Xvfb didn't start";
+    Image img;
+    const auto listSays = [&](xsession::Player& player, const std::string& status) {
+        return xsession::waitForPicture(
+            player, [&](const Image& i) { return screentext::readText(i, 4, 10, 40, 0xD6BA).rfind(status, 0) == 0; },
+            15000, img);
+    };
+    const auto fail = [&](const std::string& name) {
+        xsession::writePpm(img, dir.file(name + ".ppm"));
+        return name + ": status '" + screentext::readText(img, 4, 10, 40, 0xD6BA) + "'";
+    };
+    {
+        xsession::Player player(x, songs, dir.path());
+        ASSERT_TRUE(player.waitForWindow(15000)) << "no window";
+        ASSERT_TRUE(player.key("Return"));
+        ASSERT_TRUE(listSays(player, "Shuffle: off  Separation: 100")) << fail("first list");
+        for (const char* key : {"Alt_L", "Alt_L", "Alt_L", "Alt_L", "Shift_L"}) ASSERT_TRUE(player.key(key));
+        ASSERT_TRUE(listSays(player, "Shuffle: on  Separation: 0")) << fail("chosen");
+        ASSERT_TRUE(player.key("Escape"));
+        ASSERT_TRUE(player.key("Escape"));
+        ASSERT_EQ(player.waitForExit(20), 0);
+    }
+    xsession::Player player(x, songs, dir.path());  // the same state folder
+    ASSERT_TRUE(player.waitForWindow(15000)) << "no window";
+    ASSERT_TRUE(harness::waitForSize(player.audioFile(), 48000 * kBytesPerFrame, 30));
+    ASSERT_TRUE(player.key("Return"));
+    EXPECT_TRUE(listSays(player, "Shuffle: on  Separation: 0")) << fail("after the restart");
+    ASSERT_TRUE(player.key("Escape"));
+    ASSERT_TRUE(player.key("Escape"));
+    ASSERT_EQ(player.waitForExit(20), 0);
+    const std::vector<std::uint8_t> played = harness::readBytes(player.audioFile());
+    std::size_t sound = 0;
+    for (std::size_t i = 0; i + kBytesPerFrame <= played.size(); i += kBytesPerFrame) {
+        ASSERT_EQ(played[i], played[i + 2]) << "not mono at frame " << i / kBytesPerFrame;
+        ASSERT_EQ(played[i + 1], played[i + 3]) << "not mono at frame " << i / kBytesPerFrame;
+        if (played[i] != 0 || played[i + 1] != 0) ++sound;
+    }
+    EXPECT_GT(sound, 24000u);
 }

@@ -136,6 +136,43 @@ TEST_F(Mixer, FourVoicesAddOnBothSides) {
     EXPECT_EQ(out.right, std::vector<int>(kChunkFrames, (100 * 64 * 512) >> 7));
 }
 
+// Each voice's gains as the separation mixes them, read from the output: a
+// byte of 2 at volume 64 leaves the mixer as its gain (2 x 64 x g / 128).
+// Voices 0 and 1 keep the pans a module starts with, voice 2 is panned hard
+// left; out of range the separation is clamped.
+TEST_F(Mixer, SeparationMixesEachSideWithTheOther) {
+    struct Case {
+        int percent;
+        int gains[3][2];  // left, right of voices 0, 1, 2
+    };
+    const Case cases[] = {
+        {100, {{191, 64}, {63, 192}, {255, 0}}},
+        {75, {{175, 79}, {79, 175}, {223, 31}}},
+        {50, {{159, 95}, {95, 159}, {191, 63}}},
+        {0, {{127, 127}, {127, 127}, {127, 127}}},
+        {130, {{191, 64}, {63, 192}, {255, 0}}},
+        {-20, {{127, 127}, {127, 127}, {127, 127}}},
+    };
+    std::int8_t data[4] = {2, 2, 2, 2};
+    for (const Case& k : cases) {
+        for (int voice = 0; voice < 3; ++voice) {
+            harness::resetGlobals();
+            audioSetSeparation(k.percent);
+            audioSetSource(voice, data, 4, 0, 4);
+            audioSetVolume(voice, 64);
+            audioSetRate(voice, 16384);
+            if (voice == 2) audioSetPanning(voice, 0);
+            const Sides out = sides(kChunkFrames);
+            EXPECT_EQ(out.left, std::vector<int>(kChunkFrames, k.gains[voice][0])) << k.percent << "% voice " << voice;
+            EXPECT_EQ(out.right, std::vector<int>(kChunkFrames, k.gains[voice][1])) << k.percent << "% voice " << voice;
+            EXPECT_EQ(v[voice].left + v[voice].right, 255) << "the voice's own gains stay";
+        }
+        EXPECT_EQ(audioSeparation(), std::clamp(k.percent, 0, 100));
+    }
+    harness::resetGlobals();
+    EXPECT_EQ(audioSeparation(), kFullSeparation) << "program start";
+}
+
 // The SSE2 output and the portable one, which a target without SSE2 runs,
 // write the same bytes as the mix for every frame count, on sums that clip
 // and round down on both sides. (mixaudio takes one of them for whole

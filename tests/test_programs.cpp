@@ -15,6 +15,7 @@
 #include <sstream>
 #include <thread>
 
+#include "app/resume_state.h"
 #include "tests/engine_harness.h"
 #include "tests/process.h"
 
@@ -89,7 +90,8 @@ TEST(Player, HelpAndVersionOpenNothing) {
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.err, "");
     EXPECT_EQ(help.out.rfind("Usage: zindle <module.mod>\n", 0), 0u) << help.out;
-    for (const char* word : {"Left Ctrl", "Backspace", "Right / Left", "Up / Down", "Escape", "Exit status: 0", "255"})
+    for (const char* word : {"Left Ctrl", "Backspace", "Right / Left", "Up / Down", "Escape", "Exit status: 0", "255",
+                             "--shuffle", "--no-shuffle", "--seed N", "--separation P", "--from-start", "zindle.conf"})
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
     const harness::Result version = harness::run({kZindle, "--version"}, env);
     EXPECT_EQ(version.status, 0);
@@ -104,6 +106,27 @@ TEST(Player, HelpAndVersionOpenNothing) {
                      harness::headlessEnv(dir.file("audio.raw")));
     EXPECT_EQ(file.status, 1);
     EXPECT_TRUE(endsWith(file.err, "\n./--help: too short to be a MOD file (3 bytes)\n")) << file.err;
+}
+
+// A bad option: one line saying why, a hint, status 2, and nothing opened.
+TEST(Player, RefusesBadOptionsAndOpensNothing) {
+    TempDir dir;
+    const std::string module = writeSong(dir, busy(1));
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--separation", "101"}, "--separation needs a percentage from 0 to 100"},
+        {{"--separation=-1"}, "--separation needs a percentage from 0 to 100"},
+        {{"--seed", "x1"}, "--seed needs a whole number, 0 or more"},
+        {{"--seed"}, "--seed needs a value"},
+        {{"--bogus"}, "unknown option --bogus"},
+    };
+    for (const auto& [options, why] : cases) {
+        std::vector<std::string> argv = {kZindle, module};
+        argv.insert(argv.end(), options.begin(), options.end());
+        const harness::Result r = harness::run(argv, harness::headlessEnv(dir.file("audio.raw")));
+        EXPECT_EQ(r.status, 2) << options[0];
+        EXPECT_EQ(r.err, "zindle: " + why + "\nTry 'zindle --help'.\n");
+    }
+    EXPECT_NE(access(dir.file("audio.raw").c_str(), F_OK), 0) << "the audio device was opened";
 }
 
 // Both programs refuse what they can't play with the same two lines: the
@@ -262,6 +285,57 @@ TEST(Player, PlaysExactlyWhatTheRendererRenders) {
     for (std::size_t i = lead + same; i < played.size(); ++i)
         ASSERT_EQ(played[i], 0) << "sound after the song was stopped, at byte " << i;
     EXPECT_NE(expected[same], 0) << "renderer and player agree up to the shutdown";
+}
+
+// The stereo separation from the command line, else the buttons' last
+// choice (a state written as the list's Left Alt writes it), else the
+// settings file; at 0 the sound is mono, both sides the same.
+TEST(Player, SeparationFromTheCommandLineTheButtonsOrTheSettingsFile) {
+    struct Case {
+        const char* file;             // zindle.conf
+        int button;                   // the separation chosen with the button; -1: none
+        std::vector<std::string> options;
+        bool mono;
+    };
+    const Case cases[] = {
+        {"# headphones\nseparation = 0\n", -1, {}, true},
+        {"separation = 0\n", -1, {"--separation", "100"}, false},
+        {"separation = 100\n", 0, {}, true},
+        {"volume = 3\nseparation = 50\n", 0, {"--separation=0"}, true},
+        {"", -1, {}, false},
+    };
+    for (const Case& k : cases) {
+        TempDir dir;
+        const std::string module = writeSong(dir, busy(1));
+        mkdir(dir.file("xdg-config").c_str(), 0755);
+        mkdir(dir.file("xdg-config/zindle").c_str(), 0755);
+        harness::writeBytes(dir.file("xdg-config/zindle/zindle.conf"), std::vector<std::uint8_t>(k.file, k.file + std::strlen(k.file)));
+        if (k.button >= 0) {
+            const harness::ScopedEnv env(harness::userFolders(dir.path()));
+            resumeOpen(0, nullptr);
+            resumeSetChoices(Settings{std::nullopt, k.button});
+            resumeSave();
+            resumeClose();
+        }
+        const std::string audio = dir.file("audio.raw");
+        std::vector<std::string> argv = {kZindle};
+        argv.insert(argv.end(), k.options.begin(), k.options.end());
+        argv.push_back(module);
+        harness::Child child(argv, harness::headlessEnv(audio), dir.file("out"), dir.file("err"));
+        ASSERT_TRUE(harness::waitForSize(audio, 48000 * 4, 60)) << harness::readText(dir.file("err"));
+        child.signal(SIGTERM);
+        ASSERT_EQ(child.wait(30), 0);
+        const std::vector<std::uint8_t> played = harness::readBytes(audio);
+        std::size_t sound = 0, different = 0;
+        for (std::size_t i = 0; i + 4 <= played.size(); i += 4) {
+            if (le32(played, i) != 0) ++sound;
+            if (le16(played, i) != le16(played, i + 2)) ++different;
+        }
+        EXPECT_GT(sound, 24000u) << k.file;
+        EXPECT_EQ(different == 0, k.mono) << k.file << " " << different << " frames differ";
+        const std::string err = harness::readText(dir.file("err"));
+        EXPECT_EQ(err.find("zindle: ") != std::string::npos, k.file[0] == 'v') << err;
+    }
 }
 
 // --- make play
@@ -449,6 +523,37 @@ TEST(Render, DefaultOutputIsTheModuleNameInTheCurrentFolder) {
 
 // Each wrong option or value: status 2, its one line and where to read more,
 // nothing rendered.
+// --separation 100 is the sound without the option; 0 is mono; 50 lies between.
+TEST(Render, SeparationNarrowsTheStereo) {
+    TempDir dir;
+    const std::string module = writeSong(dir, busy(1));
+    const auto render = [&](const std::vector<std::string>& extra) {
+        std::vector<std::string> argv = {kRender, "--raw", "-s", "0.5", "-o", "-"};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        argv.push_back(module);
+        return harness::run(argv).out;
+    };
+    const std::string plain = render({});
+    ASSERT_EQ(plain.size(), 24000u * 4);
+    EXPECT_EQ(render({"--separation", "100"}), plain);
+    const auto sides = [](const std::string& raw, bool& mono, bool& stereo) {
+        mono = true;
+        stereo = false;
+        for (std::size_t i = 0; i + 4 <= raw.size(); i += 4) {
+            const bool same = raw.compare(i, 2, raw, i + 2, 2) == 0;
+            mono = mono && same;
+            stereo = stereo || !same;
+        }
+    };
+    bool mono = false, stereo = false;
+    sides(render({"--separation", "0"}), mono, stereo);
+    EXPECT_TRUE(mono);
+    const std::string half = render({"--separation", "50"});
+    sides(half, mono, stereo);
+    EXPECT_TRUE(stereo);
+    EXPECT_NE(half, plain);
+}
+
 TEST(Render, OptionsAndFailures) {
     TempDir dir;
     const std::string module = writeSong(dir, busy(1));
@@ -462,6 +567,7 @@ TEST(Render, OptionsAndFailures) {
         {{"--seconds"}, "--seconds needs a value"},
         {{"--start", "-1", module}, "--start needs an order position (0 to 255)"},
         {{"--start", "256", module}, "--start needs an order position (0 to 255)"},
+        {{"--separation", "101", module}, "--separation needs a percentage (0 to 100)"},
         {{}, "no module given"},
         {{"--output", "o.wav", module, module}, "--output takes one module; --output-dir takes many"},
         {{"--output", "o.wav", dir.path()}, "--output takes one module; --output-dir takes many"},

@@ -98,12 +98,14 @@ harness::Env playerEnv(const Xvfb& x, const std::string& work_dir) {
     // quit into a failure.
     const std::string suppressions = work_dir + "/lsan.supp";
     std::ofstream(suppressions) << "leak:libX11.so\n";
-    return {{"DISPLAY", x.display()},
-            {"SDL_VIDEODRIVER", "x11"},
-            {"SDL_AUDIODRIVER", "disk"},
-            {"SDL_DISKAUDIOFILE", work_dir + "/audio.raw"},
-            {"SDL_DISKAUDIODELAY", "20"},  // about one 1024-frame buffer's time: real-time playback
-            {"LSAN_OPTIONS", "suppressions=" + suppressions}};
+    harness::Env env = harness::userFolders(work_dir);
+    env.insert(env.end(), {{"DISPLAY", x.display()},
+                           {"SDL_VIDEODRIVER", "x11"},
+                           {"SDL_AUDIODRIVER", "disk"},
+                           {"SDL_DISKAUDIOFILE", work_dir + "/audio.raw"},
+                           {"SDL_DISKAUDIODELAY", "20"},  // about one 1024-frame buffer's time: real-time playback
+                           {"LSAN_OPTIONS", "suppressions=" + suppressions}});
+    return env;
 }
 
 }  // namespace

@@ -1,0 +1,150 @@
+// The settings file, the order of precedence and the buttons.
+#include "app/settings.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "app/playlist.h"
+#include "app/resume_state.h"
+#include "audio/audio_mixer.h"
+
+namespace {
+
+// A settings file longer than this is no settings file.
+constexpr std::size_t kMaxSettingsBytes = 64 * 1024;
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+std::string trimmed(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos) return "";
+    return text.substr(first, text.find_last_not_of(" \t\r") + 1 - first);
+}
+
+// The line as it is shown in a message: control bytes as '?'.
+std::string shown(std::string line) {
+    for (char& c : line)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return line;
+}
+
+// One line's setting; false with why when it is none.
+bool parseLine(const std::string& line, Settings& settings, const char*& why) {
+    const std::size_t equals = line.find('=');
+    if (equals == std::string::npos) {
+        why = "not \"name = value\"";
+        return false;
+    }
+    const std::string name = trimmed(line.substr(0, equals));
+    const std::string value = trimmed(line.substr(equals + 1));
+    if (name == "separation") {
+        const bool digits = !value.empty() && value.size() <= 3 && value.find_first_not_of("0123456789") == std::string::npos;
+        if (!digits || std::atoi(value.c_str()) > 100) {
+            why = "separation takes 0 to 100";
+            return false;
+        }
+        settings.separation = std::atoi(value.c_str());
+        return true;
+    }
+    if (name == "shuffle") {
+        if (value != "yes" && value != "no") {
+            why = "shuffle takes yes or no";
+            return false;
+        }
+        settings.shuffle = value == "yes";
+        return true;
+    }
+    why = "no such setting (separation, shuffle)";
+    return false;
+}
+
+}  // namespace
+
+std::string settingsUserFile(const char* variable, const char* fallback, const char* name) {
+    const char* base = std::getenv(variable);
+    if (base && base[0] == '/') return std::string(base) + "/zindle/" + name;
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) return "";
+    return std::string(home) + "/" + fallback + "/zindle/" + name;
+}
+
+std::string settingsFilePath() { return settingsUserFile("XDG_CONFIG_HOME", ".config", "zindle.conf"); }
+
+Settings settingsParse(const std::string& text, const std::string& name) {
+    Settings settings;
+    std::size_t at = 0;
+    for (int number = 1; at < text.size(); ++number) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        const std::size_t comment = line.find('#');
+        if (comment != std::string::npos) line.erase(comment);
+        if (trimmed(line).empty()) continue;
+        const char* why = "";
+        if (!parseLine(line, settings, why))
+            std::fprintf(stderr, "zindle: %s:%d: %s, skipped: %s\n", name.c_str(), number, why, shown(trimmed(line)).c_str());
+    }
+    return settings;
+}
+
+Settings settingsReadFile() {
+    const std::string file = settingsFilePath();
+    if (file.empty()) return {};
+    const std::unique_ptr<std::FILE, FileCloser> in(std::fopen(file.c_str(), "rb"));
+    if (!in) {
+        if (errno != ENOENT && errno != ENOTDIR)
+            std::fprintf(stderr, "zindle: can't read %s: %s\n", file.c_str(), std::strerror(errno));
+        return {};
+    }
+    std::string text;
+    char block[4096];
+    std::size_t n;
+    while ((n = std::fread(block, 1, sizeof block, in.get())) > 0 && text.size() <= kMaxSettingsBytes) text.append(block, n);
+    if (std::ferror(in.get()) || text.size() > kMaxSettingsBytes) {
+        std::fprintf(stderr, "zindle: can't read %s: %s\n", file.c_str(),
+                     std::ferror(in.get()) ? std::strerror(errno) : "too long for a settings file");
+        return {};
+    }
+    return settingsParse(text, file);
+}
+
+Settings settingsChoose(const Settings& command_line, const Settings& buttons, const Settings& file) {
+    Settings chosen;
+    for (const Settings* from : {&file, &buttons, &command_line}) {
+        if (from->shuffle) chosen.shuffle = from->shuffle;
+        if (from->separation) chosen.separation = from->separation;
+    }
+    return chosen;
+}
+
+int settingsNextSeparation(int percent) {
+    const int from = std::clamp(percent, 0, kFullSeparation);
+    return from == 0 ? kFullSeparation : (from - 1) / kSeparationStep * kSeparationStep;
+}
+
+bool settingsToggleShuffle() {
+    const bool on = !playlistShuffled();
+    playlistSetShuffle(on, playlistCurrent());
+    Settings made = resumeChoices();
+    made.shuffle = on;
+    resumeSetChoices(made);
+    resumeSave();
+    return on;
+}
+
+int settingsStepSeparation() {
+    const int percent = settingsNextSeparation(audioSeparation());
+    audioSetSeparation(percent);
+    Settings made = resumeChoices();
+    made.separation = percent;
+    resumeSetChoices(made);
+    resumeSave();
+    return percent;
+}
