@@ -74,11 +74,10 @@ int loops_seen = 0;          // libxmp's loop count when the pass count last sta
 xmp_frame_info frame{};      // what the last tick (or the start) left
 int tick_frames = 0;         // frames of the last tick
 int consumed = 0;            // of those, frames already handed out
+int applied_mix = 0;         // the stereo mix libxmp was last set to
 
 constexpr int kMaxVolume = 64;
 constexpr int kHexRowsAbove = 100;
-
-int applied_mix = 0;         // the stereo mix libxmp was last set to
 
 // libxmp's stereo mix at the player's separation setting (0..100 percent of
 // it): set when it changed, on the audio thread or under the audio lock.
@@ -177,8 +176,6 @@ int framesLeft() {
 }
 
 // --- The table's entries
-
-void xmpRelease(void* handle);
 
 void* xmpLoad(const char* path, LoadRefusal* why) {
     AudioLock lock;
