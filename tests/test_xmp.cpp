@@ -287,3 +287,20 @@ TEST(Libxmp, TraceTellsEachTickAsLibxmpDoes) {
     EXPECT_EQ(lines[3].substr(0, 15), "2880 0 1 0 3 12");
     EXPECT_EQ(lines[48].substr(0, 17), "46080 1 0 0 3 125");
 }
+
+// A module of two songs (a jump back from the first pattern leaves the
+// other orders to a second one): --info counts them, and one pass plays
+// the first, 16 rows.
+TEST(Libxmp, OnePassOfAModuleOfSeveralSongsPlaysTheFirst) {
+    TempDir dir;
+    trackerwriter::Song song = harness::trackerSong(TrackerFormat::kXm);
+    song.at(0, 15, 1).effect = 0xB;  // B00: back to order 0
+    harness::writeBytes(dir.file("two.xm"), song.xm());
+    const harness::Result json = harness::run({kRender, "--json", dir.file("two.xm")});
+    ASSERT_EQ(json.status, 0) << json.err;
+    EXPECT_NE(json.out.find("\"songs\":2,"), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("\"duration_frames\":46080,"), std::string::npos) << json.out;
+    const harness::Result r = harness::run({kRender, "--raw", "-o", dir.file("o.raw"), dir.file("two.xm")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(harness::readBytes(dir.file("o.raw")).size(), 4u * 16 * 3 * 960);
+}
