@@ -581,3 +581,86 @@ TEST_F(TwoChannelViews, FewChannelsKeepTheFullCells) {
         if (scopes.at(32, y) != 0) baselines.push_back(y);
     EXPECT_EQ(baselines, (std::vector<int>{37, 92}));
 }
+
+// --- A description of no MOD: wider fields, longer patterns, more meters
+
+namespace {
+
+// A pattern of 200 rows whose every cell names its row and channel: note
+// "C#5", instrument row % 128 + 1 in three digits, effect "a" code + row.
+void wideCell(const void*, int, int row, int channel, CellText* out) {
+    std::snprintf(out->note, sizeof out->note, "%s", channel % 2 ? "off" : "C#5");
+    const int instrument = row % 128 + 1;
+    out->instrument[0] = static_cast<char>('0' + instrument / 100);
+    out->instrument[1] = static_cast<char>('0' + instrument / 10 % 10);
+    out->instrument[2] = static_cast<char>('0' + instrument % 10);
+    out->instrument[3] = '\0';
+    std::snprintf(out->effect, sizeof out->effect, "ac%02X", row & 0xFF);
+}
+
+NowPlaying wideDescription(int channels, int instruments) {
+    NowPlaying now;
+    now.shown = now.playing = true;
+    std::snprintf(now.title, sizeof now.title, "wide");
+    now.song_length = 3;
+    now.bpm = 125;
+    now.speed = 6;
+    now.rows = 200;
+    now.row = 150;
+    now.channels = channels;
+    now.instruments = instruments;
+    now.instrument_chars = 3;
+    now.effect_chars = 4;
+    now.hex_rows = true;
+    now.cell = wideCell;
+    return now;
+}
+
+}  // namespace
+
+// Full cells of three-digit instruments and four-character effects, 7
+// pixels a glyph from each cell's left edge after the row numbers, and row
+// numbers in hexadecimal past 100 rows.
+TEST_F(Views, WideFieldsAndLongPatterns) {
+    mod_playing = 1;
+    drawPattern(screen_.get(), background_.get(), wideDescription(4, 128));
+    Image img = imageOf(screen_.get());
+    EXPECT_EQ(readText(img, 0, lineY(12), 2, kRowColour), "96");  // row 150
+    EXPECT_EQ(readText(img, 0, lineY(24), 2, kRowColour), "A2");  // row 162
+    for (int j = 0; j < 4; ++j) {
+        const int x = 16 + 76 * j;
+        EXPECT_EQ(readNarrowText(img, x, lineY(12), 3, kWhite), j % 2 ? "off" : "C#5") << j;
+        EXPECT_EQ(readNarrowText(img, x + 24, lineY(12), 3, kSampleColour), "023") << j;
+        EXPECT_EQ(readNarrowText(img, x + 48, lineY(12), 4, kEffectColour), "ac96") << j;
+    }
+    // Eight compact cells of three-digit instruments, glyphs 6 pixels apart.
+    drawPattern(screen_.get(), background_.get(), wideDescription(12, 128));
+    img = imageOf(screen_.get());
+    for (int j = 0; j < 8; ++j) {
+        const int x = 16 + 38 * j;
+        std::string instrument;
+        for (int k = 0; k < 3; ++k) instrument += readNarrowText(img, x + 18 + 6 * k, lineY(12), 1, kSampleColour);
+        EXPECT_EQ(instrument, "023") << j;
+    }
+}
+
+// More instruments than columns: 40 meters at a time, from the group shown,
+// named on the title line.
+TEST_F(Views, MetersPageThroughManyInstruments) {
+    viewsSetMeter(1, 27);
+    viewsSetMeter(45, 3);
+    const NowPlaying now = wideDescription(4, 100);
+    drawSampleViewer(screen_.get(), now);
+    Image img = imageOf(screen_.get());
+    EXPECT_EQ(readText(img, 228, 10, 11, kWhite), " in 001-040");
+    EXPECT_EQ(readText(img, 0, 232, 1, 0x8000), "#");
+    EXPECT_TRUE(columnBlackBetween(img, 4, 18, 239));
+
+    first_shown_instrument = nextInstrumentGroup(0, now.instruments);
+    drawSampleViewer(screen_.get(), now);
+    img = imageOf(screen_.get());
+    EXPECT_EQ(readText(img, 228, 10, 11, kWhite), " in 041-080");
+    EXPECT_TRUE(columnBlackBetween(img, 0, 18, 239));
+    EXPECT_FALSE(columnBlackBetween(img, 4, 216, 239));
+    EXPECT_EQ(nextInstrumentGroup(80, 100), 0);
+}
