@@ -136,28 +136,45 @@ static_assert(floorDiv(-1, 256) == -1 && floorDiv(-256, 256) == -1 && floorDiv(-
                   floorDiv(255, 256) == 0,
               "rounds towards minus infinity");
 
-// Sample point p of a voice, on the 8-bit scale: a 16-bit point's high byte.
-std::int32_t pointAt(const ScopeVoice& voice, std::uint32_t p) {
-    if (!voice.sixteen_bit) return static_cast<const std::int8_t*>(voice.data)[p];
-    std::int16_t point;
-    std::memcpy(&point, static_cast<const std::uint8_t*>(voice.data) + 2 * static_cast<std::size_t>(p), sizeof point);
-    return floorDiv(point, 256);
+// Sample point p of a voice's data, on the 8-bit scale: a 16-bit point's
+// high byte (rounded down).
+template <bool kSixteenBit>
+std::int32_t pointAt(const void* data, std::uint32_t p) {
+    if constexpr (kSixteenBit) {
+        std::int16_t point;
+        std::memcpy(&point, static_cast<const std::uint8_t*>(data) + 2 * static_cast<std::size_t>(p), sizeof point);
+        return floorDiv(point, 256);
+    } else {
+        return static_cast<const std::int8_t*>(data)[p];
+    }
 }
 
 // The row of trace column j of a voice whose baseline is y0, scale sample x
 // volume units to the pixel.
+template <bool kSixteenBit>
 int traceY(const ScopeVoice& voice, std::uint32_t j, int y0, int scale) {
     int y = y0;
     if (voice.data) {
         std::uint32_t p = j + voice.position;
         if (p >= voice.loop_end) p -= voice.loop_length;  // one wrap only, as the mixer would loop
         if (p < voice.length) {
-            const std::int32_t s = pointAt(voice, p);
+            const std::int32_t s = pointAt<kSixteenBit>(voice.data, p);
             y = y0 + floorDiv((-s - 1) * static_cast<std::int32_t>(voice.volume), scale);
             if (y < 0) y = 0;
         }
     }
     return y < kLastY ? y : kLastY;
+}
+
+// One trace: kScopeWidth columns of a voice from baseline y0, coloured from
+// wheel entry (j + i + offset) for column j.
+template <bool kSixteenBit>
+void drawTrace(std::uint16_t* pixels, int width, const ScopeVoice& voice, int y0, int scale, int i, int offset) {
+    for (int j = 0; j < kScopeWidth; ++j) {
+        const int y = traceY<kSixteenBit>(voice, static_cast<std::uint32_t>(j), y0, scale);
+        pixels[y * width + kScopeX + j] =
+            static_cast<std::uint16_t>(coltab[static_cast<std::size_t>((j + i + offset) % kColtabSize)]);
+    }
 }
 
 // "first-last" of a group of columns, where the title lines have room for it:
@@ -215,13 +232,11 @@ void drawQuadrascopes(SDL_Surface* screen, const NowPlaying& now, const ScopeVoi
     const int width = screen->w;
     for (int i = 0; i < shown; ++i) {
         const int y0 = tall ? kScopeFirstBaseline + kScopeSpacing * i : kShortFirstBaseline + kShortSpacing * i;
-        const int offset = colindex2;
-        const ScopeVoice& voice = voices[i];
-        for (int j = 0; j < kScopeWidth; ++j) {
-            const int y = traceY(voice, static_cast<std::uint32_t>(j), y0, tall ? kTallScale : kShortScale);
-            pixels[y * width + kScopeX + j] =
-                static_cast<std::uint16_t>(coltab[static_cast<std::size_t>((j + i + offset) % kColtabSize)]);
-        }
+        const int scale = tall ? kTallScale : kShortScale;
+        if (voices[i].sixteen_bit)
+            drawTrace<true>(pixels, width, voices[i], y0, scale, i, colindex2);
+        else
+            drawTrace<false>(pixels, width, voices[i], y0, scale, i, colindex2);
         if (++c2 == kTracesPerMove) {
             c2 = 0;
             stepIndex(colindex2);
