@@ -16,7 +16,7 @@ struct Entry {
     std::string path;
     std::string folder;      // the folder argument it was found under; "" when named itself
     std::uint32_t argument;  // the command-line path it came from
-    bool refused;            // the loader turned it down once: not tried again
+    bool refused;            // no engine took it: not tried again
 };
 
 std::vector<Entry> entries;
@@ -86,7 +86,7 @@ void reportRefused(const std::string& path, const LoadRefusal& why) {
 // place of the next round). Each entry not refused yet is either loaded or
 // refused when its place comes, and a round holds every entry: the loop ends
 // within two rounds.
-Module* loadFrom(std::size_t at, int step, LoadRefusal* why) {
+LoadedSong* loadFrom(std::size_t at, int step, LoadRefusal* why) {
     const std::size_t n = entries.size();
     while (refused_count < n) {
         if (at >= n) {
@@ -96,12 +96,12 @@ Module* loadFrom(std::size_t at, int step, LoadRefusal* why) {
         Entry& entry = entries[entryAt(at)];
         if (!entry.refused) {
             LoadRefusal refusal;
-            Module* module = zindleLoad(entry.path.c_str(), &refusal);
+            LoadedSong* song = songLoad(entry.path.c_str(), &refusal);
             if (why) *why = refusal;
-            if (module) {
+            if (song) {
                 current = entryAt(at);
                 place = at;
-                return module;
+                return song;
             }
             entry.refused = true;
             ++refused_count;
@@ -132,12 +132,12 @@ bool playlistFromFolder(std::size_t index) { return !entries[index].folder.empty
 
 std::size_t playlistCurrent() { return current; }
 
-Module* playlistLoad(std::size_t from, int step, LoadRefusal* why) {
+LoadedSong* playlistLoad(std::size_t from, int step, LoadRefusal* why) {
     if (entries.empty()) return nullptr;
     return loadFrom(placeOf(from % entries.size()), step, why);
 }
 
-Module* playlistStep(int step, LoadRefusal* why) {
+LoadedSong* playlistStep(int step, LoadRefusal* why) {
     const std::size_t n = entries.size();
     if (n == 0) return nullptr;
     return loadFrom(step < 0 ? (place + n - 1) % n : place + 1, step, why);

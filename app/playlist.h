@@ -1,14 +1,14 @@
 // The list of modules the player goes through: made from the command line's
 // paths by their names alone (no file is opened to make it), the order it
 // plays them in (the list's own, or shuffled), the entry playing, and the
-// entries the loader has refused.
+// entries the engines have refused.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-#include "player/protracker_loader.h"
+#include "player/engine.h"
 
 // Replaces the list by the files under the paths, as folderWalk finds them,
 // played in the list's own order. Returns the number of entries.
@@ -23,18 +23,18 @@ std::size_t playlistArgument(std::size_t index);
 bool playlistFromFolder(std::size_t index);
 // The entry last loaded by playlistLoad or playlistStep (0 before any).
 std::size_t playlistCurrent();
-// Loads the first entry the loader accepts, trying each entry at most once,
+// Loads the first entry an engine accepts (songLoad), trying each entry at most once,
 // going from entry from by step (+1 or -1) through the play order: in the
 // list's own order around the list; shuffled, forward past the round's last
 // into a new round, backward from its first to its last. A refused entry is
 // remembered and not tried again; while the list has more than one entry it
-// is named on standard error. Returns the module, which becomes the current
+// is named on standard error. Returns the song, which becomes the current
 // entry, or null when no entry loads; then *why (when given) says why the
 // last entry tried was refused (and stays as it was when none was tried).
-Module* playlistLoad(std::size_t from, int step, LoadRefusal* why = nullptr);
+LoadedSong* playlistLoad(std::size_t from, int step, LoadRefusal* why = nullptr);
 // As playlistLoad from the entry after (step +1) or before (step -1) the
 // current one in the play order: Right, Left and the end of a pass.
-Module* playlistStep(int step, LoadRefusal* why = nullptr);
+LoadedSong* playlistStep(int step, LoadRefusal* why = nullptr);
 // The entries not refused so far.
 std::size_t playlistPlayable();
 // Whether the loader has refused the entry at index.

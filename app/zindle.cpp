@@ -31,7 +31,7 @@
 #include "display/views.h"
 #include "platform/platform.h"
 #include "platform/sdl_platform.h"
-#include "player/protracker_loader.h"
+#include "player/engine.h"
 #include "player/protracker_sequencer.h"
 
 namespace {
@@ -76,10 +76,10 @@ void copyPixels(SDL_Surface* from, SDL_Surface* to) {
 }
 
 // The program's title and the module's song name on the background.
-void paintBackground(const Module* module) {
+void paintBackground(const LoadedSong* song) {
     if (plain_background) copyPixels(plain_background, background);
     char song_name[32];
-    std::snprintf(song_name, sizeof song_name, viewsCounterShown() ? kSongNameWithCounter : kSongName, module->name);
+    std::snprintf(song_name, sizeof song_name, viewsCounterShown() ? kSongNameWithCounter : kSongName, songTitle(song));
     textOut(background, 4, 10, song_name, kWhite, 0, 0);
     textOut(background, 4, 1, "Zindle - The simple ProTracker player", kWhite, 0, 0);
 }
@@ -94,12 +94,12 @@ void setCounter() {
     viewsSetCounter(counter);
 }
 
-// The module playing stopped where a pass ended (see mod_stop_at_pass_end):
-// in the event loop nothing else stops it. Not mod_passes, which an order
+// The module playing stopped where a pass ended (see songStopAtPassEnd):
+// in the event loop nothing else stops it. Not songPasses, which an order
 // key pressed in the silence after the stop sets back to 0.
 bool songStopped() {
     AudioLock lock;
-    return mod_playing == 0;
+    return !songPlaying();
 }
 
 // Plays next, the module the list has just loaded (null when nothing else
@@ -112,17 +112,17 @@ bool songStopped() {
 // the old one. The view shown and the volume carry over; the channel group
 // and the colour cycles start again. When nothing else loaded, the one
 // playing starts again.
-Module* switchModule(Module* playing, Module* next) {
-    zindleResetEngine();
+LoadedSong* switchModule(LoadedSong* playing, LoadedSong* next) {
+    songResetEngine();
     {
         AudioLock lock;
         viewsNewModule();
-        mod_stop_at_pass_end = severalToPlay() ? 1 : 0;
     }
+    songStopAtPassEnd(severalToPlay());
     list_dirty = true;
     if (next) {
-        zindleReportShortData(stderr, playlistPath(playlistCurrent()).c_str(), *next);
-        zindleFree(playing);
+        songReportDamage(stderr, playlistPath(playlistCurrent()).c_str(), next);
+        songFree(playing);
         setCounter();
         std::lock_guard<std::mutex> lock(screen_mutex);
         paintBackground(next);
@@ -135,7 +135,7 @@ Module* switchModule(Module* playing, Module* next) {
     } else {
         next = playing;
     }
-    zindlePlay(next, 0);
+    songPlay(next, 0);
     resumeSave();
     return next;
 }
@@ -155,26 +155,30 @@ void changeVolume(int step) {
     setVolume(base_volume & 255);
 }
 
-// The order position as the audio thread last mirrored it.
-int playingOrder(const Module* module) {
+// The order position playing.
+int playingOrder() {
     AudioLock lock;
-    return module->order;
+    return songOrder();
 }
 
 // Views 1 and 4 move on to the next group of eight channels (a module of
-// more than eight shows them a group at a time).
-void showNextChannels(const Module* module) {
+// more than eight shows them a group at a time), view 2 to the next group of
+// meters.
+void showNextGroup(const LoadedSong* song) {
     AudioLock lock;
-    first_shown_channel = nextChannelGroup(first_shown_channel, module->channels);
+    if (display_mode == kViewMeters)
+        first_shown_instrument = nextInstrumentGroup(first_shown_instrument, songInstruments(song));
+    else
+        first_shown_channel = nextChannelGroup(first_shown_channel, songChannels(song));
 }
 
 // Shows view, or when it shows already, its next group (views 1 and 4: the
-// next eight channels; view 2 has nothing to page).
-void showView(int view, const Module* module) {
+// next eight channels; view 2: the next meters).
+void showView(int view, const LoadedSong* song) {
     if (display_mode != view)
         setDisplayMode(view);
-    else if (view != kViewMeters)
-        showNextChannels(module);
+    else
+        showNextGroup(song);
 }
 
 // The view shown before the list opened, shown again when it closes.
@@ -201,7 +205,7 @@ void closeList() {
     }
 }
 
-void handleListKey(SDLKey key, Module*& module) {
+void handleListKey(SDLKey key, LoadedSong*& module) {
     list_dirty = true;
     switch (listKey(key)) {
     case ListAction::kPlay:
@@ -218,7 +222,7 @@ void handleListKey(SDLKey key, Module*& module) {
     }
 }
 
-void handleKey(SDLKey key, Module*& module, bool& running) {
+void handleKey(SDLKey key, LoadedSong*& module, bool& running) {
     if (listIsOpen()) {
         handleListKey(key, module);
         return;
@@ -231,8 +235,8 @@ void handleKey(SDLKey key, Module*& module, bool& running) {
     case SDLK_LEFT:
         if (severalToPlay()) module = switchModule(module, playlistStep(-1));
         break;
-    case SDLK_BACKSPACE: zindleJump(playingOrder(module) + 1); break;
-    case SDLK_TAB: zindleJump(playingOrder(module) - 1); break;
+    case SDLK_BACKSPACE: songJump(playingOrder() + 1); break;
+    case SDLK_TAB: songJump(playingOrder() - 1); break;
     case SDLK_ESCAPE: running = false; break;
     case SDLK_SPACE: setDisplayMode(kViewNone); break;
     case SDLK_UP:
@@ -245,7 +249,7 @@ void handleKey(SDLKey key, Module*& module, bool& running) {
     case SDLK_LSHIFT: showView(kViewMeters, module); break;
     case SDLK_LCTRL: showView(kViewPattern, module); break;
     case SDLK_LALT: showView(kViewScopes, module); break;
-    case SDLK_c: showNextChannels(module); break;
+    case SDLK_c: showNextGroup(module); break;
     default: break;
     }
 }
@@ -253,8 +257,8 @@ void handleKey(SDLKey key, Module*& module, bool& running) {
 // Draws view 4 when it is shown and brings a new picture to the display.
 // The scopes take the audio lock and then the screen's, one after the other;
 // presenting holds the screen's alone, so no lock waits on the other here.
-void present(Module* module) {
-    viewsDrawScopes(module);
+void present() {
+    viewsDrawScopes();
     if (listIsOpen() && (probePoll() || list_dirty)) {
         const ListPage page = listPage(playlistCurrent(), playlistShuffled(), audioSeparation());
         std::lock_guard<std::mutex> lock(screen_mutex);
@@ -279,18 +283,21 @@ void syncframe() {
 const char kHelp[] =
     "Usage: zindle <module.mod>\n"
     "       zindle [OPTION]... PATH...\n"
-    "Plays a ProTracker module (MOD file, 1 to 32 channels) at 48000 Hz, without\n"
-    "end, and shows it in a 320x240 window. Each PATH is a module or a folder (read\n"
+    "Plays a ProTracker module (MOD file, 1 to 32 channels) with its own engine, or\n"
+    "any other module libxmp reads (XM, S3M, IT, MED, ...; packed ones too) through\n"
+    "libxmp, at 48000 Hz, without end, and shows it in a 320x240 window. Each PATH\n"
+    "is a module or a folder (read\n"
     "with its subfolders, sorted by name); with several modules each plays once,\n"
     "then the next, and after the last the first again. A list starts again at\n"
     "the module that was playing when it was last played.\n"
     "\n"
     "Keys:\n"
     "  Left Ctrl    view 1: the pattern being played (again: as C)\n"
-    "  Left Shift   view 2: a bar meter per sample\n"
+    "  Left Shift   view 2: a bar meter per sample or instrument (again: as C)\n"
     "  Left Alt     view 4: an oscilloscope per channel (again: as C)\n"
     "  Space        view 3: freeze the picture on the screen\n"
-    "  C            views 1 and 4: the next eight channels (more than eight)\n"
+    "  C            views 1 and 4: the next eight channels (more than eight);\n"
+    "               view 2: the next 40 instruments (more than 40)\n"
     "  Backspace    next order position\n"
     "  Tab          previous order position (from the first, the last)\n"
     "  Right / Left next / previous module (with several)\n"
@@ -414,7 +421,7 @@ void reportNothingToPlay(int count, char** paths, const LoadRefusal& why) {
 // The settings that apply, the list's order, and its first module loaded:
 // where the state left the list (unless from_start), or the first of its
 // play order. Null when nothing in the list loads, after saying why.
-Module* loadFirst(int count, char** paths, const Options& options) {
+LoadedSong* loadFirst(int count, char** paths, const Options& options) {
     playlistBuild(count, paths);
     resumeOpen(count, paths);
     const Settings chosen = settingsChoose(options.settings, resumeChoices(), settingsReadFile());
@@ -423,7 +430,7 @@ Module* loadFirst(int count, char** paths, const Options& options) {
     const std::size_t left_at = options.from_start ? playlistSize() : resumeEntry();
     if (chosen.shuffle.value_or(false)) playlistSetShuffle(true, left_at);
     LoadRefusal why;
-    Module* module = playlistLoad(left_at < playlistSize() ? left_at : playlistFirst(), 1, &why);
+    LoadedSong* module = playlistLoad(left_at < playlistSize() ? left_at : playlistFirst(), 1, &why);
     if (!module) reportNothingToPlay(count, paths, why);
     return module;
 }
@@ -477,16 +484,16 @@ int zindleMain(int argc, char** argv) {
     probeFindRenderer(argv[0]);
     // The first module is loaded before any window or device opens: a wrong
     // name or a refused file is reported as such, on any machine.
-    Module* module = loadFirst(count, paths, options);
+    LoadedSong* module = loadFirst(count, paths, options);
     if (!module) {
         playlistClear();
         resumeClose();
         messagesRelease();
         return 1;
     }
-    zindleReportShortData(stderr, playlistPath(playlistCurrent()).c_str(), *module);
+    songReportDamage(stderr, playlistPath(playlistCurrent()).c_str(), module);
     if (!startSdl()) {
-        zindleFree(module);
+        songFree(module);
         playlistClear();
         resumeClose();
         stopSdl();
@@ -497,7 +504,7 @@ int zindleMain(int argc, char** argv) {
     if (background && playlistSize() > 1) plain_background = makeBackground();
     if (!background || (playlistSize() > 1 && !plain_background)) {
         std::fprintf(stderr, "Couldn't create the background: %s\n", SDL_GetError());
-        zindleFree(module);
+        songFree(module);
         playlistClear();
         resumeClose();
         if (background) SDL_FreeSurface(background);
@@ -507,11 +514,8 @@ int zindleMain(int argc, char** argv) {
     }
     setCounter();
     paintBackground(module);
-    {
-        AudioLock lock;
-        mod_stop_at_pass_end = severalToPlay() ? 1 : 0;
-    }
-    zindlePlay(module, 0);
+    songStopAtPassEnd(severalToPlay());
+    songPlay(module, 0);
     resumeSave();
 
     bool running = true;
@@ -525,12 +529,12 @@ int zindleMain(int argc, char** argv) {
             if (event.type == SDL_KEYDOWN) handleKey(event.key.keysym.sym, module, running);
         }
         if (playlistSize() > 1 && songStopped()) module = switchModule(module, playlistStep(1));
-        present(module);
+        present();
         syncframe();
     }
 
     probeStop();
-    zindleFree(module);
+    songFree(module);
     playlistClear();
     resumeClose();
     SDL_FreeSurface(background);

@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "player/protracker_sequencer.h"
+#include "player/engine.h"
 
 Voice v[kMaxVoices];
 
@@ -178,6 +178,8 @@ void mixChunk(std::uint8_t* out, int frames) {
 
 void mixOutputPortable(std::uint8_t* out, int frames) { writeFramesPortable(out, 0, frames); }
 
+void audioMixVoices(std::uint8_t* out, int frames) { mixChunk(out, frames); }
+
 #if defined(__SSE2__)
 // Gain over the portable loop: 80% fewer instructions per output frame (callgrind).
 // In memory an accumulator is its left word (with the offset), then its right
@@ -201,8 +203,7 @@ void mixaudio(void*, std::uint8_t* stream, int len) {
     int frames = len / kBytesPerFrame;
     while (frames > 0) {
         // The accumulators hold one device buffer; longer requests go in pieces.
-        const int n = zindlePulse(std::min(frames, kChunkFrames));
-        mixChunk(stream, n);
+        const int n = songMix(stream, std::min(frames, kChunkFrames));
         if (master_volume < kFullMasterVolume) scaleFrames(stream, n, master_volume);
         frames -= n;
         stream += kBytesPerFrame * n;

@@ -67,9 +67,13 @@ void audioSetSeparation(int percent);
 // The separation last set. Read it on the thread that sets it, on the audio
 // thread (an engine mixing on its own asks it there) or under the audio lock.
 int audioSeparation();
-// The audio callback: fills len bytes of interleaved s16le stereo, running
-// the replay engine's ticks at their exact frames.
+// The audio callback: fills len bytes of interleaved s16le stereo from the
+// engine playing (songMix), its ticks at their exact frames, then applies the
+// software master volume.
 void mixaudio(void* userdata, std::uint8_t* stream, int len);
+// Our own engine's mixing: the voices' next frames (at most kChunkFrames) as
+// s16le stereo frames.
+void audioMixVoices(std::uint8_t* out, int frames);
 
 // The last step of each chunk, exposed so that the benchmark can time both
 // ways and the tests can compare them: the first `frames` (at most

@@ -5,12 +5,15 @@
 
 #include <array>
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 
 #include "audio/volume.h"
 #include "display/views.h"
 #include "audio/audio_mixer.h"
 #include "display/textout.h"
+#include "player/engine.h"
+#include "player/protracker_engine.h"
 #include "player/protracker_sequencer.h"
 
 namespace benchfix {
@@ -105,8 +108,19 @@ bool oneShotNearEnd(int frames) {
     return false;
 }
 
-void fillMeters(Module* module) {
-    for (Sample& sample : module->samples) sample.meter = 27;
+void fillMeters() {
+    for (int i = 1; i <= kNumSamples; ++i) viewsSetMeter(i, kMaxMeter);
+}
+
+NowPlaying described(const Module* module) {
+    NowPlaying now;
+    modDescribe(module, &now);
+    return now;
+}
+
+void scopeVoices(const Module* module, ScopeVoice* voices) {
+    const int first = firstShownChannel(module->channels);
+    modDescribeVoices(voices, first, std::min(kChannelsShown, module->channels - first));
 }
 
 void showFullPattern(Module* module) {

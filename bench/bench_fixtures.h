@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "player/now_playing.h"
+
 #include "player/protracker_loader.h"
 #include "tools/modwriter.h"
 
@@ -38,6 +40,11 @@ bool oneShotNearEnd(int frames);
 void showFullPattern(Module* module);
 
 // Every sample meter at its full height of 27.
-void fillMeters(Module* module);
+void fillMeters();
+
+// What the views are told of module, and the voices its scopes show (the
+// first kChannelsShown), as the player takes them.
+NowPlaying described(const Module* module);
+void scopeVoices(const Module* module, ScopeVoice* voices);
 
 }  // namespace benchfix

@@ -32,6 +32,7 @@
 #include "display/sample_viewer.h"
 #include "display/textout.h"
 #include "player/protracker_loader.h"
+#include "player/engine.h"
 #include "player/protracker_sequencer.h"
 
 namespace {
@@ -65,7 +66,8 @@ __attribute__((noinline)) void cg_out_sse2(long buffers) {
 }
 #endif
 __attribute__((noinline)) void cg_draw_pattern(long calls) {
-    for (long i = 0; i < calls; ++i) drawPattern(screen, background, large);
+    const NowPlaying now = benchfix::described(large);
+    for (long i = 0; i < calls; ++i) drawPattern(screen, background, now);
 }
 __attribute__((noinline)) void cg_blit(long calls) {
     for (long i = 0; i < calls; ++i) SDL_BlitSurface(background, nullptr, screen, nullptr);
@@ -78,10 +80,14 @@ __attribute__((noinline)) void cg_copy(long calls) {
                         static_cast<std::size_t>(background->w) * 2);
 }
 __attribute__((noinline)) void cg_draw_samples(long calls) {
-    for (long i = 0; i < calls; ++i) drawSampleViewer(screen, large);
+    const NowPlaying now = benchfix::described(large);
+    for (long i = 0; i < calls; ++i) drawSampleViewer(screen, now);
 }
 __attribute__((noinline)) void cg_draw_scopes(long calls) {
-    for (long i = 0; i < calls; ++i) drawQuadrascopes(screen, large);
+    const NowPlaying now = benchfix::described(large);
+    ScopeVoice voices[kChannelsShown];
+    benchfix::scopeVoices(large, voices);
+    for (long i = 0; i < calls; ++i) drawQuadrascopes(screen, now, voices);
 }
 __attribute__((noinline)) void cg_text(long calls) {
     for (long i = 0; i < calls; ++i) textOut(screen, 4, 19, kText, 0xFFFF, 0, 0);
@@ -183,7 +189,7 @@ int main(int argc, char** argv) {
     } else if (mode == "copy") {
         cg_copy(count);
     } else if (mode == "draw_samples") {
-        benchfix::fillMeters(large);
+        benchfix::fillMeters();
         cg_draw_samples(count);
     } else if (mode == "draw_scopes") {
         benchfix::setLoopingVoices();

@@ -21,13 +21,21 @@
 #    faster program.
 # 3. Peak memory (maximum resident set size) of each of those processes.
 #
-# Modules: the demo, the generated comparison set, and real music: the MOD
-# files of Debian's tecnoballz-data package (fetched with apt-get download
-# into the build folder; left out when that isn't possible).
+# 4. Modules libxmp plays: real XM, S3M and IT files of Debian's game-data
+#    packages (fetched with apt-get download; left out when that isn't
+#    possible). zindle-render writes WHOLE_SECONDS of each to a WAV file;
+#    `xmp` and `openmpt123` do the same at the same settings (linear
+#    interpolation, a stereo mix of 70); CPU seconds, the minimum of
+#    WHOLE_RUNS alternating runs, and peak memory.
+#
+# Modules (1 to 3): the demo, the generated comparison set, and real music:
+# the MOD files of Debian's tecnoballz-data package (fetched with apt-get
+# download into the build folder; left out when that isn't possible).
 #
 # Usage: bench/peers.sh [BUILD_DIR]   (default build-bench)
 # Environment: BENCH_SECONDS (default 60), BENCH_RUNS (default 5),
-#   WHOLE_SECONDS (default 600), WHOLE_RUNS (default 5).
+#   WHOLE_SECONDS (default 600), WHOLE_RUNS (default 5), SECTIONS (the
+#   tables to make, default "1 2 3 4"; 2 and 3 come together).
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -37,6 +45,7 @@ runs=${BENCH_RUNS:-5}
 whole=${WHOLE_SECONDS:-600}
 whole_runs=${WHOLE_RUNS:-5}
 jobs=${JOBS:-2}
+sections=" ${SECTIONS:-1 2 3 4} "
 
 ./scripts/install-deps.sh libxmp-dev libopenmpt-dev libmikmod-dev pkg-config time gcc xmp openmpt123
 
@@ -88,6 +97,7 @@ program() {
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
+if [[ $sections == *" 1 "* ]]; then
 echo "1. Render loops: frames per CPU second (millions), median of $runs alternating runs of $seconds s each,"
 echo "48000 Hz 16-bit stereo, no interpolation:"
 echo
@@ -111,6 +121,7 @@ for module in "${modules[@]}"; do
       'BEGIN { printf "| %s | %.1f | %.1f | %.1f | %.1f | %.2f |\n", m, z / 1e6, x / 1e6, o / 1e6, k / 1e6, z / f }'
   unset results med
 done
+fi
 
 # --- 2 and 3: whole processes.
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/zindle-peers-XXXXXX")
@@ -144,6 +155,7 @@ run_whole() {
   esac
 }
 
+if [[ $sections == *" 2 "* || $sections == *" 3 "* ]]; then
 echo
 echo "2. Whole processes: CPU seconds (user + system) for $whole s of audio, minimum of $whole_runs alternating runs;"
 echo "zindle-render and the programs from start to exit writing a file, the render loops alone (Zindle's too,"
@@ -191,3 +203,77 @@ echo
 echo "| module | zindle-render WAV | zindle-render FLAC | xmp | openmpt123 | libxmp loop | libopenmpt loop | libmikmod loop |"
 echo "|---|---:|---:|---:|---:|---:|---:|---:|"
 for module in "${modules[@]}"; do echo "${peaks[$module]}"; done
+fi
+
+# --- 4: modules libxmp plays, against the programs at the same settings.
+[[ $sections == *" 4 "* ]] || exit 0
+tracker_dir="$build/tracker-modules"
+# package:file:name of a module of each format, in Debian's game-data packages.
+tracker_files=(
+  "powermanga-data:usr/share/games/powermanga/sounds/music_game.zik:powermanga-game.xm"
+  "njam-data:usr/share/games/njam/data/dali.xm:njam-dali.xm"
+  "njam-data:usr/share/games/njam/data/ritam.s3m:njam-ritam.s3m"
+  "penguin-command:usr/share/games/penguin-command/sound/icefront.s3m:penguin-icefront.s3m"
+  "pingus-data:usr/share/games/pingus/data/music/pingus-2.it:pingus-2.it"
+  "pingus-data:usr/share/games/pingus/data/music/sorcerer.it:pingus-sorcerer.it"
+)
+mkdir -p "$tracker_dir"
+for entry in "${tracker_files[@]}"; do
+  IFS=: read -r package file name <<<"$entry"
+  [ -f "$tracker_dir/$name" ] && continue
+  mkdir -p "$tracker_dir/deb"
+  if [ ! -d "$tracker_dir/deb/$package" ]; then
+    if (cd "$tracker_dir/deb" && apt-get download "$package" >/dev/null 2>&1); then
+      dpkg-deb -x "$tracker_dir"/deb/"${package}"_*.deb "$tracker_dir/deb/$package"
+    else
+      echo "($package can't be fetched here: $name is left out)"
+      continue
+    fi
+  fi
+  cp "$tracker_dir/deb/$package/$file" "$tracker_dir/$name" 2>/dev/null || true
+done
+rm -rf "$tracker_dir/deb"
+trackers=()
+for entry in "${tracker_files[@]}"; do
+  name=${entry##*:}
+  [ -f "$tracker_dir/$name" ] && trackers+=("$tracker_dir/$name")
+done
+
+run_tracker() {
+  local player=$1 module=$2
+  rm -f "$scratch"/out.* "$module".wav
+  case $player in
+    zindle) "$3" "$render" --seconds "$whole" --output "$scratch/out.wav" "$module" ;;
+    xmp) "$3" xmp --quiet --output-file "$scratch/out.wav" --frequency 48000 --interpolation linear --pan 70 --loop \
+           --time "$whole" "$module" ;;
+    openmpt123) "$3" openmpt123 --render --force --quiet --samplerate 48000 --no-float --stereo 70 --filter 2 \
+                  --repeat -1 --end-time "$whole" "$module" ;;
+  esac
+}
+
+echo
+echo "4. Modules libxmp plays: CPU seconds (user + system) to write $whole s of audio to a WAV file, start to exit,"
+echo "minimum of $whole_runs alternating runs, linear interpolation and a stereo mix of 70; and peak memory (KiB):"
+echo
+echo "| module | channels | zindle-render | xmp | openmpt123 | xmp / zindle-render | openmpt123 / zindle-render | zindle-render KiB | xmp KiB | openmpt123 KiB |"
+echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+for original in "${trackers[@]}"; do
+  # openmpt123 --render writes MODULE.wav beside the module: a copy in the scratch folder.
+  module=$scratch/$(basename "$original")
+  cp "$original" "$module"
+  declare -A times=()
+  for ((run = 0; run < whole_runs; ++run)); do
+    for player in zindle xmp openmpt123; do
+      times[$player]="${times[$player]:-} $(run_tracker "$player" "$module" cpu)"
+    done
+  done
+  declare -A best=()
+  for player in zindle xmp openmpt123; do best[$player]=$(tr ' ' '\n' <<<"${times[$player]}" | grep . | minimum); done
+  channels=$("$render" --json "$module" | sed -E 's/.*"channels":([0-9]+).*/\1/')
+  row=$(awk -v m="$(basename "$module")" -v c="$channels" -v z="${best[zindle]}" -v x="${best[xmp]}" -v o="${best[openmpt123]}" \
+      'BEGIN { printf "| %s | %s | %.3f | %.3f | %.3f | %.2f | %.2f", m, c, z, x, o, x / z, o / z }')
+  for player in zindle xmp openmpt123; do row="$row | $(run_tracker "$player" "$module" peak)"; done
+  echo "$row |"
+  rm -f "$module" "$module".wav
+  unset times best
+done

@@ -14,6 +14,7 @@
 #include "display/views.h"
 #include "audio/audio_mixer.h"
 #include "player/protracker_loader.h"
+#include "player/engine.h"
 #include "player/protracker_sequencer.h"
 
 namespace {

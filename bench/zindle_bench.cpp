@@ -18,6 +18,7 @@
 #include "display/sample_viewer.h"
 #include "display/textout.h"
 #include "player/protracker_loader.h"
+#include "player/engine.h"
 #include "player/protracker_sequencer.h"
 
 namespace {
@@ -123,8 +124,9 @@ void BM_DrawPattern(benchmark::State& state) {
     zindleReset();
     mod_playing = 1;
     benchfix::showFullPattern(large);
+    const NowPlaying now = benchfix::described(large);
     for (auto _ : state) {
-        drawPattern(screen, background, large);
+        drawPattern(screen, background, now);
         benchmark::ClobberMemory();
     }
     mod_playing = 0;
@@ -141,9 +143,10 @@ void BM_BlitBackground(benchmark::State& state) {
 BENCHMARK(BM_BlitBackground);
 
 void BM_DrawSampleViewer(benchmark::State& state) {
-    benchfix::fillMeters(large);
+    benchfix::fillMeters();
+    const NowPlaying now = benchfix::described(large);
     for (auto _ : state) {
-        drawSampleViewer(screen, large);
+        drawSampleViewer(screen, now);
         benchmark::ClobberMemory();
     }
 }
@@ -151,8 +154,11 @@ BENCHMARK(BM_DrawSampleViewer);
 
 void BM_DrawQuadrascopes(benchmark::State& state) {
     benchfix::setLoopingVoices();
+    const NowPlaying now = benchfix::described(large);
+    ScopeVoice voices[kChannelsShown];
+    benchfix::scopeVoices(large, voices);
     for (auto _ : state) {
-        drawQuadrascopes(screen, large);
+        drawQuadrascopes(screen, now, voices);
         benchmark::ClobberMemory();
     }
 }

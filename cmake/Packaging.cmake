@@ -39,7 +39,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/data/copyright DESTINATION ${CMAKE_INSTALL_D
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zindle)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small, fast ProTracker module player")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small, fast tracker module player")
 set(CPACK_PACKAGE_CONTACT "Zindle developers <zindle@localhost>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
@@ -47,14 +47,15 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "Plays four-channel ProTracker MOD files through SDL at 48000 Hz, with a\n"
-  "pattern view, sample meters and oscilloscopes in a 320x240 window, and\n"
-  "renders them offline to WAV files with zindle-render.")
+  "Plays ProTracker MOD files with its own engine, and XM, S3M, IT and the\n"
+  "other formats libxmp reads through libxmp, at 48000 Hz through SDL, with\n"
+  "a pattern view, meters and oscilloscopes in a 320x240 window, and renders\n"
+  "them offline to WAV, FLAC or raw files with zindle-render.")
 # The shared libraries the programs link, as dpkg-shlibdeps finds them
 # (with their minimum versions); the same list by name when it is missing,
 # and in a cross build, whose libraries dpkg's database doesn't know (they
 # sit in the sysroot): there the architecture is the toolchain's.
-set(zindle_depends_by_name "libc6, libgcc-s1, libstdc++6, libsdl1.2debian, libsdl-image1.2, libsndfile1")
+set(zindle_depends_by_name "libc6, libgcc-s1, libstdc++6, libsdl1.2debian, libsdl-image1.2, libsndfile1, libxmp4")
 find_program(DPKG_SHLIBDEPS_PROGRAM dpkg-shlibdeps)
 if(CMAKE_CROSSCOMPILING)
   if(NOT ZINDLE_DEBIAN_ARCH)

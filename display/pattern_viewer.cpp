@@ -1,6 +1,7 @@
 // View 1: the header line and 25 rows of the playing pattern around the
-// current row, with note, sample and effect per channel, or note and sample
-// per channel in a compact cell when there are more than four. Drawn by the tick
+// current row, with note, instrument and effect per channel, or note and
+// instrument per channel in a compact cell when there are more than four,
+// all as the engine playing writes them. Drawn by the tick
 // on the audio thread, so it formats into small fixed buffers and never
 // allocates; presenting the screen is the main loop's job.
 #include "display/pattern_viewer.h"
@@ -15,20 +16,9 @@
 #include "display/screen.h"
 #include "display/textout.h"
 #include "display/views.h"
-#include "player/protracker_sequencer.h"
-
-constexpr char name_tab[38][4] = {
-    "...",
-    "C-1", "C#1", "D-1", "D#1", "E-1", "F-1", "F#1", "G-1", "G#1", "A-1", "A#1", "B-1",
-    "C-2", "C#2", "D-2", "D#2", "E-2", "F-2", "F#2", "G-2", "G#2", "A-2", "A#2", "B-2",
-    "C-3", "C#3", "D-3", "D#3", "E-3", "F-3", "F#3", "G-3", "G#3", "A-3", "A#3", "B-3",
-    "???"};
-
-constexpr char hextable[17] = "0123456789ABCDEF";
 
 namespace {
 
-constexpr int kUnknownNote = kNotes + 1;
 constexpr int kLines = 25;
 constexpr int kPlayingLine = 12;   // the highlighted line: the row being played
 constexpr int kFirstLineY = 35;
@@ -38,66 +28,76 @@ constexpr int kHeaderY = 19;
 constexpr int kChannelX = 67;      // effect column of channel 0
 constexpr int kChannelStride = 76;
 constexpr int kNoteOffset = 46;    // note, left of the effect
-constexpr int kSampleOffset = 19;  // sample, left of the effect
+constexpr int kSampleOffset = 19;  // instrument, left of the effect
 
 // The compact cells of 5 or more channels: glyphs 7 pixels apart (a glyph
-// keeps off its right-hand column), note then sample, under a line of
+// keeps off its right-hand column), note then instrument, under a line of
 // channel numbers. Eight fill the width after the row numbers with no room
 // for a gap, so neighbours differ in shade instead; fewer are spread over the
-// width, with equal gaps after the row numbers and between cells.
+// width, with equal gaps after the row numbers and between cells. Eight cells
+// with three-digit instruments set their glyphs a pixel closer.
 constexpr int kFullCellChannels = 4;
 constexpr int kCompactX = 18;
 constexpr int kCompactStride = 38;
 constexpr int kNarrowPitch = 7;
-constexpr int kCompactSampleOffset = 3 * kNarrowPitch;
-constexpr int kCompactCellWidth = kCompactSampleOffset + kNarrowPitch + kCellSize;
+constexpr int kTightPitch = 6;
+constexpr int kNoteChars = 3;
 constexpr int kRowNumberWidth = 2 * kCellSize;
 constexpr int kChannelNumberY = kFirstLineY - kLineHeight;
-static_assert(kCompactX + kCompactStride * (kChannelsShown - 1) + kCompactCellWidth <= kScreenWidth,
-              "eight compact cells fit the screen");
 // The notes of every other cell of eight, a step darker than white.
 constexpr int kNoteShade = 0xBDF7;
+
+// Where a compact cell's glyphs go.
+struct CompactCell {
+    int pitch;              // from one glyph to the next
+    int instrument_offset;  // the instrument, right of the cell's left edge
+    int width;              // to the right edge of the last glyph
+};
+
+constexpr CompactCell compactCell(int instrument_chars, int shown) {
+    const int pitch = instrument_chars > 2 && shown >= kChannelsShown ? kTightPitch : kNarrowPitch;
+    return {pitch, kNoteChars * pitch, (kNoteChars + instrument_chars - 1) * pitch + kCellSize};
+}
+constexpr int kCompactCellWidth = compactCell(2, kChannelsShown).width;
+static_assert(kCompactCellWidth == 36, "a note and two digits, 7 pixels apart");
+static_assert(kCompactX + kCompactStride * (kChannelsShown - 1) + kCompactCellWidth <= kScreenWidth,
+              "eight compact cells fit the screen");
 
 struct CompactLayout {
     int x;       // the first cell's left edge
     int stride;  // from one cell's left edge to the next
 };
 
-constexpr CompactLayout compactLayout(int shown) {
-    if (shown >= kChannelsShown || shown < 1) return {kCompactX, kCompactStride};
-    const int gap = (kScreenWidth - kRowNumberWidth - kCompactCellWidth * shown) / shown;
-    return {kRowNumberWidth + gap, kCompactCellWidth + gap};
+constexpr CompactLayout compactLayout(int shown, int cell_width = kCompactCellWidth) {
+    if (shown >= kChannelsShown || shown < 1)
+        return {std::min(kCompactX, kScreenWidth - kCompactStride * (kChannelsShown - 1) - cell_width), kCompactStride};
+    const int gap = (kScreenWidth - kRowNumberWidth - cell_width * shown) / shown;
+    return {kRowNumberWidth + gap, cell_width + gap};
 }
 static_assert(compactLayout(7).x == 23 && compactLayout(7).stride == 43, "seven cells, 7 pixels apart");
+static_assert(compactLayout(kChannelsShown).x == kCompactX, "eight cells after the row numbers");
 constexpr bool everyLayoutFits() {
-    for (int shown = 1; shown <= kChannelsShown; ++shown) {
-        const CompactLayout layout = compactLayout(shown);
-        if (layout.x + layout.stride * (shown - 1) + kCompactCellWidth > kScreenWidth) return false;
+    for (int digits = 2; digits <= 3; ++digits) {
+        for (int shown = 1; shown <= kChannelsShown; ++shown) {
+            const int width = compactCell(digits, shown).width;
+            const CompactLayout layout = compactLayout(shown, width);
+            if (layout.x < kRowNumberWidth || layout.x + layout.stride * (shown - 1) + width > kScreenWidth)
+                return false;
+        }
     }
     return true;
 }
 static_assert(everyLayoutFits(), "the last cell ends on the screen");
 
-// For every period up to the longest in period_tab, the index of its entry
-// there, or kUnknownNote when it has none: one look-up per cell instead of a
-// search through the table.
-constexpr int kLongestPeriod = kMaxPeriod;
-
-constexpr std::array<std::uint8_t, kLongestPeriod + 1> buildNoteOfPeriod() {
-    std::array<std::uint8_t, kLongestPeriod + 1> notes{};
-    for (int period = 0; period <= kLongestPeriod; ++period) {
-        int k = 0;
-        while (k < kUnknownNote && period_tab[static_cast<std::size_t>(k)] != period) ++k;
-        notes[static_cast<std::size_t>(period)] = static_cast<std::uint8_t>(k);
-    }
-    return notes;
-}
-constexpr std::array<std::uint8_t, kLongestPeriod + 1> kNoteOfPeriod = buildNoteOfPeriod();
-
-const char* noteName(std::int32_t period) {
-    if (period < 0 || period > kLongestPeriod) return name_tab[kUnknownNote];
-    return name_tab[kNoteOfPeriod[static_cast<std::size_t>(period)]];
-}
+// The full cells of up to 4 channels. Two-digit instruments and three-glyph
+// effects take whole 8-pixel glyphs, placed from each effect column; wider
+// fields go 7 pixels apart from each cell's left edge after the row numbers.
+constexpr int kFieldGap = 3;
+constexpr int kNarrowEffectChars = 4;
+static_assert(kRowNumberWidth + kChannelStride * (kFullCellChannels - 1) + kNoteChars * kNarrowPitch + kFieldGap +
+                      3 * kNarrowPitch + kFieldGap + kNarrowEffectChars * kNarrowPitch <=
+                  kScreenWidth,
+              "four narrow full cells fit the screen");
 
 // Two decimal digits of n (0..99) into out.
 void twoDigits(char* out, int n) {
@@ -106,32 +106,47 @@ void twoDigits(char* out, int n) {
     out[2] = '\0';
 }
 
-void drawCell(SDL_Surface* screen, const PatternCell& cell, int x, int y, int opaque) {
-    textOut(screen, x - kNoteOffset, y, noteName(cell.period), kWhite, opaque, kHighlight);
-
-    char sample[3] = "..";
-    if (cell.sample != 0) twoDigits(sample, cell.sample);
-    textOut(screen, x - kSampleOffset, y, sample, kSampleColour, opaque, kHighlight);
-
-    char effect[4] = {hextable[cell.effect & 15], hextable[(cell.param >> 4) & 15], hextable[cell.param & 15],
-                      '\0'};
-    if (effect[0] == '0' && effect[1] == '0' && effect[2] == '0') effect[0] = effect[1] = effect[2] = '.';
-    textOut(screen, x, y, effect, kEffectColour, opaque, kHighlight);
+// Two hex digits of n (0..255) into out.
+void twoHexDigits(char* out, int n) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    out[0] = kHex[(n >> 4) & 15];
+    out[1] = kHex[n & 15];
+    out[2] = '\0';
 }
 
-// text with its glyphs kNarrowPitch pixels apart.
-void narrowText(SDL_Surface* screen, int x, int y, const char* text, int colour, int opaque) {
-    for (; *text != '\0'; ++text, x += kNarrowPitch) {
+// text with its glyphs pitch pixels apart.
+void spacedText(SDL_Surface* screen, int x, int y, const char* text, int colour, int opaque, int pitch) {
+    for (; *text != '\0'; ++text, x += pitch) {
         const char glyph[2] = {*text, '\0'};
         textOut(screen, x, y, glyph, colour, opaque, kHighlight);
     }
 }
 
-void drawCompactCell(SDL_Surface* screen, const PatternCell& cell, int x, int y, int opaque, int note_colour) {
-    narrowText(screen, x, y, noteName(cell.period), note_colour, opaque);
-    char sample[3] = "..";
-    if (cell.sample != 0) twoDigits(sample, cell.sample);
-    narrowText(screen, x + kCompactSampleOffset, y, sample, kSampleColour, opaque);
+void narrowText(SDL_Surface* screen, int x, int y, const char* text, int colour, int opaque) {
+    spacedText(screen, x, y, text, colour, opaque, kNarrowPitch);
+}
+
+// Channel j's full cell on line y.
+void drawCell(SDL_Surface* screen, const CellText& cell, const NowPlaying& now, int j, int y, int opaque) {
+    if (now.instrument_chars == 2 && now.effect_chars == 3) {
+        const int x = kChannelX + kChannelStride * j;
+        textOut(screen, x - kNoteOffset, y, cell.note, kWhite, opaque, kHighlight);
+        textOut(screen, x - kSampleOffset, y, cell.instrument, kSampleColour, opaque, kHighlight);
+        textOut(screen, x, y, cell.effect, kEffectColour, opaque, kHighlight);
+        return;
+    }
+    const int x = kRowNumberWidth + kChannelStride * j;
+    const int instrument_x = x + kNoteChars * kNarrowPitch + kFieldGap;
+    narrowText(screen, x, y, cell.note, kWhite, opaque);
+    narrowText(screen, instrument_x, y, cell.instrument, kSampleColour, opaque);
+    narrowText(screen, instrument_x + now.instrument_chars * kNarrowPitch + kFieldGap, y, cell.effect, kEffectColour,
+               opaque);
+}
+
+void drawCompactCell(SDL_Surface* screen, const CellText& cell, const CompactCell& shape, int x, int y, int opaque,
+                     int note_colour) {
+    spacedText(screen, x, y, cell.note, note_colour, opaque, shape.pitch);
+    spacedText(screen, x + shape.instrument_offset, y, cell.instrument, kSampleColour, opaque, shape.pitch);
 }
 
 // SDL's blit of one surface onto the whole of another is a plain copy of
@@ -166,50 +181,54 @@ void copyBackground(SDL_Surface* screen, SDL_Surface* background) {
 
 }  // namespace
 
-void drawPattern(SDL_Surface* screen, SDL_Surface* background, Module* module) {
-    if (!screen || !background || !module || module->loaded == 0 || mod_playing == 0) return;
+void drawPattern(SDL_Surface* screen, SDL_Surface* background, const NowPlaying& now) {
+    if (!screen || !background || !now.playing) return;
 
     copyBackground(screen, background);
 
     char header[96];
-    std::snprintf(header, sizeof header, "#%03d/%03d - %03dbpm (%02d ticks) - Vol: %03d", module->order,
-                  module->song_length, module->bpm, module->speed, base_volume);
+    std::snprintf(header, sizeof header, "#%03d/%03d - %03dbpm (%02d ticks) - Vol: %03d", now.order, now.song_length,
+                  now.bpm, now.speed, base_volume);
     textOut(screen, kHeaderX, kHeaderY, header, kWhite, 0, 0);
 
-    // Guards against a position mirror that names no pattern block.
-    if (module->pattern < 0 || module->pattern >= kPatternSlots) return;
-    const PatternCell* block = module->patterns[module->pattern];
-    if (!block) return;
-    const int channels = module->channels;
+    if (now.rows <= 0 || !now.cell) return;
+    const int channels = now.channels;
     const int first = firstShownChannel(channels);
     const int shown = std::min(kChannelsShown, channels - first);
-    const CompactLayout compact = compactLayout(shown);
+    const CompactCell shape = compactCell(now.instrument_chars, shown);
+    const CompactLayout compact = compactLayout(shown, shape.width);
     if (channels > kFullCellChannels) {
         for (int j = 0; j < shown; ++j) {
             char number[3];
             twoDigits(number, first + j + 1);
-            narrowText(screen, compact.x + compact.stride * j + kNarrowPitch, kChannelNumberY, number, kRowColour, 0);
+            narrowText(screen, compact.x + compact.stride * j + shape.pitch, kChannelNumberY, number, kRowColour, 0);
         }
     }
 
+    CellText cell;
     for (int line = 0; line < kLines; ++line) {
-        const int r = module->row + line - kPlayingLine;
-        if (r < 0 || r >= kRowsPerPattern) continue;
+        const int r = now.row + line - kPlayingLine;
+        if (r < 0 || r >= now.rows) continue;
         const int y = kFirstLineY + kLineHeight * line;
         const int opaque = line == kPlayingLine ? 1 : 0;
 
         char number[3];
-        twoDigits(number, r);
+        if (now.hex_rows)
+            twoHexDigits(number, r);
+        else
+            twoDigits(number, r);
         textOut(screen, 0, y, number, kRowColour, opaque, kHighlight);
-        const PatternCell* cells = block + r * channels;
         if (channels <= kFullCellChannels) {
-            for (int j = 0; j < channels; ++j) drawCell(screen, cells[j], kChannelX + kChannelStride * j, y, opaque);
+            for (int j = 0; j < channels; ++j) {
+                now.cell(now.song, now.pattern, r, j, &cell);
+                drawCell(screen, cell, now, j, y, opaque);
+            }
         } else {
             for (int j = 0; j < shown; ++j) {
                 const int note_colour = shown == kChannelsShown && j % 2 == 1 ? kNoteShade : kWhite;
-                drawCompactCell(screen, cells[first + j], compact.x + compact.stride * j, y, opaque, note_colour);
+                now.cell(now.song, now.pattern, r, first + j, &cell);
+                drawCompactCell(screen, cell, shape, compact.x + compact.stride * j, y, opaque, note_colour);
             }
         }
     }
 }
-

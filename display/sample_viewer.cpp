@@ -9,11 +9,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "audio/audio_mixer.h"
 #include "display/screen.h"
 #include "display/textout.h"
 #include "display/views.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -81,25 +79,21 @@ constexpr int kLastY = kScreenHeight - 1;
 
 // What the two title lines show.
 struct Titles {
-    char name[sizeof(Module::name)];
+    char name[kShownTitleChars + 1];
     int order;
     int song_length;
     int bpm;
     int speed;
-    int channels;
-    int first_channel;  // first channel the scopes show
 };
 
-Titles titlesOf(const Module& module) {
+Titles titlesOf(const NowPlaying& now) {
     Titles t{};
-    std::memcpy(t.name, module.name, sizeof t.name);
+    std::memcpy(t.name, now.title, sizeof t.name);
     t.name[sizeof t.name - 1] = '\0';
-    t.order = module.order;
-    t.song_length = module.song_length;
-    t.bpm = module.bpm;
-    t.speed = module.speed;
-    t.channels = module.channels;
-    t.first_channel = firstShownChannel(module.channels);
+    t.order = now.order;
+    t.song_length = now.song_length;
+    t.bpm = now.bpm;
+    t.speed = now.speed;
     return t;
 }
 
@@ -142,15 +136,29 @@ static_assert(floorDiv(-1, 256) == -1 && floorDiv(-256, 256) == -1 && floorDiv(-
                   floorDiv(255, 256) == 0,
               "rounds towards minus infinity");
 
+// Sample point p of a voice's data, on the 8-bit scale: a 16-bit point's
+// high byte (rounded down).
+template <bool kSixteenBit>
+std::int32_t pointAt(const void* data, std::uint32_t p) {
+    if constexpr (kSixteenBit) {
+        std::int16_t point;
+        std::memcpy(&point, static_cast<const std::uint8_t*>(data) + 2 * static_cast<std::size_t>(p), sizeof point);
+        return floorDiv(point, 256);
+    } else {
+        return static_cast<const std::int8_t*>(data)[p];
+    }
+}
+
 // The row of trace column j of a voice whose baseline is y0, scale sample x
 // volume units to the pixel.
-int traceY(const Voice& voice, std::uint32_t j, int y0, int scale) {
+template <bool kSixteenBit>
+int traceY(const ScopeVoice& voice, std::uint32_t j, int y0, int scale) {
     int y = y0;
     if (voice.data) {
-        std::uint32_t p = j + (voice.position >> kPositionFractionBits);
+        std::uint32_t p = j + voice.position;
         if (p >= voice.loop_end) p -= voice.loop_length;  // one wrap only, as the mixer would loop
         if (p < voice.length) {
-            const std::int32_t s = voice.data[p];
+            const std::int32_t s = pointAt<kSixteenBit>(voice.data, p);
             y = y0 + floorDiv((-s - 1) * static_cast<std::int32_t>(voice.volume), scale);
             if (y < 0) y = 0;
         }
@@ -158,15 +166,44 @@ int traceY(const Voice& voice, std::uint32_t j, int y0, int scale) {
     return y < kLastY ? y : kLastY;
 }
 
+// One trace: kScopeWidth columns of a voice from baseline y0, coloured from
+// wheel entry (j + i + offset) for column j.
+template <bool kSixteenBit>
+void drawTrace(std::uint16_t* pixels, int width, const ScopeVoice& voice, int y0, int scale, int i, int offset) {
+    for (int j = 0; j < kScopeWidth; ++j) {
+        const int y = traceY<kSixteenBit>(voice, static_cast<std::uint32_t>(j), y0, scale);
+        pixels[y * width + kScopeX + j] =
+            static_cast<std::uint16_t>(coltab[static_cast<std::size_t>((j + i + offset) % kColtabSize)]);
+    }
+}
+
+// "first-last" of a group of columns, where the title lines have room for it:
+// the end of the position line, or of the title line beside a counter.
+void drawGroup(SDL_Surface* screen, const char* group) {
+    if (viewsCounterShown()) {
+        const int width = kCell * static_cast<int>(std::strlen(group + 1));
+        textOut(screen, kScreenWidth - kTitleX - width, kNameY, group + 1, kWhite, 0, 0);
+    } else {
+        textOut(screen, kGroupX, kPositionY, group, kWhite, 0, 0);
+    }
+}
+
 }  // namespace
 
-void drawSampleViewer(SDL_Surface* screen, Module* module) {
-    if (!screen || !module) return;
-    clearWithTitles(screen, titlesOf(*module));
+void drawSampleViewer(SDL_Surface* screen, const NowPlaying& now) {
+    if (!screen || !now.shown) return;
+    clearWithTitles(screen, titlesOf(now));
+    const int first = firstShownInstrument(now.instruments);
+    const int shown = std::min(kMeterColumns, now.instruments - first);
+    if (now.instruments > kMeterColumns) {
+        char group[32];
+        std::snprintf(group, sizeof group, " in %03d-%03d", (first + 1) % 1000, (first + shown) % 1000);
+        drawGroup(screen, group);
+    }
 
-    for (int i = 0; i < kNumSamples; ++i) {
+    for (int i = 0; i < shown; ++i) {
         // Guards against a meter taller than the screen.
-        const int m = std::clamp(module->samples[i].meter, 0, kMaxMeter);
+        const int m = std::clamp(viewsMeter(first + i + 1), 0, kMaxMeter);
         const int colour = coltab[static_cast<std::size_t>((kColumnHue * i + colindex) % kColtabSize)];
         for (int n = 0; n < m; ++n) textOut(screen, kCell * i, (kScreenRows - m + n) * kCell, "#", colour, 0, 0);
         if (++c == kColumnsPerMove) {
@@ -176,48 +213,30 @@ void drawSampleViewer(SDL_Surface* screen, Module* module) {
     }
 }
 
-void drawQuadrascopes(SDL_Surface* screen, Module* module) {
-    if (!screen || !module) return;
+void drawQuadrascopes(SDL_Surface* screen, const NowPlaying& now, const ScopeVoice* voices) {
+    if (!screen || !now.shown) return;
+    const int first_channel = firstShownChannel(now.channels);
 
-    // The mixer and the tick rewrite the voices: take one consistent copy.
-    Voice voices[kMaxVoices];
-    Titles titles;
-    {
-        AudioLock lock;
-        std::memcpy(voices, v, sizeof voices);
-        titles = titlesOf(*module);
-    }
-
-    // Drawn apart from the tick's drawing of views 1 and 2. The audio lock is
-    // never held while waiting for the screen: the tick takes them the other way.
+    // Drawn apart from the tick's drawing of views 1 and 2.
     std::lock_guard<std::mutex> drawing(screen_mutex);
-    clearWithTitles(screen, titles);
-    const bool tall = titles.channels <= kTallScopes;
-    const int shown = std::min(kChannelsShown, titles.channels - titles.first_channel);
-    if (titles.channels > kChannelsShown) {
-        // Channel numbers stay below 100: the module has at most kMaxChannels.
+    clearWithTitles(screen, titlesOf(now));
+    const bool tall = now.channels <= kTallScopes;
+    const int shown = std::min(kChannelsShown, now.channels - first_channel);
+    if (now.channels > kChannelsShown) {
+        // Channel numbers stay below 100: a module has at most 64.
         char group[32];
-        std::snprintf(group, sizeof group, " ch %02d-%02d", (titles.first_channel + 1) % 100,
-                      (titles.first_channel + shown) % 100);
-        if (viewsCounterShown()) {
-            // The counter has the position line's end: the group goes to the title line's.
-            const int width = kCell * static_cast<int>(std::strlen(group + 1));
-            textOut(screen, kScreenWidth - kTitleX - width, kNameY, group + 1, kWhite, 0, 0);
-        } else {
-            textOut(screen, kGroupX, kPositionY, group, kWhite, 0, 0);
-        }
+        std::snprintf(group, sizeof group, " ch %02d-%02d", (first_channel + 1) % 100, (first_channel + shown) % 100);
+        drawGroup(screen, group);
     }
     auto* const pixels = static_cast<std::uint16_t*>(screen->pixels);
     const int width = screen->w;
     for (int i = 0; i < shown; ++i) {
         const int y0 = tall ? kScopeFirstBaseline + kScopeSpacing * i : kShortFirstBaseline + kShortSpacing * i;
-        const int offset = colindex2;
-        const Voice& voice = voices[titles.first_channel + i];
-        for (int j = 0; j < kScopeWidth; ++j) {
-            const int y = traceY(voice, static_cast<std::uint32_t>(j), y0, tall ? kTallScale : kShortScale);
-            pixels[y * width + kScopeX + j] =
-                static_cast<std::uint16_t>(coltab[static_cast<std::size_t>((j + i + offset) % kColtabSize)]);
-        }
+        const int scale = tall ? kTallScale : kShortScale;
+        if (voices[i].sixteen_bit)
+            drawTrace<true>(pixels, width, voices[i], y0, scale, i, colindex2);
+        else
+            drawTrace<false>(pixels, width, voices[i], y0, scale, i, colindex2);
         if (++c2 == kTracesPerMove) {
             c2 = 0;
             stepIndex(colindex2);

@@ -10,7 +10,8 @@
 #include "display/sample_viewer.h"
 #include "display/screen.h"
 #include "display/textout.h"
-#include "player/protracker_sequencer.h"
+#include "platform/platform.h"
+#include "player/engine.h"
 
 int display_mode = 0;
 SDL_Surface* screen = nullptr;
@@ -18,6 +19,7 @@ SDL_Surface* background = nullptr;
 std::mutex screen_mutex;
 std::atomic<bool> screen_dirty{false};
 int first_shown_channel = 0;
+int first_shown_instrument = 0;
 int colindex = 0;
 int c = 0;
 int colindex2 = 0;
@@ -34,6 +36,9 @@ constexpr int kCounterMargin = 4;
 // are exactly the single module's.
 char counter[kCounterMaxChars + 1] = "";
 
+// Instrument n's meter is entry n - 1.
+int meters[kMaxInstruments] = {};
+
 }  // namespace
 
 int nextChannelGroup(int first, int channels) {
@@ -42,6 +47,23 @@ int nextChannelGroup(int first, int channels) {
 }
 
 int firstShownChannel(int channels) { return first_shown_channel < channels ? first_shown_channel : 0; }
+
+int nextInstrumentGroup(int first, int instruments) {
+    const int next = first + kMeterColumns;
+    return next < instruments ? next : 0;
+}
+
+int firstShownInstrument(int instruments) {
+    return first_shown_instrument < instruments ? first_shown_instrument : 0;
+}
+
+int viewsMeter(int instrument) {
+    return instrument >= 1 && instrument <= kMaxInstruments ? meters[instrument - 1] : 0;
+}
+
+void viewsSetMeter(int instrument, int height) {
+    if (instrument >= 1 && instrument <= kMaxInstruments) meters[instrument - 1] = std::clamp(height, 0, kMaxMeter);
+}
 
 void viewsSetCounter(const char* text) {
     std::strncpy(counter, text, sizeof counter - 1);
@@ -58,27 +80,40 @@ void viewsDrawCounter(SDL_Surface* surface) {
 
 void viewsDrawTick() {
     if (display_mode != kViewPattern && display_mode != kViewMeters) return;
+    NowPlaying now;
+    songDescribe(&now);
     std::lock_guard<std::mutex> lock(screen_mutex);
     if (display_mode == kViewPattern) {
-        drawPattern(screen, background, source);
+        drawPattern(screen, background, now);
     } else {
-        drawSampleViewer(screen, source);
-        if (source)
-            for (Sample& sample : source->samples)
-                if (sample.meter != 0) --sample.meter;
+        drawSampleViewer(screen, now);
+        if (now.shown)
+            for (int& meter : meters)
+                if (meter != 0) --meter;
     }
     viewsDrawCounter(screen);
     screen_dirty = true;
 }
 
-void viewsNoteTriggered(int sample, int volume) {
-    if (display_mode != kViewMeters || !source || sample < 1 || sample > kNumSamples) return;
-    source->samples[sample - 1].meter = std::min(volume >> 1, kMaxMeter);
+void viewsNoteTriggered(int instrument, int volume) {
+    if (display_mode != kViewMeters) return;
+    viewsSetMeter(instrument, std::min(volume >> 1, kMaxMeter));
 }
 
-void viewsDrawScopes(Module* module) {
+void viewsDrawScopes() {
     if (display_mode != kViewScopes) return;
-    drawQuadrascopes(screen, module);
+    NowPlaying now;
+    ScopeVoice voices[kChannelsShown];
+    {
+        // The tick rewrites what plays: one consistent copy.
+        AudioLock lock;
+        songDescribe(&now);
+        const int first = firstShownChannel(now.channels);
+        songDescribeVoices(voices, first, std::min(kChannelsShown, now.channels - first));
+    }
+    // The audio lock is never held while waiting for the screen: the tick
+    // takes them the other way.
+    drawQuadrascopes(screen, now, voices);
     std::lock_guard<std::mutex> lock(screen_mutex);
     viewsDrawCounter(screen);
     screen_dirty = true;
@@ -86,6 +121,8 @@ void viewsDrawScopes(Module* module) {
 
 void viewsNewModule() {
     first_shown_channel = 0;
+    first_shown_instrument = 0;
+    std::fill(std::begin(meters), std::end(meters), 0);
     colindex = c = colindex2 = c2 = 0;
 }
 

@@ -1,7 +1,8 @@
-// The views: which one is shown, what they keep between frames (the meters'
-// fall, the colour cycles, the channel group, the "n/N" counter), the screen
+// The views: which one is shown, what they keep between frames (the meters
+// and their fall, the colour cycles, the channel and instrument groups, the
+// "n/N" counter), the screen
 // and background surfaces with the lock that keeps their drawing apart, and
-// how the views are drawn at the tick's redraw point. The drawing of each
+// how the views are drawn, at the tick's redraw point, from what plays. The drawing of each
 // view is in pattern_viewer (view 1) and sample_viewer (views 2 and 4).
 #pragma once
 
@@ -11,7 +12,7 @@
 #include <mutex>
 
 #include "platform/platform.h"
-#include "player/protracker_loader.h"
+#include "player/now_playing.h"
 
 // The views, as display_mode numbers them.
 constexpr int kViewPattern = 1;  // the pattern being played
@@ -49,6 +50,22 @@ int firstShownChannel(int channels);
 
 // A meter is at most this many lines tall; it falls by one line a tick.
 constexpr int kMaxMeter = 27;
+// View 2 shows at most this many meters at once, one per character column;
+// a module with more instruments shows them a group at a time.
+constexpr int kMeterColumns = 40;
+// The first instrument's index (0-based) of the group view 2 shows. Written on
+// the main thread under the audio lock; 0 at program start.
+extern int first_shown_instrument;
+// The first instrument of the group after the one starting at first, for a
+// module of instruments: wraps to 0 after the last group.
+int nextInstrumentGroup(int first, int instruments);
+// The first instrument a module of instruments shows now.
+int firstShownInstrument(int instruments);
+// The meter of instrument (1..kMaxInstruments): its height 0..kMaxMeter; 0
+// for any other number.
+int viewsMeter(int instrument);
+// Sets the meter of instrument (1..kMaxInstruments), clamped to 0..kMaxMeter.
+void viewsSetMeter(int instrument, int height);
 
 // Colour-cycling state: offsets into coltab (even, 0..766) and the counts
 // that move them. colindex/c belong to view 2 (audio thread), colindex2/c2
@@ -61,11 +78,12 @@ extern int c2;
 // At the tick's redraw point (audio thread): draws view 1, or view 2 and lets
 // its meters fall by one, when that view is shown, then the counter.
 void viewsDrawTick();
-// A note was triggered on sample (1..31) at volume (0..64), on the audio
-// thread: while view 2 shows, the sample's meter jumps to volume / 2.
-void viewsNoteTriggered(int sample, int volume);
-// Main thread: draws view 4 when it is shown (with the counter).
-void viewsDrawScopes(Module* module);
+// A note was triggered on instrument (1..kMaxInstruments) at volume (0..64),
+// on the audio thread: while view 2 shows, its meter jumps to volume / 2.
+void viewsNoteTriggered(int instrument, int volume);
+// Main thread: draws view 4 when it is shown (with the counter), from what
+// plays and its voices, copied under the audio lock.
+void viewsDrawScopes();
 // "n/N" drawn at the top right of every view, or nothing for "". Set on the
 // main thread while no tick runs.
 // The counter has the right end of the second text line to itself: with it
@@ -78,8 +96,8 @@ void viewsDrawCounter(SDL_Surface* surface);
 // The song-name line of view 1's background, without and with the counter.
 constexpr const char* kSongName = "Song name: %.20s";
 constexpr const char* kSongNameWithCounter = "Song: %.20s";
-// A new module: the channel group and the colour cycles back at their start;
-// the view shown stays.
+// A new module: the channel and instrument groups, the meters and the colour
+// cycles back at their start; the view shown stays.
 void viewsNewModule();
 // Program-start state of the views: no view chosen, nothing waiting to be
 // presented, no counter, the channel group and colour cycles at their start.

@@ -486,11 +486,15 @@ void zindleDescribeRefusal(const LoadRefusal& why, char* out, std::size_t size) 
     case LoadRefusalReason::kNotRegularFile:
         std::snprintf(out, size, "not a regular file (a device, pipe or socket)");
         break;
-    case LoadRefusalReason::kXmModule: std::snprintf(out, size, "an XM module (FastTracker 2), not a MOD file"); break;
-    case LoadRefusalReason::kS3mModule:
-        std::snprintf(out, size, "an S3M module (Scream Tracker 3), not a MOD file");
+    case LoadRefusalReason::kXmModule:
+        std::snprintf(out, size, "an XM module (FastTracker 2), but not one libxmp reads either");
         break;
-    case LoadRefusalReason::kItModule: std::snprintf(out, size, "an IT module (Impulse Tracker), not a MOD file"); break;
+    case LoadRefusalReason::kS3mModule:
+        std::snprintf(out, size, "an S3M module (Scream Tracker 3), but not one libxmp reads either");
+        break;
+    case LoadRefusalReason::kItModule:
+        std::snprintf(out, size, "an IT module (Impulse Tracker), but not one libxmp reads either");
+        break;
     case LoadRefusalReason::kTooShort:
         std::snprintf(out, size, "too short to be a MOD file (%lld bytes)", static_cast<long long>(why.file_size));
         break;
@@ -503,6 +507,19 @@ void zindleDescribeRefusal(const LoadRefusal& why, char* out, std::size_t size) 
                       kTagOffset, quoted);
         break;
     case LoadRefusalReason::kNoMemory: std::snprintf(out, size, "not enough memory to load it"); break;
+    case LoadRefusalReason::kOtherEngineCantLoad: {
+        char format[sizeof why.format + 1] = {};
+        std::memcpy(format, why.format, sizeof why.format);
+        for (char& ch : format)
+            if (ch != '\0' && (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F)) ch = '?';
+        const char* what = why.engine_error == kEngineCantUnpack    ? "it won't unpack"
+                           : why.engine_error == kEngineSystemError ? std::strerror(why.error)
+                           : why.engine_error == kEngineGuarded     ? "a shape that would crash it"
+                           : why.engine_error == kEngineInternalError ? "it failed"
+                                                                      : "the file is damaged or cut short";
+        std::snprintf(out, size, "a module libxmp knows (%.47s), but it can't load this one: %s", format, what);
+        break;
+    }
     }
 }
 

@@ -66,7 +66,6 @@ constexpr int kMinLoopBytes = 4;
 
 struct Sample {
     char name[24];              // up to 22 characters, zero-terminated
-    std::int32_t meter;         // bar height of the sample-meter view, 0..27
     std::int32_t length;        // bytes, even, 0..131070
     std::int32_t offset;        // byte offset inside Module::sample_data
     std::int32_t loop_start;    // bytes from the sample's start (even)
@@ -116,6 +115,7 @@ enum class LoadRefusalReason : std::uint8_t {
     kUnplayableChannels,  // the tag names a count that isn't 1..kMaxChannels: tag, channels
     kUnknownTag,          // no tag the loader reads and no 15-sample module: tag
     kNoMemory,
+    kOtherEngineCantLoad, // libxmp knows the format (format) but can't load this file: engine_error
 };
 struct LoadRefusal {
     LoadRefusalReason reason = LoadRefusalReason::kNone;
@@ -123,6 +123,17 @@ struct LoadRefusal {
     std::int64_t file_size = 0;        // bytes, for kTooShort
     std::uint8_t tag[kTagBytes] = {};  // the bytes at kTagOffset, for the tag reasons
     int channels = 0;                  // the count the tag names, for kUnplayableChannels
+    char format[48] = {};              // the format libxmp names, for kOtherEngineCantLoad
+    int engine_error = 0;              // a LoadEngineError, for kOtherEngineCantLoad
+};
+
+// Why libxmp couldn't load a file whose format it knows.
+enum LoadEngineError : int {
+    kEngineFileDamaged = 1,   // its loader failed on the data
+    kEngineCantUnpack,        // a packed file that wouldn't unpack
+    kEngineSystemError,       // reading failed: LoadRefusal::error holds errno
+    kEngineInternalError,
+    kEngineGuarded,           // refused before libxmp read it: a shape it doesn't survive
 };
 
 // Reads the MOD file at path. Returns a fully loaded Module, or null when the
@@ -142,8 +153,8 @@ bool zindleProbe(const char* path, LoadRefusal* why = nullptr);
 
 // Writes why a file was refused to out (at most size bytes, zero-terminated),
 // as a user reads it: "no such file", "a folder, not a file", "an XM module
-// (FastTracker 2), not a MOD file", the tag found, ... kRefusalTextBytes
-// always holds the whole text.
+// (FastTracker 2) that libxmp doesn't read either", the tag found, ...
+// kRefusalTextBytes always holds the whole text.
 constexpr std::size_t kRefusalTextBytes = 160;
 void zindleDescribeRefusal(const LoadRefusal& why, char* out, std::size_t size);
 

@@ -266,13 +266,6 @@ void zindleResetEngine() {
     audioCutAllVoices();
 }
 
-void zindleReset() {
-    zindleResetEngine();
-    audioSetMasterVolume(kFullMasterVolume);
-    audioSetSeparation(kFullSeparation);
-    platform().reset_views();
-}
-
 // ---------------------------------------------------------------------------
 // Channel update
 

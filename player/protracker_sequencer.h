@@ -110,7 +110,7 @@ extern std::int32_t mod_passes;
 // 1 when the song stops where a pass ends, for a player that goes on to
 // another module: the tick that would start the next pass reads no row,
 // draws nothing and is not heard; it counts the pass, cuts the voices and
-// clears mod_playing instead. zindleReset sets it to 0 (play on for ever).
+// clears mod_playing instead. zindleResetEngine sets it to 0 (play on for ever).
 extern std::int32_t mod_stop_at_pass_end;
 // Channels 0..source->channels-1 play; the rest stay as zindlePlay left them.
 extern Channel channels[kMaxChannels];
@@ -138,10 +138,6 @@ void zindleClose();
 // pass's end, the voices cut (silent, default pan gains). A player going on
 // to another module calls it; the views and the volume stay as they are.
 void zindleResetEngine();
-// Program-start state: the engine's (zindleResetEngine), the software master
-// volume and the stereo separation at full, and the installed platform's views. Everything that wants
-// a fresh start calls it.
-void zindleReset();
 
 // One channel's work for one tick.
 void update_channel(Channel* ch);

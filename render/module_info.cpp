@@ -8,20 +8,15 @@
 #include <cstring>
 #include <memory>
 
+#include <xmp.h>
+
 #include "audio/audio_mixer.h"
-#include "player/protracker_loader.h"
+#include "player/engine.h"
 #include "render/renderer.h"
 
 namespace {
 
 constexpr std::uint64_t kMillisecondsPerSecond = 1000;
-
-// A sample is listed when it has data or a name: empty samples' names often
-// carry the composer's message.
-bool listed(const Sample& sample) { return sample.length > 0 || sample.name[0] != 0; }
-
-// Finetune as a musician reads it: 0..7 up, 8..15 as -8..-1.
-int signedFinetune(int finetune) { return finetune < 8 ? finetune : finetune - 16; }
 
 std::uint64_t milliseconds(std::uint64_t frames) {
     return (frames * kMillisecondsPerSecond + kOutputRate / 2) / kOutputRate;
@@ -99,53 +94,75 @@ std::string jsonPath(const std::string& text) {
     return out + "\"";
 }
 
-// The kind of MOD file a module was read from.
-struct ModuleFormat {
-    std::string tag;  // the four tag bytes as in the file
-    int channels;
-    int samples;      // sample slots in the file's header: 31 or 15
-};
-
-// The format of module, loaded from the file at path.
-ModuleFormat moduleFormat(const Module& module, const std::string&) {
-    return ModuleFormat{module.tag, module.channels, module.num_samples};
+// A name padded to width characters (not bytes: names may have accents).
+std::string padded(const std::string& name, std::size_t width) {
+    std::size_t chars = 0;
+    for (unsigned char c : name) chars += (c & 0xC0) != 0x80;
+    return name + std::string(width - std::min(chars, width), ' ');
 }
 
-// Prints what is known of module (loaded from path; one pass lasts
+// The text of a module's name field.
+std::string fieldText(const std::string& field) { return moduleText(field.c_str(), field.size()); }
+
+// Prints what is known of a module (loaded from path; one pass lasts
 // pass_frames frames at 48000 Hz) for a person, ending with an empty line.
-void printInfoText(std::FILE* out, const std::string& path, const Module& module, std::uint64_t pass_frames) {
-    const ModuleFormat format = moduleFormat(module, path);
+// damage: what the engine says is damaged but playable, or "".
+void printInfoText(std::FILE* out, const std::string& path, const SongFacts& facts, const std::string& damage,
+                   std::uint64_t pass_frames) {
     const std::uint64_t ms = milliseconds(pass_frames);
+    const bool named = !facts.format.empty();
     std::fprintf(out, "File:      %s\n", path.c_str());
-    std::fprintf(out, "Title:     %s\n", moduleText(module.name, sizeof module.name).c_str());
-    std::fprintf(out, "Format:    %s, %d channels, %d samples\n", moduleText(format.tag.c_str(), format.tag.size()).c_str(),
-                 format.channels, format.samples);
-    std::fprintf(out, "Song:      %d positions, %d patterns, ", module.song_length, module.num_patterns);
-    if (module.restart_enabled)
-        std::fprintf(out, "restart at position %d\n", module.restart_pos);
+    std::fprintf(out, "Title:     %s\n", fieldText(facts.title).c_str());
+    if (named) {
+        std::fprintf(out, "Format:    %s, %s (%s), %d channels, %d instruments, %d samples\n",
+                     fieldText(facts.format).c_str(), fieldText(facts.format_name).c_str(),
+                     fieldText(facts.tracker).c_str(), facts.channels, facts.instruments, facts.samples);
+        std::fprintf(out, "Engine:    libxmp %s%s\n", xmp_version,
+                     facts.packed ? " (the file is packed: libxmp unpacked it)" : "");
+        std::fprintf(out, "Song:      %d positions, %d patterns, %d song%s, ", facts.positions, facts.patterns,
+                     facts.songs, facts.songs == 1 ? "" : "s");
+    } else {
+        std::fprintf(out, "Format:    %s, %d channels, %d samples\n", fieldText(facts.tag).c_str(), facts.channels,
+                     facts.sample_slots);
+        std::fprintf(out, "Song:      %d positions, %d patterns, ", facts.positions, facts.patterns);
+    }
+    if (facts.restart >= 0)
+        std::fprintf(out, "restart at position %d\n", facts.restart);
     else
         std::fputs("no restart position\n", out);
     std::fprintf(out, "One pass:  %llu:%02llu.%03llu (%llu frames)\n", static_cast<unsigned long long>(ms / 60000),
                  static_cast<unsigned long long>(ms / 1000 % 60), static_cast<unsigned long long>(ms % 1000),
                  static_cast<unsigned long long>(pass_frames));
-    char short_data[kShortDataTextBytes];
-    zindleDescribeShortData(module, short_data, sizeof short_data);
-    if (short_data[0]) std::fprintf(out, "Warning:   %s, played as silence\n", short_data);
-    std::fputs("Samples:\n   #  Name                    Length  Loop start  Loop length  Volume  Finetune\n", out);
-    for (int i = 0; i < module.num_samples; ++i) {
-        const Sample& s = module.samples[i];
-        if (!listed(s)) continue;
-        const std::string name = moduleText(s.name, sizeof s.name);
-        // Padded by characters, not bytes, for names with accents.
-        std::size_t width = 0;
-        for (unsigned char c : name) width += (c & 0xC0) != 0x80;
-        std::fprintf(out, "  %2d  %s%*s  %6d", i + 1, name.c_str(), static_cast<int>(kSampleNameBytes - std::min<std::size_t>(width, kSampleNameBytes)), "",
-                     s.length);
-        if (s.loop_length > 0)
-            std::fprintf(out, "  %10d  %11d", s.loop_start, s.loop_length);
-        else
-            std::fprintf(out, "  %10s  %11s", "-", "-");
-        std::fprintf(out, "  %6d  %+8d\n", s.volume, signedFinetune(s.finetune));
+    if (!damage.empty()) std::fprintf(out, "Warning:   %s, played as silence\n", damage.c_str());
+    if (named) {
+        constexpr std::size_t kNameWidth = 32;
+        std::fprintf(out, "Instruments:\n    #  %s  Samples  Volume\n", padded("Name", kNameWidth).c_str());
+        for (const InstrumentFacts& i : facts.instrument_list) {
+            std::fprintf(out, "  %3d  %s  %7d", i.number, padded(fieldText(i.name), kNameWidth).c_str(), i.samples);
+            if (i.volume >= 0)
+                std::fprintf(out, "  %6d\n", i.volume);
+            else
+                std::fprintf(out, "  %6s\n", "-");
+        }
+        std::fprintf(out, "Samples:\n    #  %s  Length  Loop start  Loop length  Bits\n", padded("Name", kNameWidth).c_str());
+        for (const SampleFacts& s : facts.sample_list) {
+            std::fprintf(out, "  %3d  %s  %6d", s.number, padded(fieldText(s.name), kNameWidth).c_str(), s.length);
+            if (s.loop_length > 0)
+                std::fprintf(out, "  %10d  %11d", s.loop_start, s.loop_length);
+            else
+                std::fprintf(out, "  %10s  %11s", "-", "-");
+            std::fprintf(out, "  %4d\n", s.bits);
+        }
+    } else {
+        std::fputs("Samples:\n   #  Name                    Length  Loop start  Loop length  Volume  Finetune\n", out);
+        for (const SampleFacts& s : facts.sample_list) {
+            std::fprintf(out, "  %2d  %s  %6d", s.number, padded(fieldText(s.name), kSampleNameBytes).c_str(), s.length);
+            if (s.loop_length > 0)
+                std::fprintf(out, "  %10d  %11d", s.loop_start, s.loop_length);
+            else
+                std::fprintf(out, "  %10s  %11s", "-", "-");
+            std::fprintf(out, "  %6d  %+8d\n", s.volume, s.finetune);
+        }
     }
     std::fputc('\n', out);
 }
@@ -153,30 +170,54 @@ void printInfoText(std::FILE* out, const std::string& path, const Module& module
 // The same as one JSON object on one line. The path is UTF-8 (see
 // jsonPath); the module's own text is ASCII: control bytes and bytes above
 // 126 escaped, the latter read as ISO 8859-1. What the file lacks of a
-// sample's data is "missing_bytes", for the module and each such sample.
-void printInfoJson(std::FILE* out, const std::string& path, const Module& module, std::uint64_t pass_frames) {
-    const ModuleFormat format = moduleFormat(module, path);
-    std::fprintf(out, "{\"file\":%s,\"title\":%s,\"format\":{\"tag\":%s,\"channels\":%d,\"samples\":%d},",
-                 jsonPath(path).c_str(), jsonString(module.name, sizeof module.name).c_str(),
-                 jsonString(format.tag).c_str(), format.channels, format.samples);
-    std::fprintf(out, "\"length\":%d,\"patterns\":%d,\"restart\":", module.song_length, module.num_patterns);
-    if (module.restart_enabled)
-        std::fprintf(out, "%d", module.restart_pos);
+// sample's data is "missing_bytes", for the module and each such sample. A
+// module of a format by name has its engine, its instruments and its songs.
+void printInfoJson(std::FILE* out, const std::string& path, const SongFacts& facts, std::uint64_t pass_frames) {
+    const bool named = !facts.format.empty();
+    std::fprintf(out, "{\"file\":%s,\"title\":%s,\"format\":{", jsonPath(path).c_str(), jsonString(facts.title).c_str());
+    if (named)
+        std::fprintf(out,
+                     "\"name\":%s,\"type\":%s,\"tracker\":%s,\"engine\":\"libxmp\",\"packed\":%s,\"channels\":%d,"
+                     "\"instruments\":%d,\"samples\":%d},",
+                     jsonString(facts.format).c_str(), jsonString(facts.format_name).c_str(),
+                     jsonString(facts.tracker).c_str(), facts.packed ? "true" : "false", facts.channels,
+                     facts.instruments, facts.samples);
+    else
+        std::fprintf(out, "\"tag\":%s,\"channels\":%d,\"samples\":%d},", jsonString(facts.tag).c_str(), facts.channels,
+                     facts.sample_slots);
+    std::fprintf(out, "\"length\":%d,\"patterns\":%d,", facts.positions, facts.patterns);
+    if (named) std::fprintf(out, "\"songs\":%d,", facts.songs);
+    std::fputs("\"restart\":", out);
+    if (facts.restart >= 0)
+        std::fprintf(out, "%d", facts.restart);
     else
         std::fputs("null", out);
     std::fprintf(out, ",\"duration_ms\":%llu,\"duration_frames\":%llu,",
                  static_cast<unsigned long long>(milliseconds(pass_frames)), static_cast<unsigned long long>(pass_frames));
-    if (const int missing = zindleMissingSampleBytes(module)) std::fprintf(out, "\"missing_bytes\":%d,", missing);
-    std::fputs("\"samples\":[", out);
+    if (facts.missing > 0) std::fprintf(out, "\"missing_bytes\":%d,", facts.missing);
     const char* separator = "";
-    for (int i = 0; i < module.num_samples; ++i) {
-        const Sample& s = module.samples[i];
-        if (!listed(s)) continue;
-        std::fprintf(out,
-                     "%s{\"number\":%d,\"name\":%s,\"length\":%d,\"loop_start\":%d,\"loop_length\":%d,\"volume\":%d,"
-                     "\"finetune\":%d",
-                     separator, i + 1, jsonString(s.name, sizeof s.name).c_str(), s.length, s.loop_start, s.loop_length,
-                     s.volume, signedFinetune(s.finetune));
+    if (named) {
+        std::fputs("\"instruments\":[", out);
+        for (const InstrumentFacts& i : facts.instrument_list) {
+            std::fprintf(out, "%s{\"number\":%d,\"name\":%s,\"samples\":%d,\"volume\":", separator, i.number,
+                         jsonString(i.name).c_str(), i.samples);
+            if (i.volume >= 0)
+                std::fprintf(out, "%d}", i.volume);
+            else
+                std::fputs("null}", out);
+            separator = ",";
+        }
+        std::fputs("],", out);
+        separator = "";
+    }
+    std::fputs("\"samples\":[", out);
+    for (const SampleFacts& s : facts.sample_list) {
+        std::fprintf(out, "%s{\"number\":%d,\"name\":%s,\"length\":%d,\"loop_start\":%d,\"loop_length\":%d,", separator,
+                     s.number, jsonString(s.name).c_str(), s.length, s.loop_start, s.loop_length);
+        if (named)
+            std::fprintf(out, "\"bits\":%d", s.bits);
+        else
+            std::fprintf(out, "\"volume\":%d,\"finetune\":%d", s.volume, s.finetune);
         if (s.missing > 0) std::fprintf(out, ",\"missing_bytes\":%d", s.missing);
         std::fputc('}', out);
         separator = ",";
@@ -211,21 +252,23 @@ int printInfo(const std::vector<WalkedFile>& files, bool json) {
             reportSkipped(path, why);
             continue;
         }
-        Module* module = zindleLoad(path.c_str(), &why);
-        if (!module) {
+        LoadedSong* song = songLoad(path.c_str(), &why);
+        if (!song) {
             loadFailed(path, true, why);
             if (json) std::printf("{\"file\":%s,\"error\":%s}\n", jsonPath(path).c_str(), jsonPath(refusalText(why)).c_str());
             status = 1;
             continue;
         }
         // What the file said, before the ticks can change it.
-        const Module as_loaded = *module;
-        const std::uint64_t frames = onePassFrames(module);
+        const SongFacts facts = songFacts(song);
+        char damage[kShortDataTextBytes];
+        songDescribeDamage(song, damage, sizeof damage);
+        const std::uint64_t frames = onePassFrames(song);
         if (json)
-            printInfoJson(stdout, path, as_loaded, frames);
+            printInfoJson(stdout, path, facts, frames);
         else
-            printInfoText(stdout, path, as_loaded, frames);
-        zindleFree(module);
+            printInfoText(stdout, path, facts, damage, frames);
+        songFree(song);
     }
     return status;
 }

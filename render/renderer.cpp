@@ -12,7 +12,6 @@
 
 #include "audio/audio_mixer.h"
 #include "platform/platform.h"
-#include "player/protracker_sequencer.h"
 #include "render/module_info.h"
 #include "render/render_output.h"
 #include "render/stop_signals.h"
@@ -38,23 +37,17 @@ struct Watch {
 Watch watch;
 
 void traceTick(std::uint64_t frame) {
-    std::fprintf(watch.trace_out, "%llu %d %d %d %d %d", static_cast<unsigned long long>(frame), mod_order,
-                 mod_row, mod_tick, mod_speed, mod_bpm);
-    for (int i = 0; i < source->channels; ++i) {
-        const Voice& voice = v[i];
-        const long long off = voice.data ? static_cast<long long>(voice.data - source->sample_data) : -1;
-        std::fprintf(watch.trace_out, " %lld:%u:%u:%u", off, voice.position >> kPositionFractionBits, voice.rate,
-                     static_cast<unsigned>(voice.volume));
-    }
-    std::fputc('\n', watch.trace_out);
+    std::fprintf(watch.trace_out, "%llu", static_cast<unsigned long long>(frame));
+    songTrace(watch.trace_out);
 }
 
 // The first tick of the pass after the last is the first frame not rendered.
 void onTick() {
     const std::uint64_t frame = watch.tick_frame;
-    watch.tick_frame = frame + static_cast<std::uint64_t>(mod_samplespertick);
+    watch.tick_frame = frame + static_cast<std::uint64_t>(songTickFrames());
     if (frame >= watch.end_frame) return;
-    if (watch.passes > 0 && mod_passes >= watch.passes) {
+    // A song that stops for good (libxmp has no more to play) ends its last pass early.
+    if (watch.passes > 0 && (songPasses() >= watch.passes || !songPlaying())) {
         watch.end_frame = frame;
         return;
     }
@@ -70,17 +63,17 @@ const Platform kRenderPlatform = [] {
 // The stereo separation every render plays at (--separation).
 int render_separation = kFullSeparation;
 
-// Plays module from the program-start state at order position start and
+// Plays song from the program-start state at order position start and
 // sets the watch for it: frames frames, or passes passes (0: frames alone)
 // when they end first.
-void startPlayback(Module* module, int start, int passes, std::uint64_t frames, bool trace) {
+void startPlayback(LoadedSong* song, int start, int passes, std::uint64_t frames, bool trace) {
     zindleReset();
     audioSetSeparation(render_separation);
     watch.trace = trace;
     watch.passes = passes;
     watch.tick_frame = 0;
     watch.end_frame = frames;
-    zindlePlay(module, start);
+    songPlay(song, start);
 }
 
 // The passes of a render with these options: 0 with --seconds.
@@ -91,13 +84,15 @@ std::uint64_t framesBound(const RenderOptions& options) {
     return options.seconds_given ? options.frames : kPassCapFrames * static_cast<std::uint64_t>(options.loops);
 }
 
-// The frames a render of module will take, found by running its ticks
-// without mixing. The ticks change the module: render from a fresh load
-// afterwards.
-std::uint64_t renderLength(Module* module, int start, int passes, std::uint64_t bound) {
-    startPlayback(module, start, passes, bound, false);
+// The frames a render of song will take, found by running its ticks
+// without writing frames. The ticks may change the song: render from a
+// fresh load afterwards.
+std::uint64_t renderLength(LoadedSong* song, int start, int passes, std::uint64_t bound) {
+    startPlayback(song, start, passes, bound, false);
     while (watch.tick_frame < watch.end_frame) {
-        if (zindlePulse(INT_MAX) <= 0) break;
+        // A song that stopped for good runs no more ticks: it ends here.
+        if (!songPlaying()) watch.end_frame = watch.tick_frame;
+        if (songSkip(INT_MAX) <= 0) break;
     }
     return watch.end_frame;
 }
@@ -171,7 +166,7 @@ void rendererUsePlatform() { platformUse(kRenderPlatform); }
 
 void rendererUseSeparation(int percent) { render_separation = percent; }
 
-std::uint64_t onePassFrames(Module* module) { return renderLength(module, 0, 1, kPassCapFrames); }
+std::uint64_t onePassFrames(LoadedSong* song) { return renderLength(song, 0, 1, kPassCapFrames); }
 
 std::string refusalText(const LoadRefusal& why) {
     char text[kRefusalTextBytes];
@@ -188,7 +183,7 @@ void loadFailed(const std::string& path, bool batch, const LoadRefusal& why) {
 }
 
 bool recognisedAsModule(const std::string& path, LoadRefusal& why) {
-    if (zindleProbe(path.c_str(), &why)) return true;
+    if (songProbe(path.c_str(), &why)) return true;
     switch (why.reason) {
     case LoadRefusalReason::kFolder:
     case LoadRefusalReason::kNotRegularFile:
@@ -205,30 +200,30 @@ void reportSkipped(const std::string& path, const LoadRefusal& why) {
 int renderModule(const RenderOptions& options, const std::string& module_path, const std::string& path, bool batch,
                  bool show_progress) {
     LoadRefusal why;
-    Module* module = zindleLoad(module_path.c_str(), &why);
+    LoadedSong* module = songLoad(module_path.c_str(), &why);
     if (!module) {
         loadFailed(module_path, batch, why);
         return 1;
     }
-    if (options.start > 0 && options.start >= module->song_length) {
+    if (options.start > 0 && options.start >= songPositions(module)) {
         std::fprintf(stderr, "%szindle-render: %s: --start %d is past the end of the song (%d positions)\n",
-                     render_message_start, module_path.c_str(), options.start, module->song_length);
-        zindleFree(module);
+                     render_message_start, module_path.c_str(), options.start, songPositions(module));
+        songFree(module);
         return 1;
     }
     char short_data[kShortDataTextBytes];
-    zindleDescribeShortData(*module, short_data, sizeof short_data);
+    songDescribeDamage(module, short_data, sizeof short_data);
     if (short_data[0])
         std::fprintf(stderr, "%szindle-render: %s: %s, rendered as silence\n", render_message_start, module_path.c_str(),
                      short_data);
-    const std::string title = moduleText(module->name, sizeof module->name);
+    const std::string title = moduleText(songTitle(module), std::strlen(songTitle(module)));
     std::uint64_t frames = framesBound(options);
     bool exact = options.seconds_given;
     if (!exact && RenderOutput::needsExactLength(path, options.format, frames)) {
         frames = renderLength(module, options.start, passesToRender(options), frames);
         exact = true;
-        zindleFree(module);
-        if (!(module = zindleLoad(module_path.c_str(), &why))) {
+        songFree(module);
+        if (!(module = songLoad(module_path.c_str(), &why))) {
             loadFailed(module_path, batch, why);
             return 1;
         }
@@ -237,7 +232,7 @@ int renderModule(const RenderOptions& options, const std::string& module_path, c
     std::string folder_error;
     if (options.output.empty() && !makeFolders(path, folder_error)) {
         std::fprintf(stderr, "%s%s\n", render_message_start, folder_error.c_str());
-        zindleFree(module);
+        songFree(module);
         return 1;
     }
     bool ok = output.open(path, options.format, frames, exact, title);
@@ -248,7 +243,7 @@ int renderModule(const RenderOptions& options, const std::string& module_path, c
         ok = renderFrames(output, progress) && output.finish();
     }
     if (!ok) std::fprintf(stderr, "%s%s\n", render_message_start, output.error().c_str());
-    zindleFree(module);
+    songFree(module);
     return ok ? 0 : 1;
 }
 

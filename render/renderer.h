@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "player/protracker_loader.h"
+#include "player/engine.h"
 #include "render/render_options.h"
 
 // What starts a message on standard error: "" unless a batch shows its
@@ -27,10 +27,10 @@ void rendererUseSeparation(int percent);
 int renderModule(const RenderOptions& options, const std::string& module_path, const std::string& path, bool batch,
                  bool show_progress);
 
-// The frames of one pass of module from order position 0 (at most 30
-// minutes), found by running its ticks without mixing. The ticks change
-// the module (E5 sets a finetune, EF rewrites sample data).
-std::uint64_t onePassFrames(Module* module);
+// The frames of one pass of song from order position 0 (at most 30
+// minutes), found by running its ticks without writing frames. The ticks
+// may change the song (E5 sets a finetune, EF rewrites sample data).
+std::uint64_t onePassFrames(LoadedSong* song);
 
 // Says that the module at path couldn't be loaded and why: one line in a
 // batch or --info, else the loader's full account.

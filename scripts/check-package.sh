@@ -85,7 +85,7 @@ actual=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sort)
 [ "$actual" = "$expected" ] || fail "package contents differ:
 $actual"
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libsdl1.2debian libsdl-image1.2 libsndfile1; do
+for lib in libsdl1.2debian libsdl-image1.2 libsndfile1 libxmp4; do
   echo "$depends" | grep -q "\\b$lib\\b" || fail "Depends lacks $lib: $depends"
 done
 

@@ -8,7 +8,7 @@
 #   scripts/install-deps.sh --update          only refresh the package lists
 #
 # Groups (each includes what it names after "="):
-#   build      the compiler, CMake, make, pkg-config, SDL 1.2, SDL_image 1.2, libsndfile
+#   build      the compiler, CMake, make, pkg-config, SDL 1.2, SDL_image 1.2, libsndfile, libxmp
 #   test       = build + GoogleTest, Xvfb, xdotool, x11-apps, valgrind, flac
 #   fuzz       = build + clang and its sanitizer runtimes
 #   sanitizers = test + fuzz (scripts/ci-sanitizers.sh)
@@ -23,7 +23,7 @@ set -eu
 
 group() {
   case $1 in
-    build) echo "g++ cmake make pkg-config libsdl1.2-dev libsdl-image1.2-dev libsndfile1-dev" ;;
+    build) echo "g++ cmake make pkg-config libsdl1.2-dev libsdl-image1.2-dev libsndfile1-dev libxmp-dev" ;;
     test) echo "$(group build) libgtest-dev xvfb xdotool x11-apps valgrind tmux flac" ;;
     fuzz) echo "$(group build) clang libclang-rt-dev" ;;
     sanitizers) echo "$(group test) clang libclang-rt-dev" ;;

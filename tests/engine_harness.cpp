@@ -167,6 +167,54 @@ std::vector<std::int16_t> Engine::render(std::uint64_t frames) {
     return out;
 }
 
+std::string trackerExtension(TrackerFormat format) {
+    return format == TrackerFormat::kXm ? ".xm" : format == TrackerFormat::kS3m ? ".s3m" : ".it";
+}
+
+std::vector<std::uint8_t> trackerBytes(TrackerFormat format, const trackerwriter::Song& song) {
+    return format == TrackerFormat::kXm ? song.xm() : format == TrackerFormat::kS3m ? song.s3m() : song.it();
+}
+
+trackerwriter::Song trackerSong(TrackerFormat format, int channels, int instruments) {
+    const bool xm = format == TrackerFormat::kXm;
+    trackerwriter::Song song;
+    song.title = "tracker test";
+    song.channels = channels;
+    song.orders = {0, 1, 0};
+    for (int i = 0; i < instruments; ++i) {
+        song.samples.push_back(trackerwriter::sawSample(512 + 64 * (i % 8), i % 2 == 1, 48 + i % 17));
+        song.samples.back().name = "instrument " + std::to_string(i + 1);
+    }
+    // The effects in each format's own letters: speed, volume slide down,
+    // portamento up and down, pattern break.
+    const char* speed = xm ? "F03" : "A03";
+    const char* slide = xm ? "A02" : "D02";
+    const char* up = xm ? "102" : "F02";
+    const char* down = xm ? "202" : "E02";
+    const char* pattern_break = xm ? "D00" : "C00";
+    static const char* kNotes[] = {"C-4", "E-4", "G-4", "C-5", "A-3", "F-4", "D-4", "B-3"};
+    for (int p = 0; p < 2; ++p) {
+        for (int row = 0; row < 16; row += 2) {
+            std::string text;
+            for (int c = 0; c < channels; ++c) {
+                const bool note = (row + 2 * c) % 4 == 0;
+                char instrument[12];
+                std::snprintf(instrument, sizeof instrument, "%02d", (c + row / 4 + p) % instruments + 1);
+                const char* effect = row == 0 && c == 0 ? speed
+                                     : c % 3 == 1 ? slide
+                                     : c % 3 == 2 ? (p == 0 ? up : down)
+                                                  : "...";
+                text += std::string(note ? kNotes[(c + row / 2 + p) % 8] : "---") + " " + (note ? instrument : "..") +
+                        " " + (note && c % 2 == 1 ? "40" : "..") + " " + effect + " | ";
+            }
+            song.row(p, row, text, !xm);
+        }
+        // The break on row 15 makes every pattern 16 rows long.
+        song.row(p, 15, std::string("--- .. .. ") + pattern_break, !xm);
+    }
+    return song;
+}
+
 modwriter::Song basicSong() {
     modwriter::Song song;
     song.title = "test";

@@ -15,8 +15,10 @@
 #include "display/views.h"
 #include "audio/audio_mixer.h"
 #include "player/protracker_loader.h"
+#include "player/engine.h"
 #include "player/protracker_sequencer.h"
 #include "tools/modwriter.h"
+#include "tools/trackerwriter.h"
 
 namespace harness {
 
@@ -103,6 +105,20 @@ modwriter::Song rowPerTickSong(int length, int restart = 127);
 // frames; with stop_row > 0, a jump back to the top after that row of the
 // first order makes it stop_row + 1 rows.
 modwriter::Song shortSong(const std::string& title, int bpm = 125, int speed = 6, int stop_row = 0, int orders = 1);
+
+// The three formats the tracker writer writes.
+enum class TrackerFormat { kXm, kS3m, kIt };
+constexpr TrackerFormat kTrackerFormats[] = {TrackerFormat::kXm, TrackerFormat::kS3m, TrackerFormat::kIt};
+// ".xm", ".s3m" or ".it".
+std::string trackerExtension(TrackerFormat format);
+// song written in format.
+std::vector<std::uint8_t> trackerBytes(TrackerFormat format, const trackerwriter::Song& song);
+// The test song of a format: `channels` channels (1..32) of notes on
+// `instruments` instruments (8-bit, then 16-bit, alternately; looped), a
+// volume slide, portamentos and a speed of 3 in the format's own effects;
+// patterns 0 and 1 of 16 rows (a break on row 15: S3M's are 64 long) played
+// as orders 0, 1, 0: one pass is 48 rows of 3 ticks at 125 bpm, 138240 frames.
+trackerwriter::Song trackerSong(TrackerFormat format, int channels = 4, int instruments = 3);
 
 // The (order, row) of each of the next `count` ticks.
 std::vector<std::pair<int, int>> positions(Engine& engine, int count);

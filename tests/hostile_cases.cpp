@@ -227,4 +227,144 @@ std::vector<JumpCase> jumpCases() {
     };
 }
 
+// --- XM, S3M and IT
+
+namespace {
+
+using trackerwriter::Cell;
+
+bool lettersFromA(const std::string& extension) { return extension != ".xm"; }
+
+std::vector<std::uint8_t> trackerBytes(const trackerwriter::Song& song, const std::string& extension) {
+    return extension == ".xm" ? song.xm() : extension == ".s3m" ? song.s3m() : song.it();
+}
+
+trackerwriter::Song trackerSong(const std::string& extension, int channels, int instruments, int rows) {
+    trackerwriter::Song song;
+    song.title = "hostile";
+    song.channels = channels;
+    song.orders = {0, 1, 0};
+    for (int i = 0; i < instruments; ++i) {
+        trackerwriter::Sample sample = trackerwriter::sawSample(300 + 37 * (i % 5), i % 2 == 1, 64 - i % 60);
+        if (i % 3 == 2) sample.loop_length = 0;
+        song.samples.push_back(sample);
+    }
+    const bool letters = lettersFromA(extension);
+    // The pattern loop and a volume slide in each format's own letters.
+    const char* loop_start = letters ? "SB0" : "E60";
+    const char* loop_twice = letters ? "SB2" : "E62";
+    const char* slide = letters ? "D0F" : "A0F";
+    static const char* kNotes[] = {"C-4", "E-5", "G-3", "off", "B-6", "C#1"};
+    for (int p = 0; p < 2; ++p) {
+        song.patterns.resize(2);
+        song.patterns[static_cast<std::size_t>(p)].rows = rows;
+        for (int r = 0; r < rows; r += 3) {
+            std::string text;
+            for (int c = 0; c < channels; ++c) {
+                char instrument[8];
+                std::snprintf(instrument, sizeof instrument, "%02d", (r + c) % std::max(instruments, 1) % 100 + 1);
+                const char* effect = r == 3 && c == 0 ? loop_start : r == 9 && c == 0 ? loop_twice : c % 2 ? slide : "...";
+                text += std::string(kNotes[(r + c) % 6]) + " " + instrument + " " + (c % 3 == 0 ? "32" : "..") + " " +
+                        effect + " | ";
+            }
+            song.row(p, r, text, letters);
+        }
+    }
+    return song;
+}
+
+// Every extension the writer knows.
+constexpr const char* kExtensions[] = {".xm", ".s3m", ".it"};
+
+std::string formatName(const std::string& extension) { return extension.substr(1); }
+
+}  // namespace
+
+std::vector<std::uint8_t> trackerFile(const std::string& extension) {
+    return trackerBytes(trackerSong(extension, 6, 5, 64), extension);
+}
+
+std::vector<NamedBytes> trackerCuts() {
+    std::vector<NamedBytes> cases;
+    for (const std::string extension : kExtensions) {
+        const std::vector<std::uint8_t> whole = trackerFile(extension);
+        std::vector<std::size_t> cuts = {0, 1, 4, 17, 21, 37, 38, 44, 48, 60, 64, 70, 80};
+        for (std::size_t at = 16; at < std::min<std::size_t>(whole.size(), 1024); at += 16) cuts.push_back(at);
+        for (std::size_t at = 1024; at < whole.size(); at += 128) cuts.push_back(at);
+        cuts.push_back(whole.size() - 1);
+        for (const std::size_t cut : cuts)
+            if (cut < whole.size())
+                cases.push_back({formatName(extension) + " cut at " + std::to_string(cut),
+                                 std::vector<std::uint8_t>(whole.begin(), whole.begin() + static_cast<long>(cut)), extension});
+    }
+    return cases;
+}
+
+std::vector<NamedBytes> trackerMutants() {
+    std::vector<NamedBytes> cases;
+    std::uint32_t seed = 0x5EED1E55u;
+    const auto next = [&seed]() {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    constexpr int kMutants = 48;
+    constexpr std::uint8_t kValues[] = {0x00, 0xFF, 0x80, 0x7F, 0x01, 0x40, 0xFE, 0x10};
+    for (const std::string extension : kExtensions) {
+        const std::vector<std::uint8_t> whole = trackerFile(extension);
+        for (int m = 0; m < kMutants; ++m) {
+            std::vector<std::uint8_t> bytes = whole;
+            // Most changes in the headers, where the counts and offsets are.
+            const int changes = 1 + static_cast<int>(next() % 6);
+            for (int k = 0; k < changes; ++k) {
+                const std::size_t span = next() % 4 == 0 ? bytes.size() : std::min<std::size_t>(bytes.size(), 800);
+                const std::size_t at = next() % span;
+                bytes[at] = next() % 3 == 0 ? static_cast<std::uint8_t>(next()) : kValues[next() % 8];
+            }
+            cases.push_back({formatName(extension) + " mutant " + std::to_string(m), bytes, extension});
+        }
+    }
+    return cases;
+}
+
+std::vector<NamedBytes> trackerLimits() {
+    std::vector<NamedBytes> cases;
+    for (const std::string extension : kExtensions) {
+        const std::string name = formatName(extension);
+        const bool s3m = extension == ".s3m";
+        // S3M's patterns are 64 rows, whatever the song says.
+        cases.push_back({name + " 256 rows", trackerBytes(trackerSong(extension, 4, 3, s3m ? 64 : 256), extension),
+                         extension});
+        cases.push_back({name + " one row", trackerBytes(trackerSong(extension, 4, 3, s3m ? 64 : 1), extension), extension});
+        cases.push_back({name + " 128 instruments", trackerBytes(trackerSong(extension, 8, 128, 64), extension),
+                         extension});
+        cases.push_back({name + " 32 channels", trackerBytes(trackerSong(extension, 32, 4, 64), extension), extension});
+        if (!s3m)
+            cases.push_back({name + " 64 channels", trackerBytes(trackerSong(extension, 64, 4, 64), extension), extension});
+        {
+            trackerwriter::Song song = trackerSong(extension, 4, 3, 64);
+            song.orders.clear();
+            cases.push_back({name + " no orders", trackerBytes(song, extension), extension});
+        }
+        {
+            trackerwriter::Song song = trackerSong(extension, 4, 4, 64);
+            song.samples[0].data.resize(1);
+            song.samples[0].loop_length = 1;
+            song.samples[1].data.resize(301);  // 16-bit, odd
+            song.samples[2].loop_start = 250;
+            song.samples[2].loop_length = 200;  // past the end
+            song.samples[3].data.clear();
+            song.samples[3].loop_length = 0;
+            cases.push_back({name + " odd samples", trackerBytes(song, extension), extension});
+        }
+        {
+            // Orders past the patterns, and pattern numbers of marker values.
+            trackerwriter::Song song = trackerSong(extension, 4, 3, 64);
+            song.orders = {0, 7, 1, 254, 255, 0, 200};
+            cases.push_back({name + " orders past the patterns", trackerBytes(song, extension), extension});
+        }
+    }
+    return cases;
+}
+
 }  // namespace hostile
+

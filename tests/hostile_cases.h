@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tools/modwriter.h"
+#include "tools/trackerwriter.h"
 
 namespace hostile {
 
@@ -23,6 +24,7 @@ struct NamedSong {
 struct NamedBytes {
     std::string what;
     std::vector<std::uint8_t> bytes;
+    std::string extension = ".mod";  // of the file the case is written to
 };
 
 // A saw of `bytes` bytes (never all zero), looped when loop_length_words > 1.
@@ -68,5 +70,27 @@ struct JumpCase {
 };
 // zindleJump to -1, 0, the song's length and 200, in songs of 0, 5 and 128 positions.
 std::vector<JumpCase> jumpCases();
+
+// --- XM, S3M and IT files, for libxmp: what our side reads of what it
+// loaded (the description of what plays, the scopes' sample data) must stay
+// inside it whatever the file says.
+
+// A song of six channels, 8- and 16-bit samples looped and not, notes,
+// effects and a pattern loop, in the format of extension (".xm", ".s3m",
+// ".it").
+std::vector<std::uint8_t> trackerFile(const std::string& extension);
+
+// Each format's file cut short: inside the header, at every 16 bytes of the
+// first kilobyte, then at every 128 bytes, and one byte short of the whole.
+std::vector<NamedBytes> trackerCuts();
+
+// Each format's file with a few bytes changed, at places and to values drawn
+// from a fixed seed: counts, offsets, lengths and flags become anything.
+std::vector<NamedBytes> trackerMutants();
+
+// Shapes at the formats' limits: 256- and 1-row patterns, 128 instruments,
+// 32 and 64 channels, an empty order list, odd 16-bit lengths, loops past
+// their sample's end, samples of one point.
+std::vector<NamedBytes> trackerLimits();
 
 }  // namespace hostile

@@ -165,9 +165,9 @@ TEST_F(ChannelUpdate, MeterFollowsTheChannelVolumeInTheMeterView) {
     display_mode = 2;
     engine.ticks(1);
     // Set at the note, then lowered by one after the tick's drawing.
-    EXPECT_EQ(engine.module()->samples[2].meter, 26);
-    EXPECT_EQ(engine.module()->samples[3].meter, 19);
-    EXPECT_EQ(engine.module()->samples[4].meter, 26);
+    EXPECT_EQ(viewsMeter(3), 26);
+    EXPECT_EQ(viewsMeter(4), 19);
+    EXPECT_EQ(viewsMeter(5), 26);
 }
 
 TEST_F(ChannelUpdate, EmptyCellEndsTheRowCommand) {

@@ -226,10 +226,10 @@ TEST(Playlist, LoadSkipsRefusedEntriesEachWayAndRemembersThem) {
 
     const auto load = [](std::size_t from, int step, std::string& err) {
         testing::internal::CaptureStderr();
-        Module* module = playlistLoad(from, step);
+        LoadedSong* song = playlistLoad(from, step);
         err = testing::internal::GetCapturedStderr();
-        const std::string title = module ? module->name : "";
-        zindleFree(module);
+        const std::string title = song ? songTitle(song) : "";
+        songFree(song);
         return title;
     };
     std::string err;
@@ -262,11 +262,11 @@ TEST(Playlist, ShufflePlaysEachEntryOncePerRound) {
         playlistSetShuffle(true, playlistSize());
         std::vector<std::size_t> order;
         testing::internal::CaptureStderr();
-        zindleFree(playlistLoad(playlistFirst(), 1));
+        songFree(playlistLoad(playlistFirst(), 1));
         for (int i = 0; i < 5 * rounds; ++i) {
             order.push_back(playlistCurrent());
             EXPECT_EQ(playlistPosition(), static_cast<std::size_t>(i % 5)) << i;
-            zindleFree(playlistStep(1));
+            songFree(playlistStep(1));
         }
         testing::internal::GetCapturedStderr();
         return order;
@@ -287,17 +287,17 @@ TEST(Playlist, ShufflePlaysEachEntryOncePerRound) {
 
     // In round 5 now, at its first: Left goes to its last, and from there
     // Right begins round 6.
-    zindleFree(playlistStep(-1));
+    songFree(playlistStep(-1));
     EXPECT_EQ(playlistPosition(), 4u);
     const std::size_t last = playlistCurrent();
-    zindleFree(playlistStep(1));
+    songFree(playlistStep(1));
     EXPECT_EQ(playlistPosition(), 0u);
     EXPECT_NE(playlistCurrent(), last);
     const std::size_t first = playlistCurrent();
     // Off: the list's own order from the entry playing; on: it leads a round.
     playlistSetShuffle(false, playlistSize());
     EXPECT_EQ(playlistPosition(), first - (first > 2 ? 1 : 0));
-    zindleFree(playlistStep(1));
+    songFree(playlistStep(1));
     EXPECT_EQ(playlistCurrent(), first == 1 ? 3u : (first + 1) % 6);
     const std::size_t playing = playlistCurrent();
     playlistSetShuffle(true, playing);
@@ -326,7 +326,7 @@ void closeList() {
 // Plays entry (or the next that loads) as the player does: the state is written.
 void startEntry(std::size_t entry) {
     testing::internal::CaptureStderr();
-    zindleFree(playlistLoad(entry, 1));
+    songFree(playlistLoad(entry, 1));
     testing::internal::GetCapturedStderr();
     resumeSave();
 }
@@ -472,29 +472,39 @@ TEST(Settings, ButtonStepsAndPrecedence) {
 // --- The player on a folder
 
 // After the silence before the start: module 1's one pass, exactly as
-// zindle-render renders it alone, a short silence, module 2's, and module 1
-// again. The passes end inside device buffers; the next module starts on a
-// buffer boundary.
+// zindle-render renders it alone, a short silence, module 2's, and so on to
+// the last, then module 1 again: a MOD on our engine, then an XM, an S3M and
+// an IT on libxmp's. The passes end inside device buffers; the next module
+// starts on a buffer boundary.
 TEST(Player, PlaysEachModuleOfAFolderForOnePassThenTheFirstAgain) {
     TempDir dir;
     const std::string songs = makeFolder(dir.file("songs"));
-    const std::string one = writeSong(songs + "/1.mod", harness::shortSong("one", 126, 3));  // 64 x 3 x 952 frames
+    std::vector<std::string> modules = {writeSong(songs + "/1.mod", harness::shortSong("one", 126, 3))};  // 64 x 3 x 952 frames
     // Cut short: the player says so as it starts the module.
     const std::string two = songs + "/2.mod";  // 64 x 2 x 923 frames
     harness::writeCutShort(two, harness::shortSong("two", 130, 2), 600);
+    modules.push_back(two);
+    for (harness::TrackerFormat format : harness::kTrackerFormats) {
+        const std::string name = songs + "/" + std::to_string(modules.size() + 1) + harness::trackerExtension(format);
+        harness::writeBytes(name, harness::trackerBytes(format, harness::trackerSong(format)));  // 48 x 3 x 960 frames
+        modules.push_back(name);
+    }
     std::vector<std::vector<std::uint8_t>> renders;
-    for (const std::string& module : {one, two}) {
+    for (const std::string& module : modules) {
         const harness::Result r = harness::run({kRender, "--raw", "--output", dir.file("r.raw"), module});
         ASSERT_EQ(r.status, 0) << r.err;
         renders.push_back(harness::readBytes(dir.file("r.raw")));
     }
     ASSERT_EQ(renders[0].size(), 64u * 3 * 952 * kBytesPerFrame);
     ASSERT_EQ(renders[1].size(), 64u * 2 * 923 * kBytesPerFrame);
+    for (std::size_t n = 2; n < renders.size(); ++n) ASSERT_EQ(renders[n].size(), 48u * 3 * 960 * kBytesPerFrame);
 
+    const std::vector<int> order = {0, 1, 2, 3, 4, 0};
     const std::string audio = dir.file("audio.raw");
     {
         harness::Child child({kZindle, songs}, harness::headlessEnv(audio), dir.file("out"), dir.file("err"));
-        const std::size_t wanted = 2 * renders[0].size() + renders[1].size() + 48000 * kBytesPerFrame;
+        std::size_t wanted = 48000 * kBytesPerFrame;
+        for (const int n : order) wanted += renders[static_cast<std::size_t>(n)].size();
         ASSERT_TRUE(harness::waitForSize(audio, static_cast<off_t>(wanted), 120)) << harness::readText(dir.file("err"));
         child.signal(SIGTERM);
         ASSERT_EQ(child.wait(30), 0);
@@ -505,7 +515,7 @@ TEST(Player, PlaysEachModuleOfAFolderForOnePassThenTheFirstAgain) {
         << harness::readText(dir.file("err"));
     const std::vector<std::uint8_t> played = harness::readBytes(audio);
     std::size_t at = startOfSound(played, 0);
-    for (const int n : {0, 1, 0}) {
+    for (const int n : order) {
         const std::vector<std::uint8_t>& expected = renders[static_cast<std::size_t>(n)];
         ASSERT_LE(at + expected.size(), played.size()) << "module " << n + 1;
         std::size_t same = 0;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdint>
 #include <functional>
 #include <sstream>
@@ -165,7 +166,7 @@ Played playBytes(const std::vector<std::uint8_t>& bytes, std::uint64_t frames = 
         display_mode = kCycle[n / 8 % 4];
         const std::uint64_t chunk = std::min<std::uint64_t>(frames, kChunkFrames);
         mixaudio(nullptr, buffer, static_cast<int>(4 * chunk));
-        if (display_mode == 4) drawQuadrascopes(screen, module);
+        if (display_mode == 4) viewsDrawScopes();
         frames -= chunk;
     }
     played.ticks = tick_count;
@@ -226,7 +227,8 @@ TEST(Hostile, OrdersPastThePatternData) {
 // Every kind of sample length and loop, played with notes, with sample
 // changes under a playing voice, with offsets and with the invert loop.
 TEST(Hostile, SampleLengthsAndLoops) {
-    for (const auto& [what, bytes] : hostile::sampleLengthsAndLoops()) expectPlayedCleanly(playBytes(bytes), what);
+    for (const hostile::NamedBytes& file : hostile::sampleLengthsAndLoops())
+        expectPlayedCleanly(playBytes(file.bytes), file.what);
 }
 
 // Every period the twelve bits can hold, at every finetune: the loader clamps
@@ -399,4 +401,117 @@ TEST(Hostile, FifteenSampleLimits) {
             EXPECT_EQ(zindleLoad(dir.file("m.mod").c_str()), nullptr) << k.what;
         }
     }
+}
+
+// --- XM, S3M and IT on libxmp: what our side reads of what libxmp loaded.
+
+namespace {
+
+const LoadedSong* tracker_ticking = nullptr;
+
+// What the views are told at a tick must describe the song: a row inside
+// its pattern, cells and voices that read inside libxmp's data (the
+// sanitizer builds check the reads themselves).
+void checkTrackerTick() {
+    ++tick_count;
+    NowPlaying now;
+    songDescribe(&now);
+    std::ostringstream out;
+    if (!now.shown) out << "nothing shown; ";
+    if (now.channels < 1 || now.channels > 64) out << "channels " << now.channels << "; ";
+    if (now.rows < 0 || now.rows > 256) out << "rows " << now.rows << "; ";
+    if (now.instruments < 0 || now.instruments > kMaxInstruments) out << "instruments " << now.instruments << "; ";
+    if (now.rows > 0 && now.cell) {
+        // Every cell of every row shown: the whole pattern.
+        CellText cell;
+        for (int r = 0; r < now.rows; ++r)
+            for (int c = 0; c < now.channels; ++c) {
+                now.cell(now.song, now.pattern, r, c, &cell);
+                if (std::strlen(cell.note) != 3 || std::strlen(cell.effect) < 3) out << "cell text; ";
+            }
+    }
+    ScopeVoice voices[64];
+    songDescribeVoices(voices, 0, now.channels);
+    for (int c = 0; c < now.channels; ++c) {
+        const ScopeVoice& v = voices[c];
+        if (!v.data) continue;
+        if (v.volume > 64) out << "voice volume " << int{v.volume} << "; ";
+        if (v.loop_end > v.length || v.loop_length > v.loop_end) out << "voice loop past its sample; ";
+    }
+    const std::string found = out.str();
+    if (!found.empty() && tick_problems->find(found) == std::string::npos) *tick_problems += found;
+}
+
+// Loads a tracker file through both engines and, when one takes it, plays
+// `frames` with every view drawn in turn, checking every tick.
+Played playTrackerFile(const hostile::NamedBytes& file, std::uint64_t frames) {
+    harness::resetGlobals();
+    TempDir dir;
+    const std::string path = dir.file("hostile" + file.extension);
+    harness::writeBytes(path, file.bytes);
+    Played played;
+    LoadedSong* song = songLoad(path.c_str());
+    if (!song) return played;
+    played.loaded = true;
+    const SongFacts facts = songFacts(song);
+    if (facts.channels < 1 || facts.channels > 64) played.load_problems += "channels; ";
+
+    Views views;
+    screen = views.screen.get();
+    background = views.background.get();
+    base_volume = 100;
+    tick_problems = &played.tick_problems;
+    tick_count = 0;
+    tracker_ticking = song;
+    harness::on_tick = checkTrackerTick;
+    songPlay(song, 0);
+    std::uint8_t buffer[4 * kChunkFrames];
+    for (int n = 0; frames > 0; ++n) {
+        constexpr int kCycle[4] = {1, 2, 3, 4};
+        display_mode = kCycle[n / 4 % 4];
+        if (n % 16 == 15) first_shown_channel = nextChannelGroup(first_shown_channel, songChannels(song));
+        if (n == 20) songJump(-1);
+        const std::uint64_t chunk = std::min<std::uint64_t>(frames, kChunkFrames);
+        mixaudio(nullptr, buffer, static_cast<int>(4 * chunk));
+        if (display_mode == 4) viewsDrawScopes();
+        frames -= chunk;
+    }
+    played.ticks = tick_count;
+    songFree(song);
+    tracker_ticking = nullptr;
+    harness::resetGlobals();
+    return played;
+}
+
+void expectTrackerFilesPlayCleanly(const std::vector<hostile::NamedBytes>& files, std::uint64_t frames,
+                                   bool all_load) {
+    int loaded = 0;
+    for (const hostile::NamedBytes& file : files) {
+        const Played played = playTrackerFile(file, frames);
+        loaded += played.loaded;
+        if (all_load) {
+            EXPECT_TRUE(played.loaded) << file.what;
+        }
+        EXPECT_EQ(played.load_problems, "") << file.what;
+        EXPECT_EQ(played.tick_problems, "") << file.what;
+    }
+    std::printf("%d of %zu files loaded\n", loaded, files.size());
+}
+
+}  // namespace
+
+// Each format's file cut at every boundary of its first kilobyte and on
+// through it: loaded by libxmp or refused, and what it loaded played.
+TEST(Hostile, TrackerFilesCutShort) {
+    expectTrackerFilesPlayCleanly(hostile::trackerCuts(), kOutputRate, false);
+}
+
+// Counts, offsets, lengths and flags changed to anything.
+TEST(Hostile, TrackerFilesMutated) {
+    expectTrackerFilesPlayCleanly(hostile::trackerMutants(), kOutputRate, false);
+}
+
+// The formats' limits: row counts, instruments, channels, orders, samples.
+TEST(Hostile, TrackerFilesAtTheLimits) {
+    expectTrackerFilesPlayCleanly(hostile::trackerLimits(), 3 * kOutputRate, false);
 }

@@ -131,7 +131,7 @@ TEST(Player, RefusesBadOptionsAndOpensNothing) {
 
 // Both programs refuse what they can't play with the same two lines: the
 // fixed first one, then the file and why, in the loader's words (every reason
-// is in tests/test_loader.cpp): one the file's opening gives, one its bytes.
+// is in tests/test_loader.cpp): one the file's opening gives, one libxmp's.
 TEST(Player, RefusesWhatIsNotAModuleAndSaysWhy) {
     TempDir dir;
     modwriter::Song nine = harness::basicSong();
@@ -140,7 +140,8 @@ TEST(Player, RefusesWhatIsNotAModuleAndSaysWhy) {
     const std::pair<std::string, std::string> cases[] = {
         {dir.file("missing.mod"), "no such file"},
         {dir.path(), "a folder, not a file"},
-        {dir.file("nine.mod"), "not a MOD file: no known tag at byte 1080 (found \"09CH\") and no 15-sample module"},
+        {dir.file("nine.mod"),
+         "a module libxmp knows (Amiga Protracker/Compatible), but it can't load this one: the file is damaged or cut short"},
     };
     for (const auto& [path, why] : cases) {
         const std::string expected = "Couldn't load the module!\n" + path + ": " + why + "\n";
@@ -756,7 +757,8 @@ TEST(Render, BatchRendersTheGoodModulesAndNamesEachFailure) {
          {{refused, noTag("M.k.")}, {missing, "no such file"}}, {}, "2 rendered, 0 skipped, 2 failed"},
         {"3", {songs, missing}, 1, {"a/x.wav", "b/c/deep.wav", "b/x.wav"},
          {{songs + "/33ch.mod", "a module with 33 channels (tag \"33CH\"), which Zindle doesn't play"},
-          {songs + "/song.xm", "an XM module (FastTracker 2), not a MOD file"}, {missing, "no such file"}},
+          {songs + "/song.xm", "an XM module (FastTracker 2), but not one libxmp reads either"},
+          {missing, "no such file"}},
          {{songs + "/notes.txt", "too short to be a MOD file (6 bytes)"},
           {songs + "/picture.png", noTag("\\x89\\x89\\x89\\x89")}, {songs + "/wrong.mod", noTag("M.k.")}},
          "3 rendered, 3 skipped, 3 failed"},

@@ -259,9 +259,9 @@ TEST_F(Sequencer, APassEndsAtTheFirstRowReadTwice) {
 TEST_F(Sequencer, MetersFallOnePerTickInTheMeterView) {
     harness::Engine engine(rowPerTickSong(1));
     display_mode = 2;
-    engine.module()->samples[4].meter = 27;
+    viewsSetMeter(5, 27);
     const std::vector<harness::TickState> t = engine.ticks(28);
-    EXPECT_EQ(engine.module()->samples[4].meter, 0);
+    EXPECT_EQ(viewsMeter(5), 0);
     display_mode = 3;
 }
 

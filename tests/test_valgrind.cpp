@@ -96,8 +96,9 @@ TEST_F(Valgrind, RendererOnTheDemoAndOnACutFile) {
     }
 }
 
-// A folder of modules a tenth of a second long and a file that is not one:
-// the player loads, switches and frees modules many times over.
+// A folder of modules a tenth of a second long, an XM and an S3M of a
+// quarter of a second, and a file that is not one: the player loads,
+// switches and frees modules of both engines many times over.
 TEST_F(Valgrind, PlayerGoesThroughAFolder) {
     harness::TempDir dir;
     const std::string songs = dir.file("songs");
@@ -105,6 +106,14 @@ TEST_F(Valgrind, PlayerGoesThroughAFolder) {
     ASSERT_TRUE(harness::shortSong("a", 125, 1, 3).write(songs + "/a.mod"));
     ASSERT_TRUE(harness::shortSong("b", 150, 1, 3).write(songs + "/b.mod"));
     harness::writeBytes(songs + "/c.mod", {1, 2, 3});
+    // And two short ones for libxmp: four rows each.
+    for (harness::TrackerFormat format : {harness::TrackerFormat::kXm, harness::TrackerFormat::kS3m}) {
+        trackerwriter::Song song = harness::trackerSong(format);
+        song.orders = {0};
+        song.row(0, 3, format == harness::TrackerFormat::kXm ? "--- .. .. D00" : "--- .. .. C00",
+                 format != harness::TrackerFormat::kXm);
+        harness::writeBytes(songs + "/d" + harness::trackerExtension(format), harness::trackerBytes(format, song));
+    }
     const std::string audio = dir.file("audio.raw");
     std::vector<std::string> argv = memcheck(valgrind_, dir.file("memcheck.log"));
     argv.insert(argv.end(), {ZINDLE_BIN, songs});

@@ -17,6 +17,7 @@
 #include "display/sample_viewer.h"
 #include "display/textout.h"
 #include "player/protracker_loader.h"
+#include "player/protracker_engine.h"
 #include "player/protracker_sequencer.h"
 #include "tests/screen_text.h"
 #include "tools/modwriter.h"
@@ -36,6 +37,22 @@ constexpr std::uint16_t kEffectColour = 0xFF0F;
 constexpr std::uint16_t kHighlight = 0x43D3;
 constexpr std::uint16_t kNoteShade = 0xBDF7;
 constexpr int kPlayingY = 131;
+
+// What the views are told of module.
+NowPlaying described(const Module* module) {
+    NowPlaying now;
+    modDescribe(module, &now);
+    return now;
+}
+
+// View 4 of module, its voices copied as the player copies them.
+void drawScopes(SDL_Surface* screen, const Module* module) {
+    const NowPlaying now = described(module);
+    ScopeVoice voices[kChannelsShown];
+    const int first = firstShownChannel(now.channels);
+    modDescribeVoices(voices, first, std::min(kChannelsShown, now.channels - first));
+    drawQuadrascopes(screen, now, voices);
+}
 
 class Views : public testing::Test {
 protected:
@@ -73,7 +90,7 @@ protected:
     }
     Image drawPatternView() {
         mod_playing = 1;
-        drawPattern(screen_.get(), background_.get(), module_);
+        drawPattern(screen_.get(), background_.get(), described(module_));
         return imageOf(screen_.get());
     }
 
@@ -217,18 +234,18 @@ TEST_F(Views, HighlightCoversOnlyTheDrawnCells) {
 TEST_F(Views, PatternLeavesTheScreenWhenNotPlaying) {
     const Image before = imageOf(screen_.get());
     mod_playing = 0;
-    drawPattern(screen_.get(), background_.get(), module_);
+    drawPattern(screen_.get(), background_.get(), described(module_));
     EXPECT_EQ(imageOf(screen_.get()), before);
 
     mod_playing = 1;
     module_->loaded = 0;
-    drawPattern(screen_.get(), background_.get(), module_);
+    drawPattern(screen_.get(), background_.get(), described(module_));
     EXPECT_EQ(imageOf(screen_.get()), before);
     module_->loaded = 1;
 
-    drawPattern(nullptr, background_.get(), module_);
-    drawPattern(screen_.get(), nullptr, module_);
-    drawPattern(screen_.get(), background_.get(), nullptr);
+    drawPattern(nullptr, background_.get(), described(module_));
+    drawPattern(screen_.get(), nullptr, described(module_));
+    drawPattern(screen_.get(), background_.get(), NowPlaying{});
     EXPECT_EQ(imageOf(screen_.get()), before);
 }
 
@@ -255,11 +272,11 @@ bool columnBlackBetween(const Image& img, int column, int y_from, int y_to) {
 }
 
 TEST_F(Views, MetersStandOnTheBottomLine) {
-    module_->samples[0].meter = 27;
-    module_->samples[4].meter = 1;
-    module_->samples[30].meter = 2;
+    viewsSetMeter(1, 27);
+    viewsSetMeter(5, 1);
+    viewsSetMeter(31, 2);
     setPosition(1, 0);
-    drawSampleViewer(screen_.get(), module_);
+    drawSampleViewer(screen_.get(), described(module_));
     const Image img = imageOf(screen_.get());
 
     EXPECT_EQ(readText(img, 4, 0, 22, kWhite), "Now Playing: view test");
@@ -282,12 +299,12 @@ TEST_F(Views, MetersStandOnTheBottomLine) {
 }
 
 TEST_F(Views, MeterColoursMoveEveryThirtyTwoColumns) {
-    drawSampleViewer(screen_.get(), module_);  // all meters 0: only the counters move
+    drawSampleViewer(screen_.get(), described(module_));  // all meters 0: only the counters move
     EXPECT_EQ(c, 31);
     EXPECT_EQ(colindex, 0);
 
-    for (Sample& s : module_->samples) s.meter = 1;
-    drawSampleViewer(screen_.get(), module_);
+    for (int i = 1; i <= kNumSamples; ++i) viewsSetMeter(i, 1);
+    drawSampleViewer(screen_.get(), described(module_));
     EXPECT_EQ(c, 30);
     EXPECT_EQ(colindex, 2);
     const Image img = imageOf(screen_.get());
@@ -297,17 +314,17 @@ TEST_F(Views, MeterColoursMoveEveryThirtyTwoColumns) {
 
     colindex = 766;
     c = 31;
-    drawSampleViewer(screen_.get(), module_);
+    drawSampleViewer(screen_.get(), described(module_));
     EXPECT_EQ(colindex, 0);
     EXPECT_EQ(c, 30);
 }
 
 TEST_F(Views, SampleViewerWithoutSurfaceOrModuleDrawsNothing) {
     const Image before = imageOf(screen_.get());
-    drawSampleViewer(nullptr, module_);
-    drawSampleViewer(screen_.get(), nullptr);
-    drawQuadrascopes(nullptr, module_);
-    drawQuadrascopes(screen_.get(), nullptr);
+    drawSampleViewer(nullptr, described(module_));
+    drawSampleViewer(screen_.get(), NowPlaying{});
+    drawScopes(nullptr, module_);
+    drawQuadrascopes(screen_.get(), NowPlaying{}, nullptr);
     EXPECT_EQ(imageOf(screen_.get()), before);
     EXPECT_EQ(c, 0);
     EXPECT_EQ(c2, 0);
@@ -337,7 +354,7 @@ TEST_F(Views, ScopesDrawSilentVoicesOnTheirBaselines) {
     v[3] = v[1];                                   // ended: at its length
     v[3].position = 100u << kPositionFractionBits;
     setPosition(2, 0);
-    drawQuadrascopes(screen_.get(), module_);
+    drawScopes(screen_.get(), module_);
     const Image img = imageOf(screen_.get());
 
     EXPECT_EQ(readText(img, 4, 0, 22, kWhite), "Now Playing: view test");
@@ -373,7 +390,7 @@ TEST_F(Views, ScopeWrapsOnceAtTheLoopEnd) {
     v[1].loop_end = 140;
     v[1].volume = 64;
     v[1].position = (130u << kPositionFractionBits) | 0x3FFF;  // the fraction doesn't count
-    drawQuadrascopes(screen_.get(), module_);
+    drawScopes(screen_.get(), module_);
     const Image img = imageOf(screen_.get());
 
     struct Column {
@@ -401,7 +418,7 @@ TEST_F(Views, ScopeClampsToTheScreen) {
     v[3].data = low;   // 202 + 126 would be below it
     v[3].length = 1;
     v[3].volume = 255;
-    drawQuadrascopes(screen_.get(), module_);
+    drawScopes(screen_.get(), module_);
     EXPECT_EQ(screentext::pixelAt(screen_.get(), 32, 0), coltab[0]);
     EXPECT_EQ(screentext::pixelAt(screen_.get(), 32, 239), coltab[3]);
     EXPECT_EQ(screentext::pixelAt(screen_.get(), 33, 37), coltab[1]);
@@ -409,10 +426,10 @@ TEST_F(Views, ScopeClampsToTheScreen) {
 }
 
 TEST_F(Views, ScopeColoursMoveEveryTwentyFiveTraces) {
-    for (int pass = 0; pass < 6; ++pass) drawQuadrascopes(screen_.get(), module_);
+    for (int pass = 0; pass < 6; ++pass) drawScopes(screen_.get(), module_);
     EXPECT_EQ(c2, 24);
     EXPECT_EQ(colindex2, 0);
-    drawQuadrascopes(screen_.get(), module_);
+    drawScopes(screen_.get(), module_);
     EXPECT_EQ(c2, 3);
     EXPECT_EQ(colindex2, 2);
     // The seventh pass's first trace still has offset 0, the others 2:
@@ -422,7 +439,7 @@ TEST_F(Views, ScopeColoursMoveEveryTwentyFiveTraces) {
 
     colindex2 = 766;
     c2 = 24;
-    drawQuadrascopes(screen_.get(), module_);
+    drawScopes(screen_.get(), module_);
     EXPECT_EQ(colindex2, 0);
     EXPECT_EQ(c2, 3);
 }
@@ -504,7 +521,7 @@ TEST_F(WideViews, CompactCellsShowEightChannelsAtATime) {
 TEST_F(WideViews, ScopesShowEightChannelsAtATime) {
     for (int group : {0, 8}) {
         first_shown_channel = group;
-        drawQuadrascopes(screen_.get(), module_);
+        drawScopes(screen_.get(), module_);
         const Image img = imageOf(screen_.get());
         EXPECT_EQ(readText(img, 4, 10, 37, kWhite), group == 0 ? "#000/003 - 125bpm (06 ticks) ch 01-08"
                                                                : "#000/003 - 125bpm (06 ticks) ch 09-12");
@@ -523,7 +540,7 @@ TEST_F(WideViews, ScopesOfManyChannelsHaveHalfTheHeight) {
     v[2].data = data;
     v[2].length = 4;
     v[2].volume = 64;
-    drawQuadrascopes(screen_.get(), module_);
+    drawScopes(screen_.get(), module_);
     const Image img = imageOf(screen_.get());
     const int baseline = 35 + 27 * 2;
     const int expected[4] = {baseline - 16, baseline + 15, baseline - 1, baseline};
@@ -557,10 +574,93 @@ TEST_F(TwoChannelViews, FewChannelsKeepTheFullCells) {
     EXPECT_EQ(readText(img, 67 + 76, lineY(12), 3, kEffectColour), "C10");
     for (int x = 21 + 76 * 2; x < 320; ++x) ASSERT_EQ(img.at(x, kPlayingY + 3), kBackdrop) << x;
 
-    drawQuadrascopes(screen_.get(), module_);
+    drawScopes(screen_.get(), module_);
     const Image scopes = imageOf(screen_.get());
     std::vector<int> baselines;
     for (int y = 19; y < 240; ++y)
         if (scopes.at(32, y) != 0) baselines.push_back(y);
     EXPECT_EQ(baselines, (std::vector<int>{37, 92}));
+}
+
+// --- A description of no MOD: wider fields, longer patterns, more meters
+
+namespace {
+
+// A pattern of 200 rows whose every cell names its row and channel: note
+// "C#5", instrument row % 128 + 1 in three digits, effect "a" code + row.
+void wideCell(const void*, int, int row, int channel, CellText* out) {
+    std::snprintf(out->note, sizeof out->note, "%s", channel % 2 ? "off" : "C#5");
+    const int instrument = row % 128 + 1;
+    out->instrument[0] = static_cast<char>('0' + instrument / 100);
+    out->instrument[1] = static_cast<char>('0' + instrument / 10 % 10);
+    out->instrument[2] = static_cast<char>('0' + instrument % 10);
+    out->instrument[3] = '\0';
+    std::snprintf(out->effect, sizeof out->effect, "ac%02X", row & 0xFF);
+}
+
+NowPlaying wideDescription(int channels, int instruments) {
+    NowPlaying now;
+    now.shown = now.playing = true;
+    std::snprintf(now.title, sizeof now.title, "wide");
+    now.song_length = 3;
+    now.bpm = 125;
+    now.speed = 6;
+    now.rows = 200;
+    now.row = 150;
+    now.channels = channels;
+    now.instruments = instruments;
+    now.instrument_chars = 3;
+    now.effect_chars = 4;
+    now.hex_rows = true;
+    now.cell = wideCell;
+    return now;
+}
+
+}  // namespace
+
+// Full cells of three-digit instruments and four-character effects, 7
+// pixels a glyph from each cell's left edge after the row numbers, and row
+// numbers in hexadecimal past 100 rows.
+TEST_F(Views, WideFieldsAndLongPatterns) {
+    mod_playing = 1;
+    drawPattern(screen_.get(), background_.get(), wideDescription(4, 128));
+    Image img = imageOf(screen_.get());
+    EXPECT_EQ(readText(img, 0, lineY(12), 2, kRowColour), "96");  // row 150
+    EXPECT_EQ(readText(img, 0, lineY(24), 2, kRowColour), "A2");  // row 162
+    for (int j = 0; j < 4; ++j) {
+        const int x = 16 + 76 * j;
+        EXPECT_EQ(readNarrowText(img, x, lineY(12), 3, kWhite), j % 2 ? "off" : "C#5") << j;
+        EXPECT_EQ(readNarrowText(img, x + 24, lineY(12), 3, kSampleColour), "023") << j;
+        EXPECT_EQ(readNarrowText(img, x + 48, lineY(12), 4, kEffectColour), "ac96") << j;
+    }
+    // Eight compact cells of three-digit instruments, glyphs 6 pixels apart.
+    drawPattern(screen_.get(), background_.get(), wideDescription(12, 128));
+    img = imageOf(screen_.get());
+    for (int j = 0; j < 8; ++j) {
+        const int x = 16 + 38 * j;
+        std::string instrument;
+        for (int k = 0; k < 3; ++k) instrument += readNarrowText(img, x + 18 + 6 * k, lineY(12), 1, kSampleColour);
+        EXPECT_EQ(instrument, "023") << j;
+    }
+}
+
+// More instruments than columns: 40 meters at a time, from the group shown,
+// named on the title line.
+TEST_F(Views, MetersPageThroughManyInstruments) {
+    viewsSetMeter(1, 27);
+    viewsSetMeter(45, 3);
+    const NowPlaying now = wideDescription(4, 100);
+    drawSampleViewer(screen_.get(), now);
+    Image img = imageOf(screen_.get());
+    EXPECT_EQ(readText(img, 228, 10, 11, kWhite), " in 001-040");
+    EXPECT_EQ(readText(img, 0, 232, 1, 0x8000), "#");
+    EXPECT_TRUE(columnBlackBetween(img, 4, 18, 239));
+
+    first_shown_instrument = nextInstrumentGroup(0, now.instruments);
+    drawSampleViewer(screen_.get(), now);
+    img = imageOf(screen_.get());
+    EXPECT_EQ(readText(img, 228, 10, 11, kWhite), " in 041-080");
+    EXPECT_TRUE(columnBlackBetween(img, 0, 18, 239));
+    EXPECT_FALSE(columnBlackBetween(img, 4, 216, 239));
+    EXPECT_EQ(nextInstrumentGroup(80, 100), 0);
 }

@@ -15,6 +15,7 @@
 
 #include "audio/audio_mixer.h"
 #include "audio/volume.h"
+#include "player/engine.h"
 #include "player/protracker_sequencer.h"
 
 namespace {

@@ -177,6 +177,89 @@ TEST(Window, KeysSwitchViewsStepOrdersAndQuit) {
 // The channel numbers over view 1's compact cells, read from the window.
 std::string channelNumbers(const Image& img) { return screentext::readNarrowNumbers(img, 27, 0xD6BA); }
 
+// windowSong as an XM for libxmp: the same slow tempo and notes on every row,
+// on an 8-bit saw, a 16-bit square and an 8-bit triangle within -48..47 (the
+// square's high bytes).
+trackerwriter::Song windowXm() {
+    trackerwriter::Song song;
+    song.title = kTitle;
+    song.orders = {0, 1, 2};
+    for (int n = 0; n < 3; ++n) {
+        trackerwriter::Sample s;
+        s.name = "wave " + std::to_string(n + 1);
+        s.sixteen_bit = n == 1;
+        for (int k = 0; k < 256; ++k) {
+            const int value = n == 0 ? k * 96 / 256 - 48 : n == 1 ? (k < 128 ? 40 * 256 : -40 * 256)
+                                                                  : (k < 128 ? k * 3 / 4 - 48 : 143 - k * 3 / 4);
+            s.data.push_back(static_cast<std::int16_t>(value));
+        }
+        s.loop_length = 256;
+        song.samples.push_back(s);
+    }
+    for (int p = 0; p < 3; ++p) {
+        song.row(p, 0, "C-4 01 .. F1F | E-4 02 .. F21 | G-4 03 .. ... | C-5 01 .. ...");
+        for (int r = 1; r < 64; ++r) song.row(p, r, "C-4 01 .. ... | E-4 02 .. ... | G-4 03 .. ... | C-5 01 .. ...");
+    }
+    return song;
+}
+
+// An XM plays on libxmp in the same three views: its notes in view 1, a bar
+// per instrument in view 2 and moving scopes of its 8- and 16-bit samples.
+TEST(Window, AnXmShowsItsNotesMetersAndMovingScopes) {
+    const std::string missing = xsession::missingTools();
+    if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
+
+    harness::TempDir dir;
+    const std::string song = dir.file("window.xm");
+    harness::writeBytes(song, windowXm().xm());
+    xsession::Xvfb x(dir.file("xvfb.log"));
+    ASSERT_TRUE(x.ok()) << "Xvfb didn't start";
+    Player player(x, song, dir.path());
+    ASSERT_TRUE(player.waitForWindow(kWait)) << "no window";
+    Image img;
+
+    // View 1: the header, and each channel's note and instrument on the
+    // highlighted line, in the narrow cells of three-character fields.
+    const auto cellsRead = [](const Image& i) {
+        std::string cells;
+        for (int j = 0; j < 4; ++j)
+            cells += screentext::readNarrowText(i, 16 + 76 * j, 131, 3, 0xFFFF) + " " +
+                     screentext::readNarrowText(i, 16 + 76 * j + 24, 131, 2, 0x171F) + "|";
+        return cells;
+    };
+    const std::string notes = "C-4 01|E-4 02|G-4 03|C-5 01|";
+    ASSERT_TRUE(xsession::waitForPicture(
+        player, [&](const Image& i) { return xsession::isPatternView(i, kTitle) && cellsRead(i) == notes; }, kWait,
+        img))
+        << seen(img, dir, "xm-view1") << "; cells '" << cellsRead(img) << "'";
+    EXPECT_EQ(xsession::patternHeader(img).substr(0, 28), "#000/003 - 033bpm (31 ticks)");
+
+    // Left Shift: a meter per instrument, rising with the notes.
+    ASSERT_TRUE(player.key("Shift_L"));
+    ASSERT_TRUE(xsession::waitForPicture(
+        player, [](const Image& i) { return xsession::isMeterView(i, kTitle) && xsession::hasMeterBar(i); }, kWait,
+        img))
+        << seen(img, dir, "xm-view2");
+
+    // Left Alt: a scope per channel, moving.
+    ASSERT_TRUE(player.key("Alt_L"));
+    ASSERT_TRUE(xsession::waitForPicture(player, [](const Image& i) { return xsession::isScopeView(i, kTitle); },
+                                         kWait, img))
+        << seen(img, dir, "xm-view4");
+    const Image scopes = img;
+    ASSERT_TRUE(xsession::waitForPicture(player, [&](const Image& i) { return !(i == scopes); }, kWait, img))
+        << "the scopes don't move";
+    // Every trace leaves its baseline somewhere: each voice's sample is drawn.
+    for (const int baseline : {37, 92, 147, 202}) {
+        bool off_baseline = false;
+        for (int x = 32; x < 288; ++x) off_baseline = off_baseline || img.at(x, baseline) == 0;
+        EXPECT_TRUE(off_baseline) << "a flat trace at " << baseline;
+    }
+
+    ASSERT_TRUE(player.key("Escape"));
+    EXPECT_EQ(player.waitForExit(20), 0);
+}
+
 // C steps views 1 and 4 of a module of more than eight channels through its
 // groups of eight, back to the first after the last.
 TEST(Window, CShowsTheNextEightChannels) {

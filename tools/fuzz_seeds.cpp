@@ -3,11 +3,13 @@
 // (1 to 32 channels and counts past them, FLT8's paired blocks, the untagged
 // 15-sample files cut at their boundaries and at each plausibility limit),
 // so that the fuzzer starts from files that reach deep into the engine. Each
-// is a few kilobytes: short samples, one to three patterns.
+// is a few kilobytes: short samples, one to three patterns. A few XM, S3M and
+// IT files take the fuzzer into what libxmp hands over.
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "tests/hostile_cases.h"
 #include "tools/module_sets.h"
 #include "tools/modwriter.h"
 
@@ -186,5 +188,12 @@ std::vector<ModuleFile> fuzzSeedModules() {
     modules.push_back({"fifteen-length-129.mod", poked(old, 470, 129)});
     modules.push_back({"fifteen-order-127.mod", cut(poked(old, 472 + 100, 127), 600 + 128 * 1024)});
     modules.push_back({"fifteen-order-128.mod", poked(old, 472 + 100, 128)});
+    // XM, S3M and IT files for libxmp: the hostile table's song in each
+    // format, and one of its limits.
+    for (const char* extension : {".xm", ".s3m", ".it"}) modules.push_back({std::string("tracker") + extension,
+                                                                           hostile::trackerFile(extension)});
+    for (const hostile::NamedBytes& limit : hostile::trackerLimits())
+        if (limit.what.find("odd samples") != std::string::npos || limit.what.find("one row") != std::string::npos)
+            modules.push_back({"tracker-" + std::to_string(modules.size()) + limit.extension, limit.bytes});
     return modules;
 }

@@ -1,5 +1,6 @@
 // The hostile modules of the test suite (tests/hostile_cases.h) as files,
-// one per case, named after the case, for rendering them with different
+// one per case, named after the case (XM, S3M and IT ones with their
+// formats' extensions), for rendering them with different
 // builds of zindle-render and comparing (scripts/cross-check.sh).
 #include <cctype>
 #include <set>
@@ -12,8 +13,8 @@
 
 namespace {
 
-// "command E0F" -> "command-e0f": letters, digits and single dashes.
-std::string fileName(const std::string& what) {
+// "command E0F" -> "command-e0f.mod": letters, digits and single dashes.
+std::string fileName(const std::string& what, const std::string& extension) {
     std::string name;
     for (const char c : what) {
         const unsigned char u = static_cast<unsigned char>(c);
@@ -23,7 +24,7 @@ std::string fileName(const std::string& what) {
             name.push_back('-');
     }
     while (!name.empty() && name.back() == '-') name.pop_back();
-    return name + ".mod";
+    return name + extension;
 }
 
 }  // namespace
@@ -47,8 +48,10 @@ std::vector<ModuleFile> hostileModules() {
         if (jump_songs.insert({k.length, k.restart}).second)
             files.push_back({"jumps length " + std::to_string(k.length) + " restart " + std::to_string(k.restart),
                              hostile::jumpSong(k.length, k.restart).bytes()});
+    for (auto cases : {hostile::trackerCuts(), hostile::trackerMutants(), hostile::trackerLimits()})
+        for (hostile::NamedBytes& b : cases) files.push_back(std::move(b));
 
     std::vector<ModuleFile> modules;
-    for (hostile::NamedBytes& f : files) modules.push_back({fileName(f.what), std::move(f.bytes)});
+    for (hostile::NamedBytes& f : files) modules.push_back({fileName(f.what, f.extension), std::move(f.bytes)});
     return modules;
 }

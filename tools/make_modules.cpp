@@ -34,13 +34,14 @@ struct ModuleSet {
     const char* what;  // for the usage text
     std::vector<ModuleFile> (*modules)();
 };
-constexpr std::array<ModuleSet, 6> kSets = {{
+constexpr std::array<ModuleSet, 7> kSets = {{
     {"demo", "demo.mod, the module the player installs and plays first", demoModules},
     {"corpus", "the test suite's hostile modules, one per case (scripts/cross-check.sh)", hostileModules},
     {"seeds", "the fuzzer's seed modules (fuzz/)", fuzzSeedModules},
     {"bench", "the benchmarks' comparison set: sparse, medium, dense, bigsamples", benchModules},
     {"bench-large", "the same and large.mod, the largest module the loader accepts", benchLargeModules},
     {"formats", "6 to 32 channels, FLT8, 15 samples (bench/timelines.sh)", formatModules},
+    {"trackers", "an XM, an S3M and an IT of 8 channels, for libxmp (the README's pictures)", trackerModules},
 }};
 
 void printUsage(std::FILE* out) {

@@ -28,3 +28,7 @@ std::vector<ModuleFile> fuzzSeedModules();
 // 6, 8, 16 and 32 channels, FLT8 and the untagged 15-sample files, composed
 // so that their timelines tell the shapes apart (tools/format_modules.cpp).
 std::vector<ModuleFile> formatModules();
+
+// An XM, an S3M and an IT of eight channels on 8- and 16-bit instruments,
+// for libxmp's engine (tools/tracker_modules.cpp).
+std::vector<ModuleFile> trackerModules();

@@ -1,0 +1,67 @@
+#!/bin/bash
+# The player's CPU share in each view: zindle plays each MODULE in a window
+# under Xvfb, its sound going to SDL's disk driver at the pace of real time,
+# and is measured for SECONDS in each of views 1, 2 and 4 (after a second to
+# settle): CPU time (user + system, from /proc) over wall-clock time, in
+# percent of one core. A MOD beside an XM shows what libxmp's engine and its
+# description cost the views.
+# Usage: bench/view_load.sh [BUILD] MODULE...   (BUILD default build)
+# Environment: SECONDS_PER_VIEW (default 10). Needs xvfb and xdotool.
+set -euo pipefail
+build=build
+if [ $# -gt 0 ] && [ -d "$1" ]; then build=$1; shift; fi
+build=$(realpath "$build")
+per_view=${SECONDS_PER_VIEW:-10}
+player=$(realpath "$build/zindle")
+for tool in Xvfb xdotool; do
+  command -v "$tool" >/dev/null || { echo "$0: $tool is missing" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+xvfb=""
+pid=""
+cleanup() {
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=:$(cat "$work/display")
+
+ticks=$(getconf CLK_TCK)
+# CPU seconds the process has used so far.
+cpu_of() { awk -v t="$ticks" '{ print ($14 + $15) / t }' "/proc/$1/stat"; }
+now() { date +%s.%N; }
+
+echo "| module | engine | view 1 | view 2 | view 4 |"
+echo "|---|---|---:|---:|---:|"
+for module in "$@"; do
+  module=$(realpath "$module")
+  (cd "$work" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_DISKAUDIODELAY=21 exec "$player" "$module") \
+    >"$work/player.log" 2>&1 </dev/null &
+  pid=$!
+  window=""
+  for _ in $(seq 300); do
+    window=$(xdotool search --name '^Zindle SDL$' 2>/dev/null | head -n 1) && [ -n "$window" ] && break
+    sleep 0.1
+  done
+  [ -n "$window" ] || { echo "$0: no window" >&2; head -c 2000 "$work/player.log" | grep -a -v caca >&2; exit 1; }
+  xdotool windowfocus --sync "$window"
+  engine=$("$build/render/zindle-render" --json "$module" | grep -q '"engine":"libxmp"' && echo libxmp || echo zindle)
+  row="| $(basename "$module") | $engine"
+  for key in Control_L Shift_L Alt_L; do
+    xdotool key "$key"
+    sleep 1
+    c0=$(cpu_of "$pid"); t0=$(now)
+    sleep "$per_view"
+    c1=$(cpu_of "$pid"); t1=$(now)
+    row="$row | $(awk -v a="$c0" -v b="$c1" -v s="$t0" -v e="$t1" 'BEGIN { printf "%.1f %%", 100 * (b - a) / (e - s) }')"
+  done
+  echo "$row |"
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+  pid=""
+done

@@ -1,0 +1,179 @@
+// The engines behind the player and the renderer, and the one table through
+// which both are driven. Our own engine (loader, sequencer, mixer) plays the
+// MOD files its loader reads, exactly as it always has; libxmp plays every
+// file our loader refuses and libxmp loads (XM, S3M, IT, MED, packed files,
+// ...). A LoadedSong is a module loaded by one of them. The functions below dispatch
+// to the engine of the song, or of the song playing: the player and the
+// renderer never ask which engine that is.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "player/now_playing.h"
+#include "player/protracker_loader.h"
+
+// What a song holds, as its engine read it: what --info tells.
+struct SampleFacts {
+    int number = 0;        // 1..
+    std::string name;      // as in the file, up to its first zero byte
+    int length = 0;        // a MOD's in bytes, others' in points
+    int loop_start = 0;
+    int loop_length = 0;   // 0: no loop
+    int volume = -1;       // 0..64; -1 where the format keeps none with the sample
+    int finetune = 0;      // a MOD's, -8..7
+    int bits = 8;          // 8 or 16
+    int missing = 0;       // bytes of its data the file lacks
+};
+struct InstrumentFacts {
+    int number = 0;
+    std::string name;
+    int samples = 0;       // samples it plays
+    int volume = -1;       // the first sample's volume, 0..64; -1 with none
+};
+struct SongFacts {
+    std::string title;     // as in the file, up to its first zero byte
+    // The format where the engine names it, in short ("XM", "S3M", "IT",
+    // "MOD", ... or libxmp's name where no short one is known) and as libxmp
+    // names it ("Fast Tracker II"), and the tracker that wrote the file as
+    // libxmp tells it ("FastTracker v2.00 XM 1.04"); all "" for a MOD our
+    // loader read, whose tag (and sample_slots) say it.
+    std::string format;
+    std::string format_name;
+    std::string tracker;
+    std::string tag;       // a MOD's tag bytes; "" for an untagged one
+    bool packed = false;   // unpacked from a packed file first
+    int channels = 0;
+    int sample_slots = 0;  // a MOD's: 31 or 15
+    int instruments = 0;   // others': instruments and samples in the module
+    int samples = 0;
+    int positions = 0;
+    int patterns = 0;
+    int restart = -1;      // the order position a song goes on from at its end; -1 none
+    int songs = 1;         // songs in the module (one pass plays the first)
+    int missing = 0;       // bytes of sample data the file lacks, in all
+    std::vector<InstrumentFacts> instrument_list;  // others' instruments with a name or samples
+    std::vector<SampleFacts> sample_list;          // the samples with data or a name
+};
+
+// One engine. The song handles are the engine's own.
+struct EngineTable {
+    const char* name;  // "zindle" or "libxmp"
+    // Reads the module at path. The song, or null with *why filled (libxmp
+    // leaves it as it was for a file it doesn't recognise).
+    void* (*load)(const char* path, LoadRefusal* why);
+    // Releases a song that isn't playing. Null does nothing.
+    void (*release)(void* song);
+    // A song's name as loaded, zero-terminated; its channels (1..64) and
+    // the instruments (MOD: sample slots) its notes name.
+    const char* (*title)(const void* song);
+    int (*channels)(const void* song);
+    int (*instruments)(const void* song);
+    // The order positions of a song.
+    int (*positions)(const void* song);
+    // What a song holds, before any of it has played.
+    void (*facts)(const void* song, SongFacts* out);
+    // What is damaged but playable in what was loaded of song (sample data
+    // cut short), as text in out (size bytes, kShortDataTextBytes hold it
+    // all); "" when nothing is.
+    void (*describe_damage)(const void* song, char* out, std::size_t size);
+    // Whether the file at path is a module of the engine's from its first
+    // bytes alone; false after filling *why (libxmp leaves it as it was).
+    bool (*probe)(const char* path, LoadRefusal* why);
+    // Under the audio lock: plays song from its engine's start state at order
+    // position order (below 0: the first), row 0.
+    void (*start)(void* song, int order);
+    // Under the audio lock: moves playback to order position order, row 0;
+    // below 0 the last position, past the song's end the first. The pass
+    // count starts again.
+    void (*jump)(int order);
+    // The order position playing (0 when nothing plays).
+    int (*order)();
+    // Audio thread: writes up to frames (>= 1) s16le stereo frames to out,
+    // running a tick first when one is due (its redraw point reached, as
+    // platform().draw_tick), and returns how many it wrote (>= 1): no more
+    // than lie before the next tick.
+    int (*mix)(std::uint8_t* out, int frames);
+    // The same without writing frames (what a render's length is measured with).
+    int (*skip)(int frames);
+    // At the redraw point or under the audio lock: what plays, for the views.
+    void (*describe)(NowPlaying* now);
+    // Under the audio lock: the voices under channels first..first+count-1
+    // (each below the song's channels).
+    void (*describe_voices)(ScopeVoice* out, int first, int count);
+    // Passes of the song completed since start or jump.
+    int (*passes)();
+    // Whether a song plays: false before start, after a reset, and once it
+    // stopped at the end of a pass.
+    bool (*playing)();
+    // Under the audio lock: on, the song stops where a pass ends, the next
+    // pass unheard and undrawn; off, it plays on for ever.
+    void (*set_stop_at_pass_end)(bool on);
+    // At the redraw point: the frames of the tick just run.
+    int (*tick_frames)();
+    // At the redraw point: the tick's trace fields after FRAME (order, row,
+    // tick, speed, bpm, then one field per channel), ending the line.
+    void (*trace)(std::FILE* out);
+    // The engine's own state back at its start: nothing playing, no stop at
+    // the pass's end. Takes the audio lock itself.
+    void (*reset)();
+};
+
+extern const EngineTable kModEngine;
+extern const EngineTable kXmpEngine;
+
+struct LoadedSong;
+
+// Loads the module at path: our loader first, then libxmp. The song, or
+// null with *why (when given) saying why neither took it.
+LoadedSong* songLoad(const char* path, LoadRefusal* why = nullptr);
+// Releases song, stopping it first when it plays. Null does nothing.
+void songFree(LoadedSong* song);
+// The engine a song plays on.
+const EngineTable& songEngine(const LoadedSong* song);
+// The engine's own handle: a Module* for kModEngine.
+void* songHandle(const LoadedSong* song);
+// The song's name as loaded (up to kShownTitleChars characters shown).
+const char* songTitle(const LoadedSong* song);
+// The channels a song plays; the instruments its meters count.
+int songChannels(const LoadedSong* song);
+int songInstruments(const LoadedSong* song);
+int songPositions(const LoadedSong* song);
+// What song holds, as its engine read it: call it before song plays.
+SongFacts songFacts(const LoadedSong* song);
+// The engine's words on what is damaged but playable in song ("" if nothing).
+void songDescribeDamage(const LoadedSong* song, char* out, std::size_t size);
+// Writes "<path>: <damage>, played as silence" as one line to out when song
+// is damaged but playable; nothing otherwise.
+void songReportDamage(std::FILE* out, const char* path, const LoadedSong* song);
+// Whether the file at path is a module an engine reads, from its first
+// bytes alone: our loader's probe, then libxmp's. False after filling *why
+// (when given) as songLoad would.
+bool songProbe(const char* path, LoadRefusal* why = nullptr);
+
+// Plays song at order position order (below 0: the first) from its engine's
+// start state; whatever played before stops.
+void songPlay(LoadedSong* song, int order);
+// The engine table's functions for the song playing (the idle MOD engine
+// before any): see EngineTable.
+void songJump(int order);
+int songOrder();
+int songMix(std::uint8_t* out, int frames);
+int songSkip(int frames);
+void songDescribe(NowPlaying* now);
+void songDescribeVoices(ScopeVoice* out, int first, int count);
+int songPasses();
+bool songPlaying();
+int songTickFrames();
+void songTrace(std::FILE* out);
+// Whether a song stops where a pass ends, for every engine; off after a reset.
+void songStopAtPassEnd(bool on);
+// Every engine back at its start state, nothing playing; a player going on
+// to another module calls it. The views and the volume stay as they are.
+void songResetEngine();
+// Program-start state: every engine's, the software master volume and the
+// stereo separation at full, and the installed platform's views. Everything that wants a fresh start
+// calls it.
+void zindleReset();
