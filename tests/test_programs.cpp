@@ -523,35 +523,41 @@ TEST(Render, DefaultOutputIsTheModuleNameInTheCurrentFolder) {
 
 // Each wrong option or value: status 2, its one line and where to read more,
 // nothing rendered.
-// --separation 100 is the sound without the option; 0 is mono; 50 lies between.
+// --separation 100 is the sound without the option; 0 is mono; 50 lies
+// between: on our engine and on libxmp's (its stereo mix follows).
 TEST(Render, SeparationNarrowsTheStereo) {
     TempDir dir;
-    const std::string module = writeSong(dir, busy(1));
-    const auto render = [&](const std::vector<std::string>& extra) {
-        std::vector<std::string> argv = {kRender, "--raw", "-s", "0.5", "-o", "-"};
-        argv.insert(argv.end(), extra.begin(), extra.end());
-        argv.push_back(module);
-        return harness::run(argv).out;
-    };
-    const std::string plain = render({});
-    ASSERT_EQ(plain.size(), 24000u * 4);
-    EXPECT_EQ(render({"--separation", "100"}), plain);
-    const auto sides = [](const std::string& raw, bool& mono, bool& stereo) {
-        mono = true;
-        stereo = false;
-        for (std::size_t i = 0; i + 4 <= raw.size(); i += 4) {
-            const bool same = raw.compare(i, 2, raw, i + 2, 2) == 0;
-            mono = mono && same;
-            stereo = stereo || !same;
-        }
-    };
-    bool mono = false, stereo = false;
-    sides(render({"--separation", "0"}), mono, stereo);
-    EXPECT_TRUE(mono);
-    const std::string half = render({"--separation", "50"});
-    sides(half, mono, stereo);
-    EXPECT_TRUE(stereo);
-    EXPECT_NE(half, plain);
+    harness::writeBytes(dir.file("song.s3m"), harness::trackerSong(harness::TrackerFormat::kS3m).s3m());
+    for (const std::string& module : {writeSong(dir, busy(1)), dir.file("song.s3m")}) {
+        SCOPED_TRACE(module);
+        const auto render = [&](const std::vector<std::string>& extra) {
+            std::vector<std::string> argv = {kRender, "--raw", "-s", "0.5", "-o", "-"};
+            argv.insert(argv.end(), extra.begin(), extra.end());
+            argv.push_back(module);
+            return harness::run(argv).out;
+        };
+        const std::string plain = render({});
+        ASSERT_EQ(plain.size(), 24000u * 4);
+        EXPECT_EQ(render({"--separation", "100"}), plain);
+        const auto sides = [](const std::string& raw, bool& mono, bool& stereo) {
+            mono = true;
+            stereo = false;
+            for (std::size_t i = 0; i + 4 <= raw.size(); i += 4) {
+                const bool same = raw.compare(i, 2, raw, i + 2, 2) == 0;
+                mono = mono && same;
+                stereo = stereo || !same;
+            }
+        };
+        bool mono = false, stereo = false;
+        sides(plain, mono, stereo);
+        EXPECT_TRUE(stereo);
+        sides(render({"--separation", "0"}), mono, stereo);
+        EXPECT_TRUE(mono);
+        const std::string half = render({"--separation", "50"});
+        sides(half, mono, stereo);
+        EXPECT_TRUE(stereo);
+        EXPECT_NE(half, plain);
+    }
 }
 
 TEST(Render, OptionsAndFailures) {
