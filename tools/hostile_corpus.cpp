@@ -51,7 +51,12 @@ std::vector<ModuleFile> hostileModules() {
     for (auto cases : {hostile::trackerCuts(), hostile::trackerMutants(), hostile::trackerLimits()})
         for (hostile::NamedBytes& b : cases) files.push_back(std::move(b));
 
+    // A cut that two boundaries share is one file.
     std::vector<ModuleFile> modules;
-    for (hostile::NamedBytes& f : files) modules.push_back({fileName(f.what, f.extension), std::move(f.bytes)});
+    std::set<std::string> names;
+    for (hostile::NamedBytes& f : files) {
+        std::string name = fileName(f.what, f.extension);
+        if (names.insert(name).second) modules.push_back({std::move(name), std::move(f.bytes)});
+    }
     return modules;
 }
