@@ -58,20 +58,40 @@ update_once() {
   cat "$log"
   # apt-get update ends with status 0 when only some lists failed to come.
   if [ "$status" -eq 0 ] && grep -qE '^(E|W): (Failed to fetch|Some index files failed)' "$log"; then status=1; fi
+  grep -E '^(E|W): Failed to fetch' "$log" >"$failed_lists" || true
   rm -f "$log"
   return "$status"
+}
+
+# True when every list that failed to come is another architecture's package
+# list (seen: a mirror serving bookworm-security's armhf Packages.xz shorter
+# than its Release says, for days). The machine's own lists all came, so
+# installing its packages is safe, and a sysroot can be built from the
+# architecture's other lists (scripts/make-sysroot.sh says so).
+only_foreign_lists_failed() {
+  [ -s "$failed_lists" ] || return 1
+  native=$(dpkg --print-architecture)
+  ! grep -v -E "/binary-[a-z0-9]+/" "$failed_lists" | grep -q . &&
+    ! grep -q "/binary-$native/" "$failed_lists"
 }
 
 # apt-get update, failing when any list fails to come three times in a row:
 # a mirror caught in the middle of a sync ("File has unexpected size") serves
 # the whole list again a little later.
 update() {
+  failed_lists=$(mktemp)
+  trap 'rm -f "$failed_lists"' EXIT
   for try in 1 2 3; do
     status=0
     update_once || status=$?
     [ "$status" -ne 0 ] || return 0
     [ "$try" -eq 3 ] || { echo "install-deps: apt-get update failed (status $status); trying again in 20 s"; sleep 20; }
   done
+  if only_foreign_lists_failed; then
+    echo "install-deps: WARNING: these lists of another architecture could not be read; going on without them:" >&2
+    sed 's/^/  /' "$failed_lists" >&2
+    return 0
+  fi
   echo "install-deps: apt-get update failed (status $status)" >&2
   exit 1
 }
