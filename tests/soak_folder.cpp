@@ -36,7 +36,7 @@ std::string repeated(const std::vector<std::string>& keys, int count) {
 // title, song name, the module counter) on black.
 bool isStill(const Image& img, const std::string& title) {
     if (screentext::readText(img, 4, 1, 37, 0xFFFF) != "Zindle - The simple ProTracker player") return false;
-    const std::string line = "Song name: " + title;
+    const std::string line = "Song: " + title;
     if (screentext::readText(img, 4, 10, static_cast<int>(line.size()), 0xFFFF) != line) return false;
     for (int y = 18; y < 240; ++y)
         for (int x = 0; x < 320; ++x)
@@ -64,7 +64,7 @@ TEST(Soak, ModulesSwitchTenTimesASecond) {
         ASSERT_TRUE(song.write(songs + "/" + std::to_string(i) + ".mod"));
     }
     harness::writeBytes(songs + "/9-not-a-module.mod", {1, 2, 3});
-    xsession::Xvfb x;
+    xsession::Xvfb x(dir.file("xvfb.log"));
     ASSERT_TRUE(x.ok()) << "Xvfb didn't start";
     xsession::Player player(x, songs, dir.path());
     ASSERT_TRUE(player.waitForWindow(15000)) << "no window";
