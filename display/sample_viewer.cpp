@@ -156,7 +156,12 @@ int traceY(const ScopeVoice& voice, std::uint32_t j, int y0, int scale) {
     int y = y0;
     if (voice.data) {
         std::uint32_t p = j + voice.position;
-        if (p >= voice.loop_end) p -= voice.loop_length;  // one wrap only, as the mixer would loop
+        if (p >= voice.loop_end) {
+            if (voice.loop_once)
+                p -= voice.loop_length;
+            else if (voice.loop_length)
+                p = voice.loop_end - voice.loop_length + (p - voice.loop_end) % voice.loop_length;
+        }
         if (p < voice.length) {
             const std::int32_t s = pointAt<kSixteenBit>(voice.data, p);
             y = y0 + floorDiv((-s - 1) * static_cast<std::int32_t>(voice.volume), scale);

@@ -51,6 +51,10 @@ struct ScopeVoice {
     std::uint32_t length = 0;    // points
     std::uint32_t loop_end = 0;  // the point after the loop; 0: no loop
     std::uint32_t loop_length = 0;
+    // The MOD scopes follow a loop once, then go flat past its end; libxmp's
+    // voices follow it as often as the trace needs, so that a short waveform
+    // (an XM's 32-point loop) fills the scope as it sounds.
+    bool loop_once = true;
     std::uint32_t position = 0;  // the point playing
     std::uint8_t volume = 0;     // 0..64
 };

@@ -162,6 +162,7 @@ void modDescribeVoices(ScopeVoice* out, int first, int count) {
         scope.length = voice.length;
         scope.loop_end = voice.loop_end;
         scope.loop_length = voice.loop_length;
+        scope.loop_once = true;
         scope.position = voice.position >> kPositionFractionBits;
         scope.volume = voice.volume;
     }

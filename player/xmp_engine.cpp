@@ -441,10 +441,11 @@ void xmpDescribeVoices(ScopeVoice* out, int first, int count) {
         scope.data = sample.data;
         scope.sixteen_bit = (sample.flg & XMP_SAMPLE_16BIT) != 0;
         scope.length = static_cast<std::uint32_t>(sample.len);
-        // A loop inside the sample is followed once, as the mixer would.
+        // A loop inside the sample is followed as often as the trace needs.
         if ((sample.flg & XMP_SAMPLE_LOOP) && sample.lps >= 0 && sample.lps < sample.lpe && sample.lpe <= sample.len) {
             scope.loop_end = static_cast<std::uint32_t>(sample.lpe);
             scope.loop_length = static_cast<std::uint32_t>(sample.lpe - sample.lps);
+            scope.loop_once = false;
         }
         scope.position = ci.position;
         scope.volume = static_cast<std::uint8_t>(volume64(ci.volume, song->info.vol_base));

@@ -377,7 +377,7 @@ TEST_F(Views, ScopesDrawSilentVoicesOnTheirBaselines) {
         for (int x : {0, 31, 288, 319}) ASSERT_EQ(img.at(x, y), 0) << x << "," << y;
 }
 
-TEST_F(Views, ScopeWrapsOnceAtTheLoopEnd) {
+TEST_F(Views, ScopeFollowsTheLoopOnceOrEveryTime) {
     static std::int8_t data[200] = {};
     data[130] = -1;
     data[139] = 100;
@@ -407,6 +407,15 @@ TEST_F(Views, ScopeWrapsOnceAtTheLoopEnd) {
         EXPECT_EQ(std::count(r.begin(), r.end(), col.y), 1) << "column " << col.j;
         EXPECT_EQ(r.size(), 4u) << "column " << col.j;
     }
+
+    // libxmp's voices follow the loop as often as the trace needs: bytes
+    // 130..139, then 100..139 over and over, never flat.
+    ScopeVoice voices[kChannelsShown];
+    voices[1] = ScopeVoice{data, false, 200, 140, 40, false, 130, 64};
+    drawQuadrascopes(screen_.get(), described(module_), voices);
+    const Image looped = imageOf(screen_.get());
+    for (int j = 10; j < 256; j += 40) EXPECT_EQ(looped.at(32 + j, 116), coltab[static_cast<std::size_t>(j + 1)]) << j;
+    EXPECT_EQ(looped.at(32 + 255, 91), coltab[256]) << "byte 105, not the flat line after the sample";
 }
 
 TEST_F(Views, ScopeClampsToTheScreen) {
