@@ -26,7 +26,10 @@
 #    possible). zindle-render writes WHOLE_SECONDS of each to a WAV file;
 #    `xmp` and `openmpt123` do the same at the same settings (linear
 #    interpolation, a stereo mix of 70); CPU seconds, the minimum of
-#    WHOLE_RUNS alternating runs, and peak memory.
+#    WHOLE_RUNS alternating runs, and peak memory. Beside them the libxmp
+#    loop: a whole process that loads the module and runs libxmp's render
+#    loop at its defaults for as long, writing nothing (bench/peers/loop_xmp.c),
+#    the least any renderer of libxmp's own sound can take.
 #
 # Modules (1 to 3): the demo, the generated comparison set, and real music:
 # the MOD files of Debian's tecnoballz-data package (fetched with apt-get
@@ -59,6 +62,8 @@ for lib in xmp:libxmp openmpt:libopenmpt mikmod:libmikmod; do
   # shellcheck disable=SC2046
   cc -O2 -Wall -Wextra -o "$peers/peer-$name" "bench/peers/peer_$name.c" $(pkg-config --cflags --libs "${lib#*:}")
 done
+# shellcheck disable=SC2046
+cc -O2 -Wall -Wextra -o "$peers/loop-xmp" bench/peers/loop_xmp.c $(pkg-config --cflags --libs libxmp)
 
 modules_dir="$build/bench-modules"
 mkdir -p "$modules_dir"
@@ -244,6 +249,7 @@ run_tracker() {
   rm -f "$scratch"/out.* "$module".wav
   case $player in
     zindle) "$3" "$render" --seconds "$whole" --output "$scratch/out.wav" "$module" ;;
+    libxmp-loop) "$3" "$peers/loop-xmp" "$module" "$whole" ;;
     xmp) "$3" xmp --quiet --output-file "$scratch/out.wav" --frequency 48000 --interpolation linear --pan 70 --loop \
            --time "$whole" "$module" ;;
     openmpt123) "$3" openmpt123 --render --force --quiet --samplerate 48000 --no-float --stereo 70 --filter 2 \
@@ -253,26 +259,31 @@ run_tracker() {
 
 echo
 echo "4. Modules libxmp plays: CPU seconds (user + system) to write $whole s of audio to a WAV file, start to exit,"
-echo "minimum of $whole_runs alternating runs, linear interpolation and a stereo mix of 70; and peak memory (KiB):"
+echo "minimum of $whole_runs alternating runs, linear interpolation and a stereo mix of 70; libxmp's loop alone"
+echo "(load, then render as long, writing nothing) beside them; and peak memory (KiB):"
 echo
-echo "| module | channels | zindle-render | xmp | openmpt123 | xmp / zindle-render | openmpt123 / zindle-render | zindle-render KiB | xmp KiB | openmpt123 KiB |"
-echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+echo "| module | channels | zindle-render | libxmp loop | xmp | openmpt123 | xmp / zindle-render | openmpt123 / zindle-render | zindle-render / libxmp loop | xmp / libxmp loop | zindle-render KiB | libxmp loop KiB | xmp KiB | openmpt123 KiB |"
+echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+tracker_players=(zindle libxmp-loop xmp openmpt123)
 for original in "${trackers[@]}"; do
   # openmpt123 --render writes MODULE.wav beside the module: a copy in the scratch folder.
   module=$scratch/$(basename "$original")
   cp "$original" "$module"
   declare -A times=()
   for ((run = 0; run < whole_runs; ++run)); do
-    for player in zindle xmp openmpt123; do
+    for player in "${tracker_players[@]}"; do
       times[$player]="${times[$player]:-} $(run_tracker "$player" "$module" cpu)"
     done
   done
   declare -A best=()
-  for player in zindle xmp openmpt123; do best[$player]=$(tr ' ' '\n' <<<"${times[$player]}" | grep . | minimum); done
+  for player in "${tracker_players[@]}"; do
+    best[$player]=$(tr ' ' '\n' <<<"${times[$player]}" | grep . | minimum)
+  done
   channels=$("$render" --json "$module" | sed -E 's/.*"channels":([0-9]+).*/\1/')
-  row=$(awk -v m="$(basename "$module")" -v c="$channels" -v z="${best[zindle]}" -v x="${best[xmp]}" -v o="${best[openmpt123]}" \
-      'BEGIN { printf "| %s | %s | %.3f | %.3f | %.3f | %.2f | %.2f", m, c, z, x, o, x / z, o / z }')
-  for player in zindle xmp openmpt123; do row="$row | $(run_tracker "$player" "$module" peak)"; done
+  row=$(awk -v m="$(basename "$module")" -v c="$channels" -v z="${best[zindle]}" -v l="${best[libxmp-loop]}" \
+      -v x="${best[xmp]}" -v o="${best[openmpt123]}" \
+      'BEGIN { printf "| %s | %s | %.3f | %.3f | %.3f | %.3f | %.2f | %.2f | %.2f | %.2f", m, c, z, l, x, o, x / z, o / z, z / l, x / l }')
+  for player in "${tracker_players[@]}"; do row="$row | $(run_tracker "$player" "$module" peak)"; done
   echo "$row |"
   rm -f "$module" "$module".wav
   unset times best
