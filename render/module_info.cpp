@@ -104,6 +104,14 @@ std::string padded(const std::string& name, std::size_t width) {
 // The text of a module's name field.
 std::string fieldText(const std::string& field) { return moduleText(field.c_str(), field.size()); }
 
+// A sample's loop columns of the text listing, or dashes without a loop.
+void printLoop(std::FILE* out, const SampleFacts& s) {
+    if (s.loop_length > 0)
+        std::fprintf(out, "  %10d  %11d", s.loop_start, s.loop_length);
+    else
+        std::fprintf(out, "  %10s  %11s", "-", "-");
+}
+
 // Prints what is known of a module (loaded from path; one pass lasts
 // pass_frames frames at 48000 Hz) for a person, ending with an empty line.
 // damage: what the engine says is damaged but playable, or "".
@@ -147,20 +155,14 @@ void printInfoText(std::FILE* out, const std::string& path, const SongFacts& fac
         std::fprintf(out, "Samples:\n    #  %s  Length  Loop start  Loop length  Bits\n", padded("Name", kNameWidth).c_str());
         for (const SampleFacts& s : facts.sample_list) {
             std::fprintf(out, "  %3d  %s  %6d", s.number, padded(fieldText(s.name), kNameWidth).c_str(), s.length);
-            if (s.loop_length > 0)
-                std::fprintf(out, "  %10d  %11d", s.loop_start, s.loop_length);
-            else
-                std::fprintf(out, "  %10s  %11s", "-", "-");
+            printLoop(out, s);
             std::fprintf(out, "  %4d\n", s.bits);
         }
     } else {
         std::fputs("Samples:\n   #  Name                    Length  Loop start  Loop length  Volume  Finetune\n", out);
         for (const SampleFacts& s : facts.sample_list) {
             std::fprintf(out, "  %2d  %s  %6d", s.number, padded(fieldText(s.name), kSampleNameBytes).c_str(), s.length);
-            if (s.loop_length > 0)
-                std::fprintf(out, "  %10d  %11d", s.loop_start, s.loop_length);
-            else
-                std::fprintf(out, "  %10s  %11s", "-", "-");
+            printLoop(out, s);
             std::fprintf(out, "  %6d  %+8d\n", s.volume, s.finetune);
         }
     }
