@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
@@ -46,7 +47,8 @@ constexpr std::array<ModuleSet, 7> kSets = {{
 
 void printUsage(std::FILE* out) {
     std::fputs("Usage: zindle-make-modules SET DIR\n"
-               "Writes the modules of SET, composed in code, into the folder DIR, one file each.\n"
+               "Writes the modules of SET, composed in code, into the folder DIR (made when missing),\n"
+               "one file each.\n"
                "SET is one of:\n",
                out);
     for (const ModuleSet& set : kSets) std::fprintf(out, "  %-12s %s\n", set.name, set.what);
@@ -88,6 +90,12 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "zindle-make-modules: two modules of %s are named %s\n", set->name, module.name.c_str());
             return 1;
         }
+    }
+    std::error_code made;
+    std::filesystem::create_directories(argv[2], made);
+    if (made) {
+        std::fprintf(stderr, "zindle-make-modules: can't make %s: %s\n", argv[2], made.message().c_str());
+        return 1;
     }
     for (const ModuleFile& module : modules) {
         const std::string path = std::string(argv[2]) + "/" + module.name;
