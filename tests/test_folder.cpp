@@ -500,20 +500,15 @@ TEST(Player, PlaysEachModuleOfAFolderForOnePassThenTheFirstAgain) {
     for (std::size_t n = 2; n < renders.size(); ++n) ASSERT_EQ(renders[n].size(), 48u * 3 * 960 * kBytesPerFrame);
 
     const std::vector<int> order = {0, 1, 2, 3, 4, 0};
-    const std::string audio = dir.file("audio.raw");
-    {
-        harness::Child child({kZindle, songs}, harness::headlessEnv(audio), dir.file("out"), dir.file("err"));
-        std::size_t wanted = 48000 * kBytesPerFrame;
-        for (const int n : order) wanted += renders[static_cast<std::size_t>(n)].size();
-        ASSERT_TRUE(harness::waitForSize(audio, static_cast<off_t>(wanted), 120)) << harness::readText(dir.file("err"));
-        child.signal(SIGTERM);
-        ASSERT_EQ(child.wait(30), 0);
-    }
+    std::size_t wanted = 48000 * kBytesPerFrame;
+    for (const int n : order) wanted += renders[static_cast<std::size_t>(n)].size();
+    ASSERT_EQ(harness::playHeadless({kZindle, songs}, dir.path(), static_cast<off_t>(wanted), 120), 0)
+        << harness::readText(dir.file("err"));
     // Module 2 started twice: after module 1, and again in the last second.
     EXPECT_EQ(countOf(harness::readText(dir.file("err")),
                       two + ": sample data cut short: 600 bytes missing (sample 2: 600), played as silence\n"), 2u)
         << harness::readText(dir.file("err"));
-    const std::vector<std::uint8_t> played = harness::readBytes(audio);
+    const std::vector<std::uint8_t> played = harness::readBytes(dir.file("audio.raw"));
     std::size_t at = startOfSound(played, 0);
     for (const int n : order) {
         const std::vector<std::uint8_t>& expected = renders[static_cast<std::size_t>(n)];
@@ -583,12 +578,7 @@ TEST(Player, SwitchesModulesManyTimesASecond) {
     writeSong(songs + "/a.mod", harness::shortSong("a", 125, 1, 3));
     writeSong(songs + "/b.mod", harness::shortSong("b", 150, 1, 3));
     harness::writeBytes(songs + "/c.mod", {});
-    const std::string audio = dir.file("audio.raw");
-    harness::Child child({kZindle, songs}, harness::headlessEnv(audio), dir.file("out"), dir.file("err"));
-    ASSERT_TRUE(harness::waitForSize(audio, 6 * 48000 * kBytesPerFrame, 120));
-    EXPECT_TRUE(child.running());
-    child.signal(SIGTERM);
-    EXPECT_EQ(child.wait(30), 0);
+    EXPECT_EQ(harness::playHeadless({kZindle, songs}, dir.path(), 6 * 48000 * kBytesPerFrame, 120), 0);
     EXPECT_EQ(countOf(harness::readText(dir.file("err")), "Couldn't load "), 1u);
 }
 
