@@ -60,7 +60,8 @@ Env headlessEnv(const std::string& audio_file);
 // Runs the player (argv) without a screen or sound card in folder: its
 // sound goes to folder/audio.raw, its output to folder/out and folder/err.
 // Once the sound holds `bytes` bytes (within timeout_s) it is sent sig. The
-// exit status; -1 when the sound didn't come, -2 when it had already ended.
+// exit status; -1 when the sound didn't come or it didn't end within 30 s
+// of the signal, -2 when it had already ended.
 int playHeadless(const std::vector<std::string>& argv, const std::string& folder, off_t bytes, int timeout_s = 60,
                  int sig = SIGTERM);
 
