@@ -56,6 +56,15 @@ bool waitForSize(const std::string& path, off_t size, int timeout_s) {
     return false;
 }
 
+int playHeadless(const std::vector<std::string>& argv, const std::string& folder, off_t bytes, int timeout_s, int sig) {
+    const std::string audio = folder + "/audio.raw";
+    Child child(argv, headlessEnv(audio), folder + "/out", folder + "/err");
+    if (!waitForSize(audio, bytes, timeout_s)) return -1;
+    if (!child.running()) return -2;
+    child.signal(sig);
+    return child.wait(30);
+}
+
 Result run(const std::vector<std::string>& argv, const Env& env, int timeout_s) {
     // The output is captured in a folder of its own, like every test's files.
     const char* base = std::getenv("TMPDIR");

@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <csignal>
 #include <optional>
 #include <string>
 #include <utility>
@@ -55,6 +56,14 @@ Env userFolders(const std::string& folder);
 // Environment for the player without a screen or sound card, its state and
 // settings folders beside audio_file.
 Env headlessEnv(const std::string& audio_file);
+
+// Runs the player (argv) without a screen or sound card in folder: its
+// sound goes to folder/audio.raw, its output to folder/out and folder/err.
+// Once the sound holds `bytes` bytes (within timeout_s) it is sent sig. The
+// exit status; -1 when the sound didn't come or it didn't end within 30 s
+// of the signal, -2 when it had already ended.
+int playHeadless(const std::vector<std::string>& argv, const std::string& folder, off_t bytes, int timeout_s = 60,
+                 int sig = SIGTERM);
 
 // Sets variables of the tests' own environment (for code they run in
 // process) while it lives; then puts back what was there.

@@ -44,12 +44,10 @@ bool isStill(const Image& img, const std::string& title) {
     return true;
 }
 
-TEST(Soak, ModulesSwitchTenTimesASecond) {
-    const std::string missing = xsession::missingTools();
-    if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
+using Soak = xsession::WindowTest;
 
+TEST_F(Soak, ModulesSwitchTenTimesASecond) {
     const int seconds = soakSeconds();
-    harness::TempDir dir;
     const std::string songs = dir.file("songs");
     mkdir(songs.c_str(), 0755);
     const std::vector<std::string> titles = {"slow one", "quick a", "slow two", "quick b", "slow three"};
@@ -64,10 +62,9 @@ TEST(Soak, ModulesSwitchTenTimesASecond) {
         ASSERT_TRUE(song.write(songs + "/" + std::to_string(i) + ".mod"));
     }
     harness::writeBytes(songs + "/9-not-a-module.mod", {1, 2, 3});
-    xsession::Xvfb x(dir.file("xvfb.log"));
-    ASSERT_TRUE(x.ok()) << "Xvfb didn't start";
-    xsession::Player player(x, songs, dir.path());
-    ASSERT_TRUE(player.waitForWindow(15000)) << "no window";
+    const auto started = play(songs);
+    ASSERT_TRUE(started);
+    xsession::Player& player = *started;
 
     auto switches = player.keysInBackground(repeated({"Right", "Right", "Left", "Right", "Left"}, seconds * 10), 100);
     auto views = player.keysInBackground(

@@ -39,18 +39,15 @@ std::string keySequence(int seconds) {
     return keys;
 }
 
-TEST(Soak, ViewsSwitchTenTimesASecond) {
-    const std::string missing = xsession::missingTools();
-    if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
+using Soak = xsession::WindowTest;
 
+TEST_F(Soak, ViewsSwitchTenTimesASecond) {
     const int seconds = soakSeconds();
-    harness::TempDir dir;
     const std::string song = dir.file("soak.mod");
     ASSERT_TRUE(xsession::windowSong(kTitle).write(song));
-    xsession::Xvfb x(dir.file("xvfb.log"));
-    ASSERT_TRUE(x.ok()) << "Xvfb didn't start";
-    xsession::Player player(x, song, dir.path());
-    ASSERT_TRUE(player.waitForWindow(15000)) << "no window";
+    const auto started = play(song);
+    ASSERT_TRUE(started);
+    xsession::Player& player = *started;
 
     auto keys = player.keysInBackground(keySequence(seconds), 100);
     int pictures[3] = {};

@@ -500,20 +500,15 @@ TEST(Player, PlaysEachModuleOfAFolderForOnePassThenTheFirstAgain) {
     for (std::size_t n = 2; n < renders.size(); ++n) ASSERT_EQ(renders[n].size(), 48u * 3 * 960 * kBytesPerFrame);
 
     const std::vector<int> order = {0, 1, 2, 3, 4, 0};
-    const std::string audio = dir.file("audio.raw");
-    {
-        harness::Child child({kZindle, songs}, harness::headlessEnv(audio), dir.file("out"), dir.file("err"));
-        std::size_t wanted = 48000 * kBytesPerFrame;
-        for (const int n : order) wanted += renders[static_cast<std::size_t>(n)].size();
-        ASSERT_TRUE(harness::waitForSize(audio, static_cast<off_t>(wanted), 120)) << harness::readText(dir.file("err"));
-        child.signal(SIGTERM);
-        ASSERT_EQ(child.wait(30), 0);
-    }
+    std::size_t wanted = 48000 * kBytesPerFrame;
+    for (const int n : order) wanted += renders[static_cast<std::size_t>(n)].size();
+    ASSERT_EQ(harness::playHeadless({kZindle, songs}, dir.path(), static_cast<off_t>(wanted), 120), 0)
+        << harness::readText(dir.file("err"));
     // Module 2 started twice: after module 1, and again in the last second.
     EXPECT_EQ(countOf(harness::readText(dir.file("err")),
                       two + ": sample data cut short: 600 bytes missing (sample 2: 600), played as silence\n"), 2u)
         << harness::readText(dir.file("err"));
-    const std::vector<std::uint8_t> played = harness::readBytes(audio);
+    const std::vector<std::uint8_t> played = harness::readBytes(dir.file("audio.raw"));
     std::size_t at = startOfSound(played, 0);
     for (const int n : order) {
         const std::vector<std::uint8_t>& expected = renders[static_cast<std::size_t>(n)];
@@ -583,12 +578,7 @@ TEST(Player, SwitchesModulesManyTimesASecond) {
     writeSong(songs + "/a.mod", harness::shortSong("a", 125, 1, 3));
     writeSong(songs + "/b.mod", harness::shortSong("b", 150, 1, 3));
     harness::writeBytes(songs + "/c.mod", {});
-    const std::string audio = dir.file("audio.raw");
-    harness::Child child({kZindle, songs}, harness::headlessEnv(audio), dir.file("out"), dir.file("err"));
-    ASSERT_TRUE(harness::waitForSize(audio, 6 * 48000 * kBytesPerFrame, 120));
-    EXPECT_TRUE(child.running());
-    child.signal(SIGTERM);
-    EXPECT_EQ(child.wait(30), 0);
+    EXPECT_EQ(harness::playHeadless({kZindle, songs}, dir.path(), 6 * 48000 * kBytesPerFrame, 120), 0);
     EXPECT_EQ(countOf(harness::readText(dir.file("err")), "Couldn't load "), 1u);
 }
 
@@ -732,6 +722,8 @@ TEST(Player, PlaysWhateverTheStateFolderHolds) {
 
 namespace {
 
+using Window = xsession::WindowTest;
+
 // The "n/N" at the right end of the line at y = 10.
 std::string counterText(const Image& img, int chars) {
     return screentext::readText(img, 316 - 8 * chars, 10, chars, 0xFFFF);
@@ -742,20 +734,16 @@ std::string counterText(const Image& img, int chars) {
 // A refused entry leaves the list: "n/N" counts the playable entries found so
 // far, and Left from the first steps over a refused last entry (a list of
 // five, not a power of two).
-TEST(Window, ArrowKeysStepThroughTheModulesOfAFolder) {
-    const std::string missing = xsession::missingTools();
-    if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
-    TempDir dir;
+TEST_F(Window, ArrowKeysStepThroughTheModulesOfAFolder) {
     const std::string songs = makeFolder(dir.file("songs"));
     const std::vector<std::string> titles = {"first", "second", "third"};
     harness::writeBytes(songs + "/0-bad.mod", {1, 2, 3});
     for (std::size_t i = 0; i < titles.size(); ++i)
         ASSERT_TRUE(xsession::windowSong(titles[i]).write(songs + "/" + std::to_string(i + 1) + ".mod"));
     harness::writeBytes(songs + "/4-bad.mod", {});
-    xsession::Xvfb x(dir.file("xvfb.log"));
-    ASSERT_TRUE(x.ok()) << "Xvfb didn't start";
-    xsession::Player player(x, songs, dir.path());
-    ASSERT_TRUE(player.waitForWindow(15000)) << "no window";
+    const auto started = play(songs);
+    ASSERT_TRUE(started);
+    xsession::Player& player = *started;
     Image img;
     const auto showing = [&](std::size_t n, const std::string& counter) {
         return xsession::waitForPicture(
@@ -767,8 +755,7 @@ TEST(Window, ArrowKeysStepThroughTheModulesOfAFolder) {
             15000, img);
     };
     const auto fail = [&](const std::string& name) {
-        xsession::writePpm(img, dir.file(name + ".ppm"));
-        return "screen: header '" + xsession::patternHeader(img) + "', counter '" + counterText(img, 3) + "'";
+        return keep(img, name) + "screen: header '" + xsession::patternHeader(img) + "', counter '" + counterText(img, 3) + "'";
     };
     ASSERT_TRUE(showing(0, "1/4")) << fail("start");
     ASSERT_TRUE(player.key("Right"));
@@ -802,10 +789,7 @@ TEST(Window, ArrowKeysStepThroughTheModulesOfAFolder) {
 // itself in every view: a 20-character song name, N = 10000 and the channel
 // group all stay whole. Six channels spread their compact cells over the
 // width; sixteen show eight, every other one a shade darker.
-TEST(Window, CounterCoversNothingAndCompactCellsStayApart) {
-    const std::string missing = xsession::missingTools();
-    if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
-    TempDir dir;
+TEST_F(Window, CounterCoversNothingAndCompactCellsStayApart) {
     const std::string title = "WideNameOf20CharsXYZ";
     for (const auto& [channels, tag] : {std::pair<int, const char*>{6, "6CHN"}, {16, "16CH"}}) {
         modwriter::Song song = xsession::windowSong(title);
@@ -819,15 +803,13 @@ TEST(Window, CounterCoversNothingAndCompactCellsStayApart) {
         std::snprintf(name, sizeof name, "/m%05d.mod", i);
         ASSERT_EQ(symlink(dir.file(i % 2 == 0 ? "6.mod" : "16.mod").c_str(), (songs + name).c_str()), 0);
     }
-    xsession::Xvfb x(dir.file("xvfb.log"));
-    ASSERT_TRUE(x.ok()) << "Xvfb didn't start";
-    xsession::Player player(x, songs, dir.path());
-    ASSERT_TRUE(player.waitForWindow(15000)) << "no window";
+    const auto started = play(songs);
+    ASSERT_TRUE(started);
+    xsession::Player& player = *started;
     Image img;
     std::string why;
     const auto fail = [&](const std::string& name) {
-        xsession::writePpm(img, dir.file(name + ".ppm"));
-        return name + ": " + why + "; counter '" + counterText(img, 11) + "'";
+        return keep(img, name) + name + ": " + why + "; counter '" + counterText(img, 11) + "'";
     };
     const auto hasColour = [](const Image& i, std::uint16_t colour) {
         for (int y = 35; y < 240; ++y)
@@ -878,10 +860,7 @@ TEST(Window, CounterCoversNothingAndCompactCellsStayApart) {
 // Return opens the list on the module playing; Down five times and Return
 // play the sixth; Right and Left step again after; Escape closes the list,
 // and a second Escape quits.
-TEST(Window, ListPicksAModuleFromThreeHundred) {
-    const std::string missing = xsession::missingTools();
-    if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
-    TempDir dir;
+TEST_F(Window, ListPicksAModuleFromThreeHundred) {
     const std::string songs = makeFolder(dir.file("songs"));
     const auto titleOf = [](int n) {
         char title[16];
@@ -890,14 +869,12 @@ TEST(Window, ListPicksAModuleFromThreeHundred) {
     };
     for (int n = 0; n < 300; ++n)
         ASSERT_TRUE(xsession::windowSong(titleOf(n)).write(songs + "/" + titleOf(n) + ".mod"));
-    xsession::Xvfb x(dir.file("xvfb.log"));
-    ASSERT_TRUE(x.ok()) << "Xvfb didn't start";
-    xsession::Player player(x, songs, dir.path());
-    ASSERT_TRUE(player.waitForWindow(15000)) << "no window";
+    const auto started = play(songs);
+    ASSERT_TRUE(started);
+    xsession::Player& player = *started;
     Image img;
     const auto fail = [&](const std::string& name) {
-        xsession::writePpm(img, dir.file(name + ".ppm"));
-        return name + ": title '" + screentext::readText(img, 4, 0, 39, 0xFFFF) + "', song line '" +
+        return keep(img, name) + name + ": title '" + screentext::readText(img, 4, 0, 39, 0xFFFF) + "', song line '" +
                screentext::readText(img, 4, 10, 20, 0xFFFF) + "'";
     };
     const auto playing = [&](int n) {
@@ -941,15 +918,10 @@ TEST(Window, ListPicksAModuleFromThreeHundred) {
 // The list's Left Alt and Left Shift take effect at once and are kept as the
 // last choice: the player started again on the same state plays in mono and
 // shuffled.
-TEST(Window, ListButtonsChoicesSurviveARestart) {
-    const std::string missing = xsession::missingTools();
-    if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
-    TempDir dir;
+TEST_F(Window, ListButtonsChoicesSurviveARestart) {
     const std::string songs = makeFolder(dir.file("songs"));
     for (const char* title : {"one", "two", "three"})
         ASSERT_TRUE(xsession::windowSong(title).write(songs + "/" + title + ".mod"));
-    xsession::Xvfb x(dir.file("xvfb.log"));
-    ASSERT_TRUE(x.ok()) << "Xvfb didn't start";
     Image img;
     const auto listSays = [&](xsession::Player& player, const std::string& status) {
         return xsession::waitForPicture(
@@ -957,12 +929,12 @@ TEST(Window, ListButtonsChoicesSurviveARestart) {
             15000, img);
     };
     const auto fail = [&](const std::string& name) {
-        xsession::writePpm(img, dir.file(name + ".ppm"));
-        return name + ": status '" + screentext::readText(img, 4, 10, 40, 0xD6BA) + "'";
+        return keep(img, name) + name + ": status '" + screentext::readText(img, 4, 10, 40, 0xD6BA) + "'";
     };
     {
-        xsession::Player player(x, songs, dir.path());
-        ASSERT_TRUE(player.waitForWindow(15000)) << "no window";
+        const auto first = play(songs);
+        ASSERT_TRUE(first);
+        xsession::Player& player = *first;
         ASSERT_TRUE(player.key("Return"));
         ASSERT_TRUE(listSays(player, "Shuffle: off  Separation: 100")) << fail("first list");
         for (const char* key : {"Alt_L", "Alt_L", "Alt_L", "Alt_L", "Shift_L"}) ASSERT_TRUE(player.key(key));
@@ -971,8 +943,9 @@ TEST(Window, ListButtonsChoicesSurviveARestart) {
         ASSERT_TRUE(player.key("Escape"));
         ASSERT_EQ(player.waitForExit(20), 0);
     }
-    xsession::Player player(x, songs, dir.path());  // the same state folder
-    ASSERT_TRUE(player.waitForWindow(15000)) << "no window";
+    const auto again = play(songs);  // the same state folder
+    ASSERT_TRUE(again);
+    xsession::Player& player = *again;
     ASSERT_TRUE(harness::waitForSize(player.audioFile(), 48000 * kBytesPerFrame, 30));
     ASSERT_TRUE(player.key("Return"));
     EXPECT_TRUE(listSays(player, "Shuffle: on  Separation: 0")) << fail("after the restart");

@@ -235,13 +235,7 @@ TEST(Player, ReportsAnAudioDeviceThatWontOpen) {
 TEST(Player, QuitsCleanlyOnTermAndInt) {
     for (int sig : {SIGTERM, SIGINT}) {
         TempDir dir;
-        const std::string audio = dir.file("audio.raw");
-        harness::Child child({kZindle, writeSong(dir, busy(1))}, harness::headlessEnv(audio), dir.file("out"),
-                             dir.file("err"));
-        ASSERT_TRUE(harness::waitForSize(audio, 8 * 4096, 60));
-        EXPECT_TRUE(child.running());
-        child.signal(sig);
-        EXPECT_EQ(child.wait(30), 0) << sig;
+        EXPECT_EQ(harness::playHeadless({kZindle, writeSong(dir, busy(1))}, dir.path(), 8 * 4096, 60, sig), 0) << sig;
     }
 }
 
@@ -254,12 +248,7 @@ TEST(Player, PlaysExactlyWhatTheRendererRenders) {
     const std::string module = dir.file("song.mod");
     harness::writeCutShort(module, busy(2), 800);
     const std::string audio = dir.file("audio.raw");
-    {
-        harness::Child child({kZindle, module}, harness::headlessEnv(audio), dir.file("out"), dir.file("err"));
-        ASSERT_TRUE(harness::waitForSize(audio, 48000 * 4 * 2, 60));
-        child.signal(SIGTERM);
-        ASSERT_EQ(child.wait(30), 0);
-    }
+    ASSERT_EQ(harness::playHeadless({kZindle, module}, dir.path(), 48000 * 4 * 2), 0);
     EXPECT_NE(harness::readText(dir.file("err")).find(module + ": " + kCutShort + ", played as silence\n"), std::string::npos)
         << harness::readText(dir.file("err"));
     std::vector<std::uint8_t> played = harness::readBytes(audio);
@@ -317,15 +306,11 @@ TEST(Player, SeparationFromTheCommandLineTheButtonsOrTheSettingsFile) {
             resumeSave();
             resumeClose();
         }
-        const std::string audio = dir.file("audio.raw");
         std::vector<std::string> argv = {kZindle};
         argv.insert(argv.end(), k.options.begin(), k.options.end());
         argv.push_back(module);
-        harness::Child child(argv, harness::headlessEnv(audio), dir.file("out"), dir.file("err"));
-        ASSERT_TRUE(harness::waitForSize(audio, 48000 * 4, 60)) << harness::readText(dir.file("err"));
-        child.signal(SIGTERM);
-        ASSERT_EQ(child.wait(30), 0);
-        const std::vector<std::uint8_t> played = harness::readBytes(audio);
+        ASSERT_EQ(harness::playHeadless(argv, dir.path(), 48000 * 4), 0) << harness::readText(dir.file("err"));
+        const std::vector<std::uint8_t> played = harness::readBytes(dir.file("audio.raw"));
         std::size_t sound = 0, different = 0;
         for (std::size_t i = 0; i + 4 <= played.size(); i += 4) {
             if (le32(played, i) != 0) ++sound;

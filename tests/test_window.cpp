@@ -60,7 +60,9 @@ double playedLevel(Player& player) {
     return std::sqrt(sum / (kHalfSecond / 2));
 }
 
-// Adds what was on the screen to a failure.
+using Window = xsession::WindowTest;
+
+// Adds what was on the screen to a failure, keeping the picture in dir.
 std::string seen(const Image& img, const harness::TempDir& dir, const std::string& name) {
     xsession::writePpm(img, dir.file(name + ".ppm"));
     std::string why_pattern, why_meters, why_scopes;
@@ -71,17 +73,12 @@ std::string seen(const Image& img, const harness::TempDir& dir, const std::strin
            "'; not view 1: " + why_pattern + "; not view 2: " + why_meters + "; not view 4: " + why_scopes;
 }
 
-TEST(Window, KeysSwitchViewsStepOrdersAndQuit) {
-    const std::string missing = xsession::missingTools();
-    if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
-
-    harness::TempDir dir;
+TEST_F(Window, KeysSwitchViewsStepOrdersAndQuit) {
     const std::string song = dir.file("window.mod");
     ASSERT_TRUE(xsession::windowSong(kTitle).write(song));
-    xsession::Xvfb x(dir.file("xvfb.log"));
-    ASSERT_TRUE(x.ok()) << "Xvfb didn't start";
-    Player player(x, song, dir.path());
-    ASSERT_TRUE(player.waitForWindow(kWait)) << "no window";
+    const auto started = play(song);
+    ASSERT_TRUE(started);
+    Player& player = *started;
     Image img;
 
     // View 1: the header at the first order position and the highlighted row.
@@ -205,17 +202,12 @@ trackerwriter::Song windowXm() {
 
 // An XM plays on libxmp in the same three views: its notes in view 1, a bar
 // per instrument in view 2 and moving scopes of its 8- and 16-bit samples.
-TEST(Window, AnXmShowsItsNotesMetersAndMovingScopes) {
-    const std::string missing = xsession::missingTools();
-    if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
-
-    harness::TempDir dir;
+TEST_F(Window, AnXmShowsItsNotesMetersAndMovingScopes) {
     const std::string song = dir.file("window.xm");
     harness::writeBytes(song, windowXm().xm());
-    xsession::Xvfb x(dir.file("xvfb.log"));
-    ASSERT_TRUE(x.ok()) << "Xvfb didn't start";
-    Player player(x, song, dir.path());
-    ASSERT_TRUE(player.waitForWindow(kWait)) << "no window";
+    const auto started = play(song);
+    ASSERT_TRUE(started);
+    Player& player = *started;
     Image img;
 
     // View 1: the header, and each channel's note and instrument on the
@@ -262,20 +254,15 @@ TEST(Window, AnXmShowsItsNotesMetersAndMovingScopes) {
 
 // C steps views 1 and 4 of a module of more than eight channels through its
 // groups of eight, back to the first after the last.
-TEST(Window, CShowsTheNextEightChannels) {
-    const std::string missing = xsession::missingTools();
-    if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
-
-    harness::TempDir dir;
+TEST_F(Window, CShowsTheNextEightChannels) {
     const std::string song = dir.file("wide.mod");
     modwriter::Song wide = xsession::windowSong(kTitle);
     wide.channels = 12;
     wide.tag = "12CH";
     ASSERT_TRUE(wide.write(song));
-    xsession::Xvfb x(dir.file("xvfb.log"));
-    ASSERT_TRUE(x.ok()) << "Xvfb didn't start";
-    Player player(x, song, dir.path());
-    ASSERT_TRUE(player.waitForWindow(kWait)) << "no window";
+    const auto started = play(song);
+    ASSERT_TRUE(started);
+    Player& player = *started;
     Image img;
     const std::string first = "01 02 03 04 05 06 07 08 ";
     const std::string second = "09 10 11 12 ";

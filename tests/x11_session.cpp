@@ -162,6 +162,25 @@ Xvfb::~Xvfb() {
     waitpid(pid_, nullptr, 0);
 }
 
+void WindowTest::SetUp() {
+    const std::string missing = missingTools();
+    if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
+    x_ = std::make_unique<Xvfb>(dir.file("xvfb.log"));
+    ASSERT_TRUE(x_->ok()) << "Xvfb didn't start";
+}
+
+std::unique_ptr<Player> WindowTest::play(const std::string& module_path) {
+    auto player = std::make_unique<Player>(*x_, module_path, dir.path());
+    if (player->waitForWindow(15000)) return player;
+    ADD_FAILURE() << "no window";
+    return nullptr;
+}
+
+std::string WindowTest::keep(const screentext::Image& img, const std::string& name) const {
+    writePpm(img, dir.file(name + ".ppm"));
+    return "";
+}
+
 Player::Player(const Xvfb& x, const std::string& module_path, const std::string& work_dir)
     : display_(x.display()),
       work_dir_(work_dir),

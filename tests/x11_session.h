@@ -3,12 +3,14 @@
 // checks that a screenshot is a whole, well-formed picture of one view.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "tests/engine_harness.h"
 #include "tests/process.h"
 #include "tests/screen_text.h"
 #include "tools/modwriter.h"
@@ -59,6 +61,24 @@ class Player {
     std::string work_dir_;
     std::string window_;
     harness::Child child_;
+};
+
+// The window tests' fixture: skipped when a tool is missing, else a
+// temporary folder (the players' working folder, so one state for all of a
+// test's players) and an X server of its own.
+class WindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    // zindle playing module_path on the server, its window focused; null
+    // (and a failure) when no window comes.
+    std::unique_ptr<Player> play(const std::string& module_path);
+    // Writes the picture to name.ppm in dir, for looking at a failure; "".
+    std::string keep(const screentext::Image& img, const std::string& name) const;
+
+    harness::TempDir dir;
+
+  private:
+    std::unique_ptr<Xvfb> x_;
 };
 
 // Takes screenshots until one satisfies wanted (or the time is up); last is
