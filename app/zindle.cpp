@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -435,6 +436,22 @@ LoadedSong* loadFirst(int count, char** paths, const Options& options) {
     return module;
 }
 
+// SIGTERM and SIGINT end the player as Escape does. SDL turns them into a
+// quit event, but a driver that draws in the terminal (libcaca on ncurses)
+// puts handlers of its own over SDL's that leave at once with status 1,
+// before the terminal is given back and the held messages are written again.
+volatile std::sig_atomic_t quit_signalled = 0;
+
+void onQuitSignal(int) { quit_signalled = 1; }
+
+void quitOnSignals() {
+    struct sigaction action = {};
+    action.sa_handler = onQuitSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
 // Brings up SDL's window and audio device. False after saying why.
 bool startSdl() {
     if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO) < 0) {
@@ -451,6 +468,7 @@ bool startSdl() {
         std::fprintf(stderr, "Couldn't set video mode: %s\n", SDL_GetError());
         return false;
     }
+    quitOnSignals();
     display_mode = kViewPattern;
     if (!zindleInit()) {
         std::fprintf(stderr, "Couldn't initialize zindle!\n");
@@ -519,7 +537,7 @@ int zindleMain(int argc, char** argv) {
     resumeSave();
 
     bool running = true;
-    while (running) {
+    while (running && !quit_signalled) {
         SDL_Event event;
         while (SDL_PollEvent(&event)) {
             if (event.type == SDL_QUIT) {

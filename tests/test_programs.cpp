@@ -192,35 +192,47 @@ TEST(Player, RefusesAModuleItMayNotRead) {
 }
 
 // Without a display SDL may draw in the terminal itself (libcaca) and clear
-// it at exit: what went to standard error is on the terminal afterwards. A
+// it at exit: what went to standard error is on the terminal afterwards,
+// whether Escape or SIGTERM ended the player (the terminal library's own
+// SIGTERM handler would leave at once, status 1, the message lost). A
 // console terminal (TERM=linux, as on a handheld) has no second screen that
 // would bring the old text back by itself.
 TEST(Player, MessagesOutliveDrawingInTheTerminal) {
     const std::string tmux = harness::findProgram("tmux");
     if (tmux.empty()) GTEST_SKIP() << "not installed: tmux";
-    TempDir dir;
-    const std::string songs = dir.file("songs");
-    mkdir(songs.c_str(), 0755);
-    harness::writeBytes(songs + "/0-bad.mod", {1, 2, 3});
-    writeSong(dir, busy(1), "songs/1.mod");
-    const std::string audio = dir.file("audio.raw");
-    const std::string socket = dir.file("tmux.sock");
-    const std::string command = "unset DISPLAY; TERM=linux SDL_VIDEODRIVER=caca SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE='" + audio +
-                                "' SDL_DISKAUDIODELAY=10 '" + kZindle + "' '" + songs + "'; echo \"exit $?\"; sleep 60";
-    ASSERT_EQ(harness::run({tmux, "-S", socket, "new-session", "-d", "-x", "200", "-y", "40", command}).status, 0);
-    const auto pane = [&] { return harness::run({tmux, "-S", socket, "capture-pane", "-p"}).out; };
-    EXPECT_TRUE(harness::waitForSize(audio, 48000, 30)) << pane();
-    harness::run({tmux, "-S", socket, "send-keys", "Escape"});
-    std::string screen;
-    for (int i = 0; i < 300 && screen.find("exit ") == std::string::npos; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        screen = pane();
+    for (const bool by_signal : {false, true}) {
+        SCOPED_TRACE(by_signal ? "SIGTERM" : "Escape");
+        TempDir dir;
+        const std::string songs = dir.file("songs");
+        mkdir(songs.c_str(), 0755);
+        harness::writeBytes(songs + "/0-bad.mod", {1, 2, 3});
+        writeSong(dir, busy(1), "songs/1.mod");
+        const std::string audio = dir.file("audio.raw");
+        const std::string socket = dir.file("tmux.sock");
+        const std::string command = "unset DISPLAY; TERM=linux SDL_VIDEODRIVER=caca SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE='" +
+                                    audio + "' SDL_DISKAUDIODELAY=10 '" + kZindle + "' '" + songs +
+                                    "'; echo \"exit $?\"; sleep 60";
+        ASSERT_EQ(harness::run({tmux, "-S", socket, "new-session", "-d", "-x", "200", "-y", "40", command}).status, 0);
+        const auto pane = [&] { return harness::run({tmux, "-S", socket, "capture-pane", "-p"}).out; };
+        EXPECT_TRUE(harness::waitForSize(audio, 48000, 30)) << pane();
+        if (by_signal) {
+            // The player is the only child of the pane's shell.
+            const std::string shell = harness::run({tmux, "-S", socket, "display-message", "-p", "#{pane_pid}"}).out;
+            harness::run({harness::findProgram("pkill"), "-TERM", "-P", shell.substr(0, shell.find('\n'))});
+        } else {
+            harness::run({tmux, "-S", socket, "send-keys", "Escape"});
+        }
+        std::string screen;
+        for (int i = 0; i < 300 && screen.find("exit ") == std::string::npos; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            screen = pane();
+        }
+        harness::run({tmux, "-S", socket, "kill-server"});
+        EXPECT_NE(screen.find("exit 0"), std::string::npos) << screen;
+        EXPECT_NE(screen.find("Couldn't load " + songs + "/0-bad.mod: too short to be a MOD file (3 bytes), skipped"),
+                  std::string::npos)
+            << screen;
     }
-    harness::run({tmux, "-S", socket, "kill-server"});
-    EXPECT_NE(screen.find("exit 0"), std::string::npos) << screen;
-    EXPECT_NE(screen.find("Couldn't load " + songs + "/0-bad.mod: too short to be a MOD file (3 bytes), skipped"),
-              std::string::npos)
-        << screen;
 }
 
 TEST(Player, ReportsAnAudioDeviceThatWontOpen) {
