@@ -26,10 +26,8 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$work/display")
+. "$(dirname "$0")/../scripts/xvfb.sh"
+xvfb_start "$work"
 
 ticks=$(getconf CLK_TCK)
 # CPU seconds the process has used so far.
