@@ -23,6 +23,7 @@
 #include "app/module_probe.h"
 #include "app/playlist.h"
 #include "app/resume_state.h"
+#include "app/sdl_platform.h"
 #include "app/settings.h"
 #include "app/terminal_messages.h"
 #include "audio/audio_mixer.h"
@@ -31,7 +32,6 @@
 #include "display/textout.h"
 #include "display/views.h"
 #include "platform/platform.h"
-#include "platform/sdl_platform.h"
 #include "player/engine.h"
 #include "player/protracker_sequencer.h"
 

@@ -1,6 +1,6 @@
 // SDL's audio device and lock as the engine's platform table sees them. The
 // device's callback is the mixer's; SDL runs it on its own audio thread.
-#include "platform/sdl_platform.h"
+#include "app/sdl_platform.h"
 
 #include <SDL/SDL.h>
 
