@@ -27,7 +27,7 @@
 #include "display/views.h"
 #include "audio/audio_mixer.h"
 #include "bench/bench_fixtures.h"
-#include "bench/bench_modules.h"
+#include "tools/bench_modules.h"
 #include "display/pattern_viewer.h"
 #include "display/sample_viewer.h"
 #include "display/textout.h"

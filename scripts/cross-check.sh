@@ -3,8 +3,8 @@
 # cross-built for ARCH (armhf, arm64, armel, mipsel) under qemu-user, and compares the bytes:
 # the WAV file and the per-tick trace, for one pass of the song and for
 # exactly $CHECK_SECONDS seconds (10). The modules: the demo, the fuzzer's seeds
-# (tools/fuzz_seeds.cpp), the benchmarks' comparison set (bench/bench_modules.cpp)
-# and the test suite's hostile table (tests/hostile_cases.cpp), each set
+# (tools/fuzz_seeds.cpp), the benchmarks' comparison set (tools/bench_modules.cpp)
+# and the test suite's hostile table (tools/hostile_cases.cpp), each set
 # written by the native zindle-make-modules, XM, S3M and IT ones among them
 # (and the trackers set). Prints "identical" or the first difference for
 # each module and mode; ends with status 1 when a module our engine plays

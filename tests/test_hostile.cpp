@@ -19,7 +19,7 @@
 #include "display/sample_viewer.h"
 #include "display/textout.h"
 #include "tests/engine_harness.h"
-#include "tests/hostile_cases.h"
+#include "tools/hostile_cases.h"
 #include "tests/screen_text.h"
 
 using harness::TempDir;

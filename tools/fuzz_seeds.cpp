@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/hostile_cases.h"
+#include "tools/hostile_cases.h"
 #include "tools/module_sets.h"
 #include "tools/modwriter.h"
 

@@ -1,4 +1,4 @@
-// The hostile modules of the test suite (tests/hostile_cases.h) as files,
+// The hostile modules of the test suite (tools/hostile_cases.h) as files,
 // one per case, named after the case (XM, S3M and IT ones with their
 // formats' extensions), for rendering them with different
 // builds of zindle-render and comparing (scripts/cross-check.sh).
@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/hostile_cases.h"
+#include "tools/hostile_cases.h"
 #include "tools/module_sets.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_modules.h"
+#include "tools/bench_modules.h"
 #include "tools/module_sets.h"
 
 namespace {

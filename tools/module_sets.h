@@ -1,7 +1,7 @@
 // The sets of modules zindle-make-modules writes, each composed in code in
 // a file of its own: the demo, the test suite's hostile modules, the
 // fuzzer's seeds and the modules of the shapes beyond four channels. (The
-// benchmarks' set is bench/bench_modules.h.)
+// benchmarks' set is tools/bench_modules.h.)
 #pragma once
 
 #include <cstdint>
@@ -18,7 +18,7 @@ struct ModuleFile {
 // (tools/demo_module.cpp).
 std::vector<ModuleFile> demoModules();
 
-// The hostile modules of tests/hostile_cases.h, one file per case, named
+// The hostile modules of tools/hostile_cases.h, one file per case, named
 // after the case (tools/hostile_corpus.cpp).
 std::vector<ModuleFile> hostileModules();
 

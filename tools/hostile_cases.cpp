@@ -1,4 +1,4 @@
-#include "tests/hostile_cases.h"
+#include "tools/hostile_cases.h"
 
 #include <algorithm>
 #include <cstdio>

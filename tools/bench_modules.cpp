@@ -5,7 +5,7 @@
 // frame: few notes and no effects (sparse) up to a note and an effect in
 // every cell at a fast tempo (dense), and in how far the mixer reaches into
 // memory (bigsamples plays long one-shot samples).
-#include "bench/bench_modules.h"
+#include "tools/bench_modules.h"
 
 #include <array>
 #include <cmath>
