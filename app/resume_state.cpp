@@ -8,10 +8,6 @@
 // Paths are written with '\' as "\\" and a line feed as "\n".
 #include "app/resume_state.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -22,12 +18,13 @@
 #include <vector>
 
 #include "app/playlist.h"
+#include "platform/files.h"
 
 namespace {
 
 constexpr const char* kHeader = "zindle state 1";
 // A state bigger than this is no state of ours.
-constexpr long kMaxStateBytes = 16L << 20;
+constexpr std::size_t kMaxStateBytes = std::size_t{16} << 20;
 
 struct ListRecord {
     std::vector<std::string> paths;
@@ -49,10 +46,6 @@ void complain(const std::string& text) {
     complained = true;
     std::fprintf(stderr, "zindle: %s\n", text.c_str());
 }
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 std::string realPath(const std::string& path) {
     const std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr), &std::free);
@@ -151,77 +144,22 @@ std::string serialize() {
 }
 
 void readState(const std::string& file) {
-    const std::unique_ptr<std::FILE, FileCloser> in(std::fopen(file.c_str(), "rb"));
-    if (!in) {
-        if (errno == ENOENT)
-            written = serialize();  // nothing to keep yet: nothing to write either
-        else
-            complain("can't read " + file + ": " + std::strerror(errno) + "; the list starts afresh");
-        return;
-    }
     std::string text;
-    char block[4096];
-    std::size_t n;
-    while ((n = std::fread(block, 1, sizeof block, in.get())) > 0 && text.size() <= kMaxStateBytes) text.append(block, n);
-    if (std::ferror(in.get())) {
+    const SmallFileRead read = readSmallFile(file, kMaxStateBytes, text);
+    if (read == SmallFileRead::kCantOpen && errno == ENOENT) {
+        written = serialize();  // nothing to keep yet: nothing to write either
+    } else if (read == SmallFileRead::kCantOpen || read == SmallFileRead::kCantRead) {
         complain("can't read " + file + ": " + std::strerror(errno) + "; the list starts afresh");
-        return;
-    }
-    if (text.size() > kMaxStateBytes || !parse(text)) {
+    } else if (read == SmallFileRead::kTooLong || !parse(text)) {
         complain(file + " is no state Zindle can read; the list starts afresh");
-        return;
-    }
-    written = text;
-}
-
-// Makes the folders down to folder (as mkdir -p, private to the user).
-// False with errno set when one can't be made or is not a folder.
-bool makeFolders(const std::string& folder) {
-    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-        const std::string part = folder.substr(0, slash);
-        if (mkdir(part.c_str(), 0700) != 0) {
-            const int why = errno;
-            struct stat info {};
-            if (stat(part.c_str(), &info) != 0) {
-                errno = why;
-                return false;
-            }
-            if (!S_ISDIR(info.st_mode)) {
-                errno = ENOTDIR;
-                return false;
-            }
-        }
-        if (slash == std::string::npos) return true;
+    } else {
+        written = text;
     }
 }
 
-bool writeAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Writes text to a temporary file beside file, flushed to the disk, then
-// renamed over file: a reader finds the old state or the new, never half.
+// Writes text over the state file, making its folders (private to the user) first.
 bool writeState(const std::string& file, const std::string& text) {
-    const std::string folder = file.substr(0, file.rfind('/'));
-    if (!makeFolders(folder)) return false;
-    std::string temporary = file + ".XXXXXX";
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0) return false;
-    bool done = writeAll(fd, text) && fsync(fd) == 0;
-    done = close(fd) == 0 && done;
-    done = done && rename(temporary.c_str(), file.c_str()) == 0;
-    if (done) return true;
-    const int why = errno;
-    unlink(temporary.c_str());
-    errno = why;
-    return false;
+    return makeFolders(file.substr(0, file.rfind('/')), kPrivateFolders) && replaceFile(file, text);
 }
 
 // Entry index as the state knows it: the real path of the path it came
@@ -238,7 +176,7 @@ std::string entryPath(std::size_t index) {
 
 }  // namespace
 
-std::string resumeStatePath() { return settingsUserFile("XDG_STATE_HOME", ".local/state", "state"); }
+std::string resumeStatePath() { return userStateFile("state"); }
 
 void resumeOpen(int count, char* const* paths) {
     resumeClose();

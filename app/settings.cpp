@@ -6,20 +6,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
 #include "app/playlist.h"
 #include "app/resume_state.h"
 #include "audio/audio_mixer.h"
+#include "platform/files.h"
 
 namespace {
 
 // A settings file longer than this is no settings file.
 constexpr std::size_t kMaxSettingsBytes = 64 * 1024;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 std::string trimmed(const std::string& text) {
     const std::size_t first = text.find_first_not_of(" \t\r");
@@ -66,15 +62,7 @@ bool parseLine(const std::string& line, Settings& settings, const char*& why) {
 
 }  // namespace
 
-std::string settingsUserFile(const char* variable, const char* fallback, const char* name) {
-    const char* base = std::getenv(variable);
-    if (base && base[0] == '/') return std::string(base) + "/zindle/" + name;
-    const char* home = std::getenv("HOME");
-    if (!home || !*home) return "";
-    return std::string(home) + "/" + fallback + "/zindle/" + name;
-}
-
-std::string settingsFilePath() { return settingsUserFile("XDG_CONFIG_HOME", ".config", "zindle.conf"); }
+std::string settingsFilePath() { return userConfigFile("zindle.conf"); }
 
 Settings settingsParse(const std::string& text, const std::string& name) {
     Settings settings;
@@ -97,22 +85,20 @@ Settings settingsParse(const std::string& text, const std::string& name) {
 Settings settingsReadFile() {
     const std::string file = settingsFilePath();
     if (file.empty()) return {};
-    const std::unique_ptr<std::FILE, FileCloser> in(std::fopen(file.c_str(), "rb"));
-    if (!in) {
-        if (errno != ENOENT && errno != ENOTDIR)
-            std::fprintf(stderr, "zindle: can't read %s: %s\n", file.c_str(), std::strerror(errno));
-        return {};
-    }
     std::string text;
-    char block[4096];
-    std::size_t n;
-    while ((n = std::fread(block, 1, sizeof block, in.get())) > 0 && text.size() <= kMaxSettingsBytes) text.append(block, n);
-    if (std::ferror(in.get()) || text.size() > kMaxSettingsBytes) {
-        std::fprintf(stderr, "zindle: can't read %s: %s\n", file.c_str(),
-                     std::ferror(in.get()) ? std::strerror(errno) : "too long for a settings file");
+    switch (readSmallFile(file, kMaxSettingsBytes, text)) {
+    case SmallFileRead::kRead: return settingsParse(text, file);
+    case SmallFileRead::kCantOpen:
+        if (errno == ENOENT || errno == ENOTDIR) return {};  // no settings file: nothing to say
+        [[fallthrough]];
+    case SmallFileRead::kCantRead:
+        std::fprintf(stderr, "zindle: can't read %s: %s\n", file.c_str(), std::strerror(errno));
+        return {};
+    case SmallFileRead::kTooLong:
+        std::fprintf(stderr, "zindle: can't read %s: too long for a settings file\n", file.c_str());
         return {};
     }
-    return settingsParse(text, file);
+    return {};
 }
 
 Settings settingsChoose(const Settings& command_line, const Settings& buttons, const Settings& file) {

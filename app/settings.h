@@ -13,9 +13,6 @@ struct Settings {
     std::optional<int> separation;  // stereo separation in percent, 0..100
 };
 
-// A file of the user's: in the folder "zindle" under $variable when that is
-// an absolute path, else under $HOME/fallback; "" when neither is set.
-std::string settingsUserFile(const char* variable, const char* fallback, const char* name);
 // The settings file: $XDG_CONFIG_HOME/zindle/zindle.conf, by default
 // ~/.config/zindle/zindle.conf.
 std::string settingsFilePath();

@@ -19,6 +19,7 @@
 #include <new>
 
 #include "audio/audio_mixer.h"
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "player/protracker_sequencer.h"
 
@@ -147,11 +148,6 @@ bool isPlausibleOldModule(const std::uint8_t* header, long file_size) {
     const long needed = kOldPatternsOffset + static_cast<long>(largest + 1) * kRowsPerPattern * kBlockChannels * kCellBytes;
     return file_size >= needed;
 }
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // Reads size bytes into dest, zero-filling what the file doesn't have.
 // Returns the bytes the file had.
@@ -325,7 +321,7 @@ Module* refuse(LoadRefusal& why, LoadRefusalReason reason, int error = 0) {
 
 // Opens the file at path and tells its format from its first bytes. False
 // after filling why when it is no module the loader reads.
-bool openModule(const char* path, File& file, FileHead& head, Format& format, LoadRefusal& why) {
+bool openModule(const char* path, UniqueFile& file, FileHead& head, Format& format, LoadRefusal& why) {
     errno = 0;
     file.reset(std::fopen(path, "rb"));
     struct stat info {};
@@ -348,7 +344,7 @@ bool openModule(const char* path, File& file, FileHead& head, Format& format, Lo
 }
 
 Module* loadModule(const char* path, LoadRefusal& why) {
-    File file;
+    UniqueFile file;
     FileHead head;
     Format format;
     if (!openModule(path, file, head, format, why)) return nullptr;
@@ -427,7 +423,7 @@ Module* zindleLoad(const char* path, LoadRefusal* why) {
 
 bool zindleProbe(const char* path, LoadRefusal* why) {
     LoadRefusal refusal;
-    File file;
+    UniqueFile file;
     FileHead head;
     Format format;
     const bool readable = openModule(path, file, head, format, refusal);

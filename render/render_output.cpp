@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "audio/audio_mixer.h"
+#include "platform/files.h"
 #include "render/stop_signals.h"
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the mixer's s16le frames are handed over as host shorts");
@@ -114,18 +115,6 @@ bool headerFor(SF_INFO info, std::uint64_t frames, std::vector<std::uint8_t>& he
     ok = sf_close(file) == 0 && ok;
     header.assign(capture.bytes.begin(), capture.bytes.begin() + data_offset);
     return ok;
-}
-
-bool writeAll(int fd, const void* data, std::size_t size) {
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, bytes, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 // --- A descriptor written front to back, whatever it is (a pipe, a

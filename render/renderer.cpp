@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "audio/audio_mixer.h"
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "render/module_info.h"
 #include "render/render_output.h"
@@ -149,15 +150,13 @@ bool renderFrames(RenderOutput& output, Progress& progress) {
 }
 
 // Makes the folders path is in, as mkdir -p does. False after setting error.
-bool makeFolders(const std::string& path, std::string& error) {
-    for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
-        const std::string folder = path.substr(0, slash);
-        if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-            error = "zindle-render: can't write " + path + ": can't make the folder " + folder + ": " + std::strerror(errno);
-            return false;
-        }
-    }
-    return true;
+bool makeFoldersOf(const std::string& path, std::string& error) {
+    const std::size_t slash = path.rfind('/');
+    std::string folder;
+    if (slash == std::string::npos || slash == 0 || makeFolders(path.substr(0, slash), kUmaskFolders, &folder))
+        return true;
+    error = "zindle-render: can't write " + path + ": can't make the folder " + folder + ": " + std::strerror(errno);
+    return false;
 }
 
 }  // namespace
@@ -230,7 +229,7 @@ int renderModule(const RenderOptions& options, const std::string& module_path, c
     }
     RenderOutput output;
     std::string folder_error;
-    if (options.output.empty() && !makeFolders(path, folder_error)) {
+    if (options.output.empty() && !makeFoldersOf(path, folder_error)) {
         std::fprintf(stderr, "%s%s\n", render_message_start, folder_error.c_str());
         songFree(module);
         return 1;

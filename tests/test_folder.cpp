@@ -449,6 +449,56 @@ TEST(Settings, FileLinesCommentsAndBadLines) {
     EXPECT_FALSE(settingsParse("shuffle = no\n", "f").separation);
 }
 
+// A settings file or a state that can't be read is said in one line each and
+// the run goes on without it; missing, they say nothing, and the state's
+// folders are then made private to the user.
+TEST(Settings, FilesThatCantBeReadAreSaid) {
+    TempDir dir;
+    const harness::ScopedEnv env(harness::userFolders(dir.path()));
+    const std::string conf = dir.file("xdg-config/zindle/zindle.conf");
+    const std::string state = dir.file("xdg-state/zindle/state");
+    makeFolder(makeFolder(dir.file("xdg-config")) + "/zindle");
+    const auto said = [] {
+        testing::internal::CaptureStderr();
+        settingsReadFile();
+        resumeOpen(0, nullptr);
+        resumeSetChoices(Settings{true, std::nullopt});
+        resumeSave();
+        resumeClose();
+        return testing::internal::GetCapturedStderr();
+    };
+    struct Case {
+        const char* what;
+        void (*make)(const std::string& conf, const std::string& state);
+        std::string said;
+    };
+    const Case cases[] = {
+        {"none there", [](const std::string&, const std::string&) {}, ""},
+        {"folders in their places",
+         [](const std::string& conf, const std::string& state) {
+             std::remove(state.c_str());
+             mkdir(conf.c_str(), 0755);
+             mkdir(state.c_str(), 0755);
+         },
+         "zindle: can't read " + conf + ": Is a directory\nzindle: can't read " + state +
+             ": Is a directory; the list starts afresh\n"},
+        {"a settings file too long",
+         [](const std::string& conf, const std::string&) {
+             rmdir(conf.c_str());
+             harness::writeBytes(conf, std::vector<std::uint8_t>(64 * 1024 + 1, '#'));
+         },
+         "zindle: can't read " + conf + ": too long for a settings file\nzindle: can't read " + state +
+             ": Is a directory; the list starts afresh\n"},
+    };
+    for (const Case& k : cases) {
+        k.make(conf, state);
+        EXPECT_EQ(said(), k.said) << k.what;
+    }
+    struct stat info {};
+    ASSERT_EQ(stat(dir.file("xdg-state/zindle").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
+
 TEST(Settings, ButtonStepsAndPrecedence) {
     const std::pair<int, int> steps[] = {{100, 75}, {75, 50}, {50, 25}, {25, 0}, {0, 100},
                                          {99, 75}, {60, 50}, {26, 25}, {1, 0}};

@@ -7,11 +7,11 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "tools/bench_modules.h"
 #include "tools/module_sets.h"
 
@@ -62,7 +62,7 @@ int usageError(const std::string& why) {
 
 // False, with errno set, when the file can't be written whole.
 bool writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"), &std::fclose);
+    UniqueFile file(std::fopen(path.c_str(), "wb"));
     if (!file) return false;
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
     return std::fclose(file.release()) == 0 && written;

@@ -1,10 +1,10 @@
 #include "tools/modwriter.h"
 
+#include "platform/files.h"
 #include "player/protracker_sequencer.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 #include <sstream>
 
 namespace modwriter {
@@ -116,7 +116,7 @@ std::vector<std::uint8_t> Song::bytes() const {
 
 bool Song::write(const std::string& path) const {
     const std::vector<std::uint8_t> data = bytes();
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"), &std::fclose);
+    UniqueFile file(std::fopen(path.c_str(), "wb"));
     if (!file) return false;
     return std::fwrite(data.data(), 1, data.size(), file.get()) == data.size();
 }
