@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/playlist.h"
+#include "audio/separation_text.h"
 #include "platform/files.h"
 
 namespace {
@@ -103,6 +104,7 @@ bool parse(const std::string& text) {
         const std::string line = text.substr(at, end - at);
         at = end + 1;
         std::string rest, path;
+        int percent = 0;
         if (first) {
             if (line != kHeader) return false;
             first = false;
@@ -115,9 +117,8 @@ bool parse(const std::string& text) {
             read.back().module = path;
         } else if (field(line, "shuffle", rest) && (rest == "yes" || rest == "no")) {
             read_choices.shuffle = rest == "yes";
-        } else if (field(line, "separation", rest) && !rest.empty() && rest.size() <= 3 &&
-                   rest.find_first_not_of("0123456789") == std::string::npos && std::atoi(rest.c_str()) <= 100) {
-            read_choices.separation = std::atoi(rest.c_str());
+        } else if (field(line, "separation", rest) && parseSeparation(rest, SeparationText::kShortDigits, percent)) {
+            read_choices.separation = percent;
         } else {
             return false;
         }

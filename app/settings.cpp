@@ -4,12 +4,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "app/playlist.h"
 #include "app/resume_state.h"
 #include "audio/audio_mixer.h"
+#include "audio/separation_text.h"
 #include "platform/files.h"
 
 namespace {
@@ -40,12 +40,12 @@ bool parseLine(const std::string& line, Settings& settings, const char*& why) {
     const std::string name = trimmed(line.substr(0, equals));
     const std::string value = trimmed(line.substr(equals + 1));
     if (name == "separation") {
-        const bool digits = !value.empty() && value.size() <= 3 && value.find_first_not_of("0123456789") == std::string::npos;
-        if (!digits || std::atoi(value.c_str()) > 100) {
+        int percent = 0;
+        if (!parseSeparation(value, SeparationText::kShortDigits, percent)) {
             why = "separation takes 0 to 100";
             return false;
         }
-        settings.separation = std::atoi(value.c_str());
+        settings.separation = percent;
         return true;
     }
     if (name == "shuffle") {

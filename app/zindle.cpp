@@ -27,6 +27,7 @@
 #include "app/settings.h"
 #include "app/terminal_messages.h"
 #include "audio/audio_mixer.h"
+#include "audio/separation_text.h"
 #include "audio/volume.h"
 #include "display/screen.h"
 #include "display/textout.h"
@@ -368,7 +369,7 @@ bool parseNumber(const char* text, std::uint64_t high, std::uint64_t& value) {
 int parseOptions(int argc, char** argv, Options& options) {
     opterr = 0;
     int opt;
-    std::uint64_t value = 0;
+    int percent = 0;
     while ((opt = getopt_long(argc, argv, ":", kLongOptions, nullptr)) != -1) {
         switch (opt) {
         case kOptHelp: std::fputs(kHelp, stdout); return 0;
@@ -381,8 +382,9 @@ int parseOptions(int argc, char** argv, Options& options) {
             options.seed_given = true;
             break;
         case kOptSeparation:
-            if (!parseNumber(optarg, kFullSeparation, value)) return usageError("--separation needs a percentage from 0 to 100");
-            options.settings.separation = static_cast<int>(value);
+            if (!parseSeparation(optarg, SeparationText::kDigits, percent))
+                return usageError("--separation needs a percentage from 0 to 100");
+            options.settings.separation = percent;
             break;
         case ':': return usageError(std::string(argv[optind - 1]) + " needs a value");
         default: return usageError(std::string("unknown option ") + argv[optind - 1]);

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "audio/audio_mixer.h"
+#include "audio/separation_text.h"
 
 namespace {
 
@@ -114,7 +115,7 @@ int parseOptions(int argc, char** argv, RenderOptions& options) {
                 options.loops_given = true;
                 break;
             case kOptSeparation:
-                if (!parseInt(optarg, 0, kFullSeparation, options.separation))
+                if (!parseSeparation(optarg, SeparationText::kNumber, options.separation))
                     return usageError("--separation needs a percentage (0 to 100)");
                 break;
             case kOptStart:

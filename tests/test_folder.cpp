@@ -15,12 +15,14 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 #include "app/playlist.h"
 #include "app/resume_state.h"
 #include "app/settings.h"
+#include "audio/separation_text.h"
 #include "tests/engine_harness.h"
 #include "tests/process.h"
 #include "tests/x11_session.h"
@@ -447,6 +449,29 @@ TEST(Settings, FileLinesCommentsAndBadLines) {
     EXPECT_EQ(settings.separation, 25);
     EXPECT_EQ(settings.shuffle, true);
     EXPECT_FALSE(settingsParse("shuffle = no\n", "f").separation);
+}
+
+// The separation's text in each shape a reader of it takes: -1 is refused.
+TEST(Settings, SeparationTextInEachShape) {
+    using S = SeparationText;
+    struct Case {
+        std::string_view text;
+        int digits, short_digits, number;
+    };
+    const Case cases[] = {
+        {"0", 0, 0, 0},          {"50", 50, 50, 50},      {"100", 100, 100, 100}, {"101", -1, -1, -1},
+        {"0050", 50, -1, 50},    {"000", 0, 0, 0},        {"", -1, -1, -1},       {" 50", -1, -1, 50},
+        {"\t+50", -1, -1, 50},   {"-0", -1, -1, 0},       {"-1", -1, -1, -1},     {"50 ", -1, -1, -1},
+        {"+", -1, -1, -1},       {"5x", -1, -1, -1},      {"99999999999999999999999", -1, -1, -1},
+        {std::string_view("5\0", 2), -1, -1, -1},
+    };
+    for (const Case& k : cases) {
+        const std::pair<S, int> forms[] = {{S::kDigits, k.digits}, {S::kShortDigits, k.short_digits}, {S::kNumber, k.number}};
+        for (const auto& [form, want] : forms) {
+            int percent = -1;
+            EXPECT_EQ(parseSeparation(k.text, form, percent) ? percent : -1, want) << '"' << k.text << "\" " << static_cast<int>(form);
+        }
+    }
 }
 
 // A settings file or a state that can't be read is said in one line each and
