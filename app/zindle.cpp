@@ -454,8 +454,12 @@ void quitOnSignals() {
     sigaction(SIGINT, &action, nullptr);
 }
 
+// Whether startSdl has been called: from then on shutting down closes SDL.
+bool sdl_started = false;
+
 // Brings up SDL's window and audio device. False after saying why.
 bool startSdl() {
+    sdl_started = true;
     if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO) < 0) {
         std::fprintf(stderr, "Couldn't initialize SDL: %s\n", SDL_GetError());
         return false;
@@ -487,6 +491,30 @@ void stopSdl() {
     messagesRelease();
 }
 
+void freeSurface(SDL_Surface*& surface) {
+    if (surface) SDL_FreeSurface(surface);
+    surface = nullptr;
+}
+
+// The one way out once messages are held: lets go of the module, the list,
+// the state, the backgrounds and SDL, whichever of them were brought up, in
+// that order, gives standard error back to the terminal and returns status.
+int shutDown(LoadedSong* module, int status) {
+    probeStop();
+    songFree(module);
+    playlistClear();
+    resumeClose();
+    freeSurface(background);
+    freeSurface(plain_background);
+    viewsSetCounter("");
+    if (sdl_started)
+        stopSdl();
+    else
+        messagesRelease();
+    sdl_started = false;
+    return status;
+}
+
 }  // namespace
 
 int zindleMain(int argc, char** argv) {
@@ -505,32 +533,15 @@ int zindleMain(int argc, char** argv) {
     // The first module is loaded before any window or device opens: a wrong
     // name or a refused file is reported as such, on any machine.
     LoadedSong* module = loadFirst(count, paths, options);
-    if (!module) {
-        playlistClear();
-        resumeClose();
-        messagesRelease();
-        return 1;
-    }
+    if (!module) return shutDown(module, 1);
     songReportDamage(stderr, playlistPath(playlistCurrent()).c_str(), module);
-    if (!startSdl()) {
-        songFree(module);
-        playlistClear();
-        resumeClose();
-        stopSdl();
-        return 1;
-    }
+    if (!startSdl()) return shutDown(module, 1);
     base_volume = getVolume();
     background = makeBackground();
     if (background && playlistSize() > 1) plain_background = makeBackground();
     if (!background || (playlistSize() > 1 && !plain_background)) {
         std::fprintf(stderr, "Couldn't create the background: %s\n", SDL_GetError());
-        songFree(module);
-        playlistClear();
-        resumeClose();
-        if (background) SDL_FreeSurface(background);
-        background = nullptr;
-        stopSdl();
-        return 1;
+        return shutDown(module, 1);
     }
     setCounter();
     paintBackground(module);
@@ -552,16 +563,5 @@ int zindleMain(int argc, char** argv) {
         present();
         syncframe();
     }
-
-    probeStop();
-    songFree(module);
-    playlistClear();
-    resumeClose();
-    SDL_FreeSurface(background);
-    background = nullptr;
-    if (plain_background) SDL_FreeSurface(plain_background);
-    plain_background = nullptr;
-    viewsSetCounter("");
-    stopSdl();
-    return 0;
+    return shutDown(module, 0);
 }
