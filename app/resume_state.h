@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <string>
 
-#include "app/settings.h"
+#include "app/settings_values.h"
 
 // The lists the state remembers, the most recent first.
 constexpr std::size_t kKeptLists = 20;

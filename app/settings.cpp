@@ -1,14 +1,10 @@
-// The settings file, the order of precedence and the buttons.
+// The settings file and the order of precedence.
 #include "app/settings.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-#include "app/playlist.h"
-#include "app/resume_state.h"
-#include "audio/audio_mixer.h"
 #include "audio/separation_text.h"
 #include "platform/files.h"
 
@@ -108,29 +104,4 @@ Settings settingsChoose(const Settings& command_line, const Settings& buttons, c
         if (from->separation) chosen.separation = from->separation;
     }
     return chosen;
-}
-
-int settingsNextSeparation(int percent) {
-    const int from = std::clamp(percent, 0, kFullSeparation);
-    return from == 0 ? kFullSeparation : (from - 1) / kSeparationStep * kSeparationStep;
-}
-
-bool settingsToggleShuffle() {
-    const bool on = !playlistShuffled();
-    playlistSetShuffle(on, playlistCurrent());
-    Settings made = resumeChoices();
-    made.shuffle = on;
-    resumeSetChoices(made);
-    resumeSave();
-    return on;
-}
-
-int settingsStepSeparation() {
-    const int percent = settingsNextSeparation(audioSeparation());
-    audioSetSeparation(percent);
-    Settings made = resumeChoices();
-    made.separation = percent;
-    resumeSetChoices(made);
-    resumeSave();
-    return percent;
 }

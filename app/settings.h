@@ -1,17 +1,12 @@
 // The player's settings, shuffle and the stereo separation: from the command
 // line, from the last choice made with the buttons (kept in the state, see
-// resume_state) and from the settings file, in that order of precedence.
-// The buttons' actions live here too.
+// resume_state and list_choices) and from the settings file, in that order
+// of precedence.
 #pragma once
 
-#include <optional>
 #include <string>
 
-// Each kind of setting, when given.
-struct Settings {
-    std::optional<bool> shuffle;    // the list in a random order
-    std::optional<int> separation;  // stereo separation in percent, 0..100
-};
+#include "app/settings_values.h"
 
 // The settings file: $XDG_CONFIG_HOME/zindle/zindle.conf, by default
 // ~/.config/zindle/zindle.conf.
@@ -26,17 +21,3 @@ Settings settingsParse(const std::string& text, const std::string& name);
 Settings settingsReadFile();
 // Of each kind, the first given of command line, buttons and file.
 Settings settingsChoose(const Settings& command_line, const Settings& buttons, const Settings& file);
-
-// The separation's steps on the button, from full to mono and round again.
-constexpr int kSeparationStep = 25;
-// The step after percent: 100, 75, 50, 25, 0, then 100 again; from a value
-// between two steps, the lower one.
-int settingsNextSeparation(int percent);
-
-// The buttons. Each changes the setting at once and keeps it in the state
-// as the last choice, written at once.
-// Shuffle on or off (on: the module playing leads a new round); returns the
-// setting now.
-bool settingsToggleShuffle();
-// The mixer's separation to its next step; returns the value now.
-int settingsStepSeparation();

@@ -19,6 +19,7 @@
 #include <ctime>
 #include <string>
 
+#include "app/list_choices.h"
 #include "app/list_screen.h"
 #include "app/module_probe.h"
 #include "app/playlist.h"
@@ -216,10 +217,10 @@ void handleListKey(SDLKey key, LoadedSong*& module) {
         break;
     case ListAction::kClose: closeList(); break;
     case ListAction::kToggleShuffle:
-        settingsToggleShuffle();
+        choicesToggleShuffle();
         setCounter();  // n is the place in the new order
         break;
-    case ListAction::kStepSeparation: settingsStepSeparation(); break;
+    case ListAction::kStepSeparation: choicesStepSeparation(); break;
     case ListAction::kNone: break;
     }
 }

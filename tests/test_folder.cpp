@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/list_choices.h"
 #include "app/playlist.h"
 #include "app/resume_state.h"
 #include "app/settings.h"
@@ -395,9 +396,9 @@ TEST(ResumeState, KeepsTheModuleOfEachListAndTheButtonsChoices) {
     // The buttons' choices, kept at once, and before the file's settings.
     EXPECT_FALSE(resumeChoices().shuffle);
     EXPECT_FALSE(resumeChoices().separation);
-    EXPECT_TRUE(settingsToggleShuffle());
-    EXPECT_EQ(settingsStepSeparation(), 75);
-    EXPECT_EQ(settingsStepSeparation(), 50);
+    EXPECT_TRUE(choicesToggleShuffle());
+    EXPECT_EQ(choicesStepSeparation(), 75);
+    EXPECT_EQ(choicesStepSeparation(), 50);
     EXPECT_EQ(audioSeparation(), 50);
     closeList();
     harness::resetGlobals();
@@ -527,7 +528,7 @@ TEST(Settings, FilesThatCantBeReadAreSaid) {
 TEST(Settings, ButtonStepsAndPrecedence) {
     const std::pair<int, int> steps[] = {{100, 75}, {75, 50}, {50, 25}, {25, 0}, {0, 100},
                                          {99, 75}, {60, 50}, {26, 25}, {1, 0}};
-    for (const auto& [from, to] : steps) EXPECT_EQ(settingsNextSeparation(from), to) << from;
+    for (const auto& [from, to] : steps) EXPECT_EQ(choicesNextSeparation(from), to) << from;
     const Settings none, line{false, 80}, buttons{true, 0}, file{true, 50};
     struct Case {
         const Settings* command_line;

@@ -1,0 +1,33 @@
+// The list's buttons, and the state that keeps what they chose.
+#include "app/list_choices.h"
+
+#include <algorithm>
+
+#include "app/playlist.h"
+#include "app/resume_state.h"
+#include "audio/audio_mixer.h"
+
+int choicesNextSeparation(int percent) {
+    const int from = std::clamp(percent, 0, kFullSeparation);
+    return from == 0 ? kFullSeparation : (from - 1) / kSeparationStep * kSeparationStep;
+}
+
+bool choicesToggleShuffle() {
+    const bool on = !playlistShuffled();
+    playlistSetShuffle(on, playlistCurrent());
+    Settings made = resumeChoices();
+    made.shuffle = on;
+    resumeSetChoices(made);
+    resumeSave();
+    return on;
+}
+
+int choicesStepSeparation() {
+    const int percent = choicesNextSeparation(audioSeparation());
+    audioSetSeparation(percent);
+    Settings made = resumeChoices();
+    made.separation = percent;
+    resumeSetChoices(made);
+    resumeSave();
+    return percent;
+}
