@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     rendererUsePlatform();
     rendererUseSeparation(options.separation);
     const std::vector<WalkedFile> files = folderWalk(options.modules);
-    if (options.info) return printInfo(files, options.json);
+    if (options.info) return printInfo(files, options.info_form);
     const bool single = files.size() == 1 && files.front().folder.empty();
     if ((status = checkSingleModule(options, single)) >= 0) return status;
     if (!single) return renderBatch(options, files);

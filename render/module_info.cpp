@@ -227,6 +227,15 @@ void printInfoJson(std::FILE* out, const std::string& path, const SongFacts& fac
     std::fputs("]}\n", out);
 }
 
+// The same as the module list needs it, on one line: the format, the
+// channels and the one-pass length in milliseconds, tab-separated. The
+// format is text as --info prints it, so no tab or line feed is in it.
+void printProbeLine(std::FILE* out, const SongFacts& facts, std::uint64_t pass_frames) {
+    const std::string& format = facts.format.empty() ? facts.tag : facts.format;
+    std::fprintf(out, "%s\t%d\t%llu\n", fieldText(format).c_str(), facts.channels,
+                 static_cast<unsigned long long>(milliseconds(pass_frames)));
+}
+
 }  // namespace
 
 std::string moduleText(const char* text, std::size_t size) {
@@ -245,7 +254,7 @@ std::string moduleText(const char* text, std::size_t size) {
     return out;
 }
 
-int printInfo(const std::vector<WalkedFile>& files, bool json) {
+int printInfo(const std::vector<WalkedFile>& files, InfoForm form) {
     int status = 0;
     for (const WalkedFile& file : files) {
         const std::string& path = file.path;
@@ -257,7 +266,10 @@ int printInfo(const std::vector<WalkedFile>& files, bool json) {
         LoadedSong* song = songLoad(path.c_str(), &why);
         if (!song) {
             loadFailed(path, true, why);
-            if (json) std::printf("{\"file\":%s,\"error\":%s}\n", jsonPath(path).c_str(), jsonPath(refusalText(why)).c_str());
+            if (form == InfoForm::kJson)
+                std::printf("{\"file\":%s,\"error\":%s}\n", jsonPath(path).c_str(), jsonPath(refusalText(why)).c_str());
+            else if (form == InfoForm::kProbeLine)
+                std::putchar('\n');
             status = 1;
             continue;
         }
@@ -266,10 +278,11 @@ int printInfo(const std::vector<WalkedFile>& files, bool json) {
         char damage[kShortDataTextBytes];
         songDescribeDamage(song, damage, sizeof damage);
         const std::uint64_t frames = onePassFrames(song);
-        if (json)
-            printInfoJson(stdout, path, facts, frames);
-        else
-            printInfoText(stdout, path, facts, damage, frames);
+        switch (form) {
+        case InfoForm::kText: printInfoText(stdout, path, facts, damage, frames); break;
+        case InfoForm::kJson: printInfoJson(stdout, path, facts, frames); break;
+        case InfoForm::kProbeLine: printProbeLine(stdout, facts, frames); break;
+        }
         songFree(song);
     }
     return status;

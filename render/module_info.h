@@ -1,6 +1,7 @@
 // What --info tells about a module, as text for a person or as one JSON
 // object per line for scripts: title, format, song, samples and the length
-// of one pass.
+// of one pass; or, for the player's module list, the three of them it shows
+// on one tab-separated line.
 #pragma once
 
 #include <cstddef>
@@ -9,12 +10,23 @@
 
 #include "player/folder_walk.h"
 
-// --info and --json: prints what each module among files holds, measuring
-// one pass of each, to standard output. A file found in a folder that is no
-// module is skipped (said on standard error). Returns the exit status: 0,
-// or 1 when a module couldn't be loaded (said on standard error, and with
-// --json in an object of its own with an "error" member).
-int printInfo(const std::vector<WalkedFile>& files, bool json);
+enum class InfoForm {
+    kText,  // --info
+    kJson,  // --json
+    // --probe-line: FORMAT<TAB>CHANNELS<TAB>MILLISECONDS, the format as --info
+    // names it (a MOD's tag, "" for an untagged one), the one-pass length
+    // rounded to the millisecond; an empty line for a module that can't be
+    // loaded.
+    kProbeLine,
+};
+
+// --info, --json and --probe-line: prints what each module among files
+// holds, measuring one pass of each, to standard output, in form. A file
+// found in a folder that is no module is skipped (said on standard error).
+// Returns the exit status: 0, or 1 when a module couldn't be loaded (said on
+// standard error, and with --json in an object of its own with an "error"
+// member, with --probe-line as an empty line).
+int printInfo(const std::vector<WalkedFile>& files, InfoForm form);
 
 // Text from a module (its title, a sample's name; at most size bytes, up to
 // the first zero) as UTF-8: the bytes read as ISO 8859-1, control

@@ -42,6 +42,10 @@ const char kUsage[] =
     "                      to standard output)\n"
     "  -i, --info          print each module's title, format, song, samples and one-pass length\n"
     "      --json          the same as --info, as one JSON object per line\n"
+    "      --probe-line    print each module's format, channels and one-pass length in ms as\n"
+    "                      one line of three tab-separated fields, FORMAT CHANNELS MS (FORMAT as\n"
+    "                      --info names it, empty for an untagged MOD): what the player's module\n"
+    "                      list shows; a module that can't be loaded prints an empty line\n"
     "  -h, --help          show this text\n"
     "      --version       show the version\n";
 
@@ -78,7 +82,7 @@ bool parseInt(const char* text, int low, int high, int& value) {
     return true;
 }
 
-enum LongOnly { kOptStart = 256, kOptSeparation, kOptLoops, kOptOutputDir, kOptRaw, kOptTrace, kOptJson, kOptVersion };
+enum LongOnly { kOptStart = 256, kOptSeparation, kOptLoops, kOptOutputDir, kOptRaw, kOptTrace, kOptJson, kOptProbeLine, kOptVersion };
 
 const option kLongOptions[] = {
     {"seconds", required_argument, nullptr, 's'},  {"loops", required_argument, nullptr, kOptLoops},
@@ -88,6 +92,7 @@ const option kLongOptions[] = {
     {"trace", no_argument, nullptr, kOptTrace},      {"info", no_argument, nullptr, 'i'},
     {"json", no_argument, nullptr, kOptJson},        {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kOptVersion},  {"separation", required_argument, nullptr, kOptSeparation},
+    {"probe-line", no_argument, nullptr, kOptProbeLine},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -145,7 +150,11 @@ int parseOptions(int argc, char** argv, RenderOptions& options) {
                 options.trace = true;
                 break;
             case kOptJson:
-                options.json = true;
+                options.info_form = InfoForm::kJson;
+                options.info = true;
+                break;
+            case kOptProbeLine:
+                options.info_form = InfoForm::kProbeLine;
                 options.info = true;
                 break;
             case 'i':

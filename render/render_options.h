@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "player/folder_walk.h"
+#include "render/module_info.h"
 #include "render/render_output.h"
 
 // The most modules rendered at once (--jobs).
@@ -23,7 +24,7 @@ struct RenderOptions {
     bool format_given = false;
     bool trace = false;
     bool info = false;
-    bool json = false;
+    InfoForm info_form = InfoForm::kText;  // with info
     std::string output;  // with one module
     std::string output_dir;
     int jobs = 1;

@@ -863,11 +863,11 @@ TEST(Render, FormatsFollowTheOptionOrTheExtension) {
     }
 }
 
-// --info and --json on modules the loader accepts, odd ones included: the
-// values as loaded, names escaped, one JSON object per line, file names in
-// UTF-8 (bytes that aren't as \udcXX), sample data the file lacks counted;
-// a refused module is named with why, in JSON as an "error"; in a folder
-// what is no module is skipped.
+// --info, --json and --probe-line on modules the loader accepts, odd ones
+// included: the values as loaded, names escaped, one JSON object per line,
+// file names in UTF-8 (bytes that aren't as \udcXX), sample data the file
+// lacks counted; a refused module is named with why, in JSON as an "error",
+// as an empty probe line; in a folder what is no module is skipped.
 TEST(Render, InfoDescribesEachModule) {
     TempDir dir;
     modwriter::Song song = busy(2);
@@ -904,6 +904,10 @@ TEST(Render, InfoDescribesEachModule) {
     EXPECT_EQ(objects[1], "{\"file\":\"" + refused + "\",\"error\":\"not a MOD file: no known tag at byte 1080 (found "
                           "\\\"XXXX\\\") and no 15-sample module\"}");
     objects.erase(objects.begin() + 1);
+    const harness::Result line = harness::run({kRender, "--probe-line", good, refused, strange});
+    EXPECT_EQ(line.status, 1);
+    EXPECT_EQ(line.err, json.err);
+    EXPECT_EQ(line.out, "M.K.\t4\t15360\n\nM.K.\t4\t7680\n");
     const std::uint64_t frames = 128 * kRowFrames;
     EXPECT_EQ(objects[0],
               "{\"file\":\"" + good + "\",\"title\":\"Tab\\u0009here \\\"q\\\" \\\\ \\u00e9t\\u00e9\","

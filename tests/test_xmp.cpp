@@ -210,7 +210,8 @@ TEST(Libxmp, NoteNotation) {
 
 // --json names what libxmp read: the format, channels, instruments, samples,
 // patterns, order positions, songs, and the one-pass length; --info says it
-// for a person, the engine and a packed file included.
+// for a person, the engine and a packed file included; --probe-line the
+// format in short, the channels and the length.
 TEST(Libxmp, InfoNamesTheFormatAndWhatTheModuleHolds) {
     TempDir dir;
     for (const Written& file : writeEach(dir, 6)) {
@@ -250,6 +251,7 @@ TEST(Libxmp, InfoNamesTheFormatAndWhatTheModuleHolds) {
                                        : "Engine:    libxmp 4.5.0\n"),
                   std::string::npos) << text.out;
         if (packed) continue;
+        EXPECT_EQ(harness::run({kRender, "--probe-line", file.path}).out, name + "\t6\t2880\n");
         EXPECT_NE(text.out.find("Format:    " + name + ", " + type + " (" + tracker + "), 6 channels, 3 instruments, 3 samples\n"
                                 "Engine:    libxmp 4.5.0\n"
                                 "Song:      3 positions, " + patterns + " patterns, 1 song, restart at position 0\n"
