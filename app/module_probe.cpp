@@ -2,20 +2,27 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
+#include <charconv>
+#include <limits>
 #include <map>
 #include <optional>
+#include <string_view>
+
+extern char** environ;
 
 namespace {
 
 constexpr int kLowestPriority = 19;
+// Looked for on PATH when it is not beside the player.
+constexpr const char* kRendererName = "zindle-render";
 
-std::string renderer;
+std::string renderer = kRendererName;
 std::map<std::size_t, ModuleFacts> facts;
 std::optional<std::pair<std::size_t, std::string>> wanted;
 
@@ -29,40 +36,16 @@ Running child;
 
 bool executable(const std::string& path) { return !path.empty() && access(path.c_str(), X_OK) == 0; }
 
-std::string onPath(const char* name) {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    std::size_t at = 0;
-    while (at <= dirs.size()) {
-        const std::size_t end = dirs.find(':', at);
-        const std::string dir = dirs.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        const std::string candidate = (dir.empty() ? "." : dir) + "/" + name;
-        if (executable(candidate)) return candidate;
-        if (end == std::string::npos) break;
-        at = end + 1;
-    }
-    return "";
-}
-
-// The number after "key": in json, or fallback.
-long numberAfter(const std::string& json, const std::string& key, long fallback) {
-    const std::size_t at = json.find("\"" + key + "\":");
-    if (at == std::string::npos) return fallback;
-    char* end = nullptr;
-    const long value = std::strtol(json.c_str() + at + key.size() + 3, &end, 10);
-    return end == json.c_str() + at + key.size() + 3 ? fallback : value;
-}
-
-// The first string value inside the "format" member.
-std::string formatName(const std::string& json) {
-    const std::size_t at = json.find("\"format\":");
-    if (at == std::string::npos) return "";
-    std::size_t colon = json.find("\":\"", at + 9);
-    if (json.compare(at + 9, 1, "\"") == 0) colon = at + 8;  // "format":"XM"
-    if (colon == std::string::npos) return "";
-    const std::size_t start = colon + 3;
-    const std::size_t end = json.find('"', start);
-    return end == std::string::npos ? "" : json.substr(start, end - start);
+// A field of decimal digits alone, as a number no bigger than high.
+template <typename Number>
+bool wholeNumber(std::string_view field, Number high, Number& value) {
+    unsigned long long parsed = 0;
+    const char* end = field.data() + field.size();
+    const auto [stop, error] = std::from_chars(field.data(), end, parsed);
+    if (field.empty() || error != std::errc() || stop != end || parsed > static_cast<unsigned long long>(high))
+        return false;
+    value = static_cast<Number>(parsed);
+    return true;
 }
 
 void finish() {
@@ -76,33 +59,38 @@ void finish() {
     child = Running{};
 }
 
+void giveUp(std::size_t entry) {
+    ModuleFacts none;
+    none.known = none.failed = true;
+    facts[entry] = none;
+}
+
+// Starts the renderer on path, its standard output into a pipe read here,
+// its standard error to /dev/null, then lowers it to the lowest priority.
 void start(std::size_t entry, const std::string& path) {
     int fds[2];
-    if (renderer.empty() || pipe(fds) != 0) {
-        ModuleFacts none;
-        none.known = none.failed = true;
-        facts[entry] = none;
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        giveUp(entry);
         return;
     }
-    const pid_t pid = fork();
-    if (pid == 0) {
-        // Only async-signal-safe calls until exec.
-        setpriority(PRIO_PROCESS, 0, kLowestPriority);
-        dup2(fds[1], STDOUT_FILENO);
-        const int null = open("/dev/null", O_WRONLY);
-        if (null >= 0) dup2(null, STDERR_FILENO);
-        close(fds[0]);
-        close(fds[1]);
-        execl(renderer.c_str(), renderer.c_str(), "--json", "--", path.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    std::string option = "--probe-line", end_of_options = "--", module = path;
+    char* const argv[] = {renderer.data(), option.data(), end_of_options.data(), module.data(), nullptr};
+    pid_t pid = -1;
+    const int error = posix_spawnp(&pid, renderer.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
-    if (pid < 0) {
+    if (error != 0) {
         close(fds[0]);
+        // No process to be had just now: asked for again with the next page.
+        if (error != EAGAIN && error != ENOMEM) giveUp(entry);
         return;
     }
+    setpriority(PRIO_PROCESS, static_cast<id_t>(pid), kLowestPriority);
     fcntl(fds[0], F_SETFL, fcntl(fds[0], F_GETFL) | O_NONBLOCK);
-    fcntl(fds[0], F_SETFD, FD_CLOEXEC);
     child = Running{pid, fds[0], entry, ""};
 }
 
@@ -120,12 +108,12 @@ void probeFindRenderer(const char* argv0) {
     }
     const std::size_t slash = dir.rfind('/');
     dir = slash == std::string::npos ? "." : dir.substr(0, slash);
-    for (const std::string& candidate : {dir + "/zindle-render", dir + "/render/zindle-render"})
+    renderer = kRendererName;
+    for (const std::string& candidate : {dir + "/" + kRendererName, dir + "/render/" + kRendererName})
         if (executable(candidate)) {
             renderer = candidate;
             return;
         }
-    renderer = onPath("zindle-render");
 }
 
 void probeWant(std::size_t entry, const std::string& path) {
@@ -176,11 +164,22 @@ void probeStop() {
     wanted.reset();
 }
 
-ModuleFacts probeParse(const std::string& json) {
+ModuleFacts probeParse(const std::string& output) {
     ModuleFacts result;
-    result.format = formatName(json);
-    result.channels = static_cast<int>(numberAfter(json, "channels", 0));
-    result.duration_ms = numberAfter(json, "duration_ms", -1);
-    result.failed = result.format.empty() || result.duration_ms < 0;
+    result.failed = true;
+    if (output.empty() || output.back() != '\n') return result;
+    const std::string_view line(output.data(), output.size() - 1);
+    const std::size_t first_tab = line.find('\t');
+    if (first_tab == std::string_view::npos || line.find('\n') != std::string_view::npos) return result;
+    const std::size_t second_tab = line.find('\t', first_tab + 1);
+    if (second_tab == std::string_view::npos || line.find('\t', second_tab + 1) != std::string_view::npos) return result;
+    const std::string_view format = line.substr(0, first_tab);
+    const std::string_view channels = line.substr(first_tab + 1, second_tab - first_tab - 1);
+    const std::string_view ms = line.substr(second_tab + 1);
+    if (format.empty() || !wholeNumber(channels, std::numeric_limits<int>::max(), result.channels) ||
+        !wholeNumber(ms, std::numeric_limits<long>::max(), result.duration_ms))
+        return result;
+    result.format = format;
+    result.failed = false;
     return result;
 }

@@ -1,7 +1,7 @@
 // What the module list tells of a module before it plays: its format,
-// channels and one-pass length, found by zindle-render --json in a child
-// process at low priority, one at a time, so that neither the sound nor the
-// screen waits for it. Results are kept per list entry.
+// channels and one-pass length, found by zindle-render --probe-line in a
+// child process at low priority, one at a time, so that neither the sound
+// nor the screen waits for it. Results are kept per list entry.
 #pragma once
 
 #include <cstddef>
@@ -16,7 +16,8 @@ struct ModuleFacts {
 };
 
 // Where zindle-render is, found once from the player's own path (argv0):
-// beside it, in render/ beside it (a build folder), or on PATH.
+// beside it, in render/ beside it (a build folder), or else on PATH (searched
+// as each child starts).
 void probeFindRenderer(const char* argv0);
 // Asks for the facts of entry (at path); started when no other child runs.
 void probeWant(std::size_t entry, const std::string& path);
@@ -27,5 +28,8 @@ bool probePoll();
 const ModuleFacts& probeFacts(std::size_t entry);
 // Stops a running child and forgets every result.
 void probeStop();
-// Parses --json's line into facts (exposed for the tests).
-ModuleFacts probeParse(const std::string& json);
+// Reads what zindle-render --probe-line wrote for one module: a line
+// FORMAT<TAB>CHANNELS<TAB>MILLISECONDS. Failed for anything else (the empty
+// line of a module that can't be loaded, a cut line), and for a format
+// without a name (an untagged MOD): the list has nothing to show of it.
+ModuleFacts probeParse(const std::string& output);

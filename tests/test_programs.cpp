@@ -15,6 +15,7 @@
 #include <sstream>
 #include <thread>
 
+#include "app/module_probe.h"
 #include "app/resume_state.h"
 #include "tests/engine_harness.h"
 #include "tests/process.h"
@@ -953,6 +954,32 @@ TEST(Render, InfoDescribesEachModule) {
           std::string("   5  a message                    0           -            -      64        +0\n")})
         EXPECT_NE(text.out.find(expected), std::string::npos) << expected << text.out;
     EXPECT_EQ(text.out.find("   3  "), std::string::npos) << "an empty, unnamed sample is listed";
+}
+
+// The module list's reading of a probe line: the three fields, or nothing
+// to show.
+TEST(Player, ReadsWhatTheProbeLineSays) {
+    const std::pair<std::string, std::string> cases[] = {  // the child's output, the facts read
+        {"M.K.\t4\t15360\n", "M.K. 4 15360"},
+        {"Fast Tracker II\t32\t0\n", "Fast Tracker II 32 0"},
+        {"\t4\t14620\n", "?"},  // an untagged MOD
+        {"\n", "?"},              // a module that can't be loaded
+        {"", "?"},
+        {"M.K.\t4\t15360", "?"},  // cut short
+        {"M.K.\t4\n", "?"},
+        {"M.K.\t4\t1\t2\n", "?"},
+        {"M.K.\tfour\t1\n", "?"},
+        {"M.K.\t4\t-1\n", "?"},
+        {"M.K.\t+4\t1\n", "?"},
+        {"M.K.\t4\t 1\n", "?"},
+        {"M.K.\t99999999999\t1\n", "?"},
+        {"M.K.\t4\t1\nXM\t8\t1\n", "?"},
+    };
+    for (const auto& [output, read] : cases) {
+        const ModuleFacts facts = probeParse(output);
+        EXPECT_EQ(facts.failed ? "?" : facts.format + " " + std::to_string(facts.channels) + " " + std::to_string(facts.duration_ms),
+                  read) << output;
+    }
 }
 
 namespace {

@@ -278,4 +278,34 @@ TEST_F(Window, CShowsTheNextEightChannels) {
     EXPECT_EQ(player.waitForExit(20), 0);
 }
 
+// The module list tells of the module under the cursor what the renderer,
+// started beside the player, found: its format, channels and one-pass
+// length, or "?" where it found nothing to show.
+TEST_F(Window, TheListTellsWhatEachModuleIs) {
+    const std::string songs = dir.file("songs");
+    mkdir(songs.c_str(), 0755);
+    ASSERT_TRUE(xsession::windowSong(kTitle).write(songs + "/1.mod"));
+    const auto xm = harness::TrackerFormat::kXm;
+    harness::writeBytes(songs + "/2.xm", harness::trackerBytes(xm, harness::trackerSong(xm, 6)));
+    modwriter::Song untagged = xsession::windowSong(kTitle);
+    untagged.num_samples = 15;
+    ASSERT_TRUE(untagged.write(songs + "/3.mod"));
+    harness::writeBytes(songs + "/4.mod", std::vector<std::uint8_t>(4000, 'x'));
+    const auto started = play(songs);
+    ASSERT_TRUE(started);
+    Player& player = *started;
+    ASSERT_TRUE(player.key("Return"));
+    const auto info = [](const Image& i) { return screentext::readText(i, 4, 214, 40, 0x171F); };
+    Image img;
+    for (const char* expected : {"M.K., 4 channels, 7:30", "XM, 6 channels, 0:02", "?", "?"}) {
+        EXPECT_TRUE(xsession::waitForPicture(
+            player, [&](const Image& i) { return info(i).rfind(expected, 0) == 0; }, kWait, img))
+            << seen(img, dir, "list") << "; info '" << info(img) << "'";
+        ASSERT_TRUE(player.key("Down"));
+    }
+    ASSERT_TRUE(player.key("Escape"));
+    ASSERT_TRUE(player.key("Escape"));
+    EXPECT_EQ(player.waitForExit(20), 0);
+}
+
 }  // namespace
