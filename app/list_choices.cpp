@@ -7,10 +7,17 @@
 #include "app/resume_state.h"
 #include "audio/audio_mixer.h"
 
-int choicesNextSeparation(int percent) {
+namespace {
+
+// The separation's steps on the button, from full to mono and round again.
+constexpr int kSeparationStep = 25;
+
+int nextSeparation(int percent) {
     const int from = std::clamp(percent, 0, kFullSeparation);
     return from == 0 ? kFullSeparation : (from - 1) / kSeparationStep * kSeparationStep;
 }
+
+}  // namespace
 
 bool choicesToggleShuffle() {
     const bool on = !playlistShuffled();
@@ -23,7 +30,7 @@ bool choicesToggleShuffle() {
 }
 
 int choicesStepSeparation() {
-    const int percent = choicesNextSeparation(audioSeparation());
+    const int percent = nextSeparation(audioSeparation());
     audioSetSeparation(percent);
     Settings made = resumeChoices();
     made.separation = percent;

@@ -24,6 +24,8 @@
 namespace {
 
 constexpr const char* kHeader = "zindle state 1";
+// The lists the state remembers, the most recent first.
+constexpr std::size_t kKeptLists = 20;
 // A state bigger than this is no state of ours.
 constexpr std::size_t kMaxStateBytes = std::size_t{16} << 20;
 
@@ -175,9 +177,10 @@ std::string entryPath(std::size_t index) {
     return list_paths[argument] + "/" + path.substr(below);
 }
 
-}  // namespace
-
+// The state file's path; "" when neither XDG_STATE_HOME (absolute) nor HOME is set.
 std::string resumeStatePath() { return userStateFile("state"); }
+
+}  // namespace
 
 void resumeOpen(int count, char* const* paths) {
     resumeClose();

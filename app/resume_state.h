@@ -1,5 +1,5 @@
 // Where the player comes back to. The state file, $XDG_STATE_HOME/zindle/state
-// (by default ~/.local/state/zindle/state), keeps for each of the lists
+// (by default ~/.local/state/zindle/state), keeps for each of the 20 lists
 // played last the module that was playing, and the last choices made with
 // the buttons. A list is known by the real paths of the paths it was made
 // from, in their order; a module by its real path. The file is rewritten
@@ -14,11 +14,6 @@
 
 #include "app/settings_values.h"
 
-// The lists the state remembers, the most recent first.
-constexpr std::size_t kKeptLists = 20;
-
-// The state file's path; "" when neither XDG_STATE_HOME (absolute) nor HOME is set.
-std::string resumeStatePath();
 // Reads the state file and takes the list as made by playlistBuild from the
 // same count paths. Forgets any state read before.
 void resumeOpen(int count, char* const* paths);

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "audio/separation_text.h"
 #include "platform/files.h"
@@ -56,10 +57,7 @@ bool parseLine(const std::string& line, Settings& settings, const char*& why) {
     return false;
 }
 
-}  // namespace
-
-std::string settingsFilePath() { return userConfigFile("zindle.conf"); }
-
+// The settings in the text of the settings file named name.
 Settings settingsParse(const std::string& text, const std::string& name) {
     Settings settings;
     std::size_t at = 0;
@@ -78,8 +76,10 @@ Settings settingsParse(const std::string& text, const std::string& name) {
     return settings;
 }
 
+}  // namespace
+
 Settings settingsReadFile() {
-    const std::string file = settingsFilePath();
+    const std::string file = userConfigFile("zindle.conf");
     if (file.empty()) return {};
     std::string text;
     switch (readSmallFile(file, kMaxSettingsBytes, text)) {

@@ -4,20 +4,14 @@
 // of precedence.
 #pragma once
 
-#include <string>
-
 #include "app/settings_values.h"
 
-// The settings file: $XDG_CONFIG_HOME/zindle/zindle.conf, by default
-// ~/.config/zindle/zindle.conf.
-std::string settingsFilePath();
-// The settings in the text of a settings file named name: lines
-// "separation = 0..100" and "shuffle = yes|no", '#' starting a comment, blank
-// lines; the last of a kind holds. Each other line is named on standard
-// error with its number and why, and skipped.
-Settings settingsParse(const std::string& text, const std::string& name);
 // The settings file's settings: none when it is missing; one that can't be
-// read is named on standard error.
+// read is named on standard error. The file, $XDG_CONFIG_HOME/zindle/zindle.conf
+// (by default ~/.config/zindle/zindle.conf), holds lines "separation = 0..100"
+// and "shuffle = yes|no", '#' starting a comment, and blank lines; the last
+// of a kind holds. Each other line is named on standard error with its
+// number and why, and skipped.
 Settings settingsReadFile();
 // Of each kind, the first given of command line, buttons and file.
 Settings settingsChoose(const Settings& command_line, const Settings& buttons, const Settings& file);

@@ -30,9 +30,6 @@ class RenderOutput {
     RenderOutput(const RenderOutput&) = delete;
     RenderOutput& operator=(const RenderOutput&) = delete;
 
-    // Whether path ("-" is standard output) is written straight through: the
-    // WAV header there is written first, so it needs the exact frame count.
-    static bool isDirect(const std::string& path);
     // Whether open() needs the exact frame count rather than a bound: a WAV
     // header written first, or one whose layout (plain or RF64) the bound
     // leaves open.
@@ -59,6 +56,9 @@ class RenderOutput {
     };
 
   private:
+    // Whether path ("-" is standard output) is written straight through: the
+    // WAV header there is written first, so it needs the exact frame count.
+    static bool isDirect(const std::string& path);
     bool fail(const std::string& reason);
     void discard();
 

@@ -429,6 +429,9 @@ TEST(ResumeState, KeepsTheModuleOfEachListAndTheButtonsChoices) {
 }
 
 TEST(Settings, FileLinesCommentsAndBadLines) {
+    TempDir dir;
+    const harness::ScopedEnv env(harness::userFolders(dir.path()));
+    const std::string conf = makeFolder(makeFolder(dir.file("xdg-config")) + "/zindle") + "/zindle.conf";
     const std::string text = "# Zindle on the handheld\n"
                              "\n"
                              "separation = 50\n"
@@ -439,17 +442,20 @@ TEST(Settings, FileLinesCommentsAndBadLines) {
                              "  separation =  25 \r\n"
                              "nonsense\n"
                              "separation = -1";
+    harness::writeBytes(conf, std::vector<std::uint8_t>(text.begin(), text.end()));
     testing::internal::CaptureStderr();
-    const Settings settings = settingsParse(text, "zindle.conf");
+    const Settings settings = settingsReadFile();
+    const std::string at = "zindle: " + conf + ":";
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "zindle: zindle.conf:5: no such setting (separation, shuffle), skipped: volume = 3\n"
-              "zindle: zindle.conf:6: separation takes 0 to 100, skipped: separation = 150\n"
-              "zindle: zindle.conf:7: shuffle takes yes or no, skipped: shuffle = maybe\n"
-              "zindle: zindle.conf:9: not \"name = value\", skipped: nonsense\n"
-              "zindle: zindle.conf:10: separation takes 0 to 100, skipped: separation = -1\n");
+              at + "5: no such setting (separation, shuffle), skipped: volume = 3\n" +
+              at + "6: separation takes 0 to 100, skipped: separation = 150\n" +
+              at + "7: shuffle takes yes or no, skipped: shuffle = maybe\n" +
+              at + "9: not \"name = value\", skipped: nonsense\n" +
+              at + "10: separation takes 0 to 100, skipped: separation = -1\n");
     EXPECT_EQ(settings.separation, 25);
     EXPECT_EQ(settings.shuffle, true);
-    EXPECT_FALSE(settingsParse("shuffle = no\n", "f").separation);
+    harness::writeBytes(conf, {'s', 'h', 'u', 'f', 'f', 'l', 'e', '=', 'n', 'o', '\n'});
+    EXPECT_FALSE(settingsReadFile().separation);
 }
 
 // The separation's text in each shape a reader of it takes: -1 is refused.
@@ -526,9 +532,16 @@ TEST(Settings, FilesThatCantBeReadAreSaid) {
 }
 
 TEST(Settings, ButtonStepsAndPrecedence) {
+    TempDir dir;
+    const harness::ScopedEnv env(harness::userFolders(dir.path()));
     const std::pair<int, int> steps[] = {{100, 75}, {75, 50}, {50, 25}, {25, 0}, {0, 100},
                                          {99, 75}, {60, 50}, {26, 25}, {1, 0}};
-    for (const auto& [from, to] : steps) EXPECT_EQ(choicesNextSeparation(from), to) << from;
+    for (const auto& [from, to] : steps) {
+        audioSetSeparation(from);
+        EXPECT_EQ(choicesStepSeparation(), to) << from;
+    }
+    resumeClose();
+    harness::resetGlobals();
     const Settings none, line{false, 80}, buttons{true, 0}, file{true, 50};
     struct Case {
         const Settings* command_line;
