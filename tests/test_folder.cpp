@@ -306,6 +306,40 @@ TEST(Playlist, ShufflePlaysEachEntryOncePerRound) {
     playlistClear();
 }
 
+// Shuffled, no module plays twice in a row, on any seed, also where a new
+// round's first entries are refused: the entry that ended the round is kept
+// from leading the next as its first that loads, with two modules as with five.
+TEST(Playlist, ShuffleNeverPlaysAModuleTwiceInARow) {
+    struct Case {
+        int modules;
+        const char* refused;  // a file in the folder that no engine takes
+    };
+    for (const Case& k : {Case{2, "0-empty.mod"}, Case{2, "9-empty.mod"}, Case{5, "README.txt"}}) {
+        TempDir dir;
+        const std::string base = makeFolder(dir.file("songs"));
+        for (int i = 0; i < k.modules; ++i) writeSong(base + "/" + std::to_string(i + 1) + ".mod", tune(i));
+        harness::writeBytes(base + "/" + k.refused, {'n', 'o'});
+        std::string path = base;
+        char* args[] = {path.data()};
+        testing::internal::CaptureStderr();
+        int repeats = 0;
+        for (std::uint64_t seed = 0; seed < 200; ++seed) {
+            playlistBuild(1, args);
+            playlistSetSeed(seed);
+            playlistSetShuffle(true, playlistSize());
+            songFree(playlistLoad(playlistFirst(), 1));
+            for (int step = 0; step < 20; ++step) {
+                const std::size_t before = playlistCurrent();
+                songFree(playlistStep(1));
+                if (playlistCurrent() == before) ++repeats;
+            }
+        }
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(repeats, 0) << k.modules << " modules and " << k.refused;
+    }
+    playlistClear();
+}
+
 // --- Where a list was left, and the settings
 
 namespace {
