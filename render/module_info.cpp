@@ -247,6 +247,7 @@ std::string moduleText(const char* text, std::size_t size) {
 
 int printInfo(const std::vector<WalkedFile>& files, bool json) {
     int status = 0;
+    std::size_t told = 0;
     for (const WalkedFile& file : files) {
         const std::string& path = file.path;
         LoadRefusal why;
@@ -271,6 +272,8 @@ int printInfo(const std::vector<WalkedFile>& files, bool json) {
         else
             printInfoText(stdout, path, facts, damage, frames);
         songFree(song);
+        ++told;
     }
-    return status;
+    // Nothing at all to tell of (every file skipped) is a failure too.
+    return told == 0 ? 1 : status;
 }

@@ -13,7 +13,7 @@
 // one pass of each, to standard output. A file found in a folder that is no
 // module is skipped (said on standard error). Returns the exit status: 0,
 // or 1 when a module couldn't be loaded (said on standard error, and with
-// --json in an object of its own with an "error" member).
+// --json in an object of its own with an "error" member) or none was told of.
 int printInfo(const std::vector<WalkedFile>& files, bool json);
 
 // Text from a module (its title, a sample's name; at most size bytes, up to

@@ -797,6 +797,36 @@ TEST(Render, BatchRendersTheGoodModulesAndNamesEachFailure) {
     }
 }
 
+// A folder given that holds no file is named as the player names it, and
+// when nothing at all was told of or rendered the status is 1; modules
+// beside it are rendered as ever.
+TEST(Render, AnEmptyFolderOrNothingRenderedIsAFailure) {
+    TempDir dir;
+    const std::string one = writeSong(dir, busy(1), "one.mod");
+    const std::string empty = dir.file("empty");
+    const std::string junk = dir.file("junk");
+    mkdir(empty.c_str(), 0755);
+    mkdir(junk.c_str(), 0755);
+    harness::writeBytes(junk + "/README.txt", {'h', 'i', '\n'});
+    const std::string named = "zindle-render: " + empty + ": an empty folder, no module in it\n";
+    struct Case {
+        std::vector<std::string> paths;
+        int status;
+        bool names_empty;
+    };
+    const Case cases[] = {{{empty}, 1, true}, {{empty, one}, 0, true}, {{junk}, 1, false}, {{one, junk}, 0, false}};
+    for (const char* mode : {"--info", "--json", "--seconds=0.1"}) {
+        for (const Case& k : cases) {
+            const TempDir out;
+            std::vector<std::string> argv = {kRender, mode, "--output-dir", out.path()};
+            argv.insert(argv.end(), k.paths.begin(), k.paths.end());
+            const harness::Result r = harness::run(argv);
+            EXPECT_EQ(r.status, k.status) << mode << " " << k.paths[0] << r.err;
+            EXPECT_EQ(r.err.find(named) != std::string::npos, k.names_empty) << mode << r.err;
+        }
+    }
+}
+
 // --format, --raw or the output's extension choose the format; FLAC holds
 // exactly the raw render's samples and the song's name as its TITLE, in
 // UTF-8, also when written to a pipe, which `flac -t` then passes.
