@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -106,6 +108,61 @@ TEST(Player, HelpAndVersionOpenNothing) {
                      harness::headlessEnv(dir.file("audio.raw")));
     EXPECT_EQ(file.status, 1);
     EXPECT_TRUE(endsWith(file.err, "\n./--help: too short to be a MOD file (3 bytes)\n")) << file.err;
+}
+
+// The manual pages name every option --help names and no other, and the
+// player's page every key its --help names, so that the three places the
+// keys and options are told in (the README follows the pages) can't drift.
+TEST(Player, ManualPagesNameTheOptionsAndKeysOfTheHelp) {
+    using Names = std::set<std::string>;
+    // The long options of the help's option lines ("  -s, --seconds S  ...").
+    const auto helpOptions = [](const std::string& help) {
+        Names names;
+        const std::regex line(R"(\n {2,8}(?:-[a-zA-Z], )?(--[a-z][a-z-]*))");
+        for (std::sregex_iterator m(help.begin(), help.end(), line), end; m != end; ++m) names.insert((*m)[1]);
+        return names;
+    };
+    // The lines of a page's section, from ".SH NAME" to the next ".SH" or ".SS".
+    const auto section = [](const std::string& page, const std::string& name) {
+        const std::size_t from = page.find("\n.SH " + name + "\n");
+        if (from == std::string::npos) return std::string();
+        return page.substr(from, page.find("\n.S", from + 1) - from);
+    };
+    // The long options tagged in a page's OPTIONS (the line after each .TP).
+    const auto pageOptions = [&](const std::string& page) {
+        Names names;
+        const std::string options = section(page, "OPTIONS");
+        const std::regex tag(R"(\n\.TP\n\.B[IR]? ([^\n]*))");
+        const std::regex option(R"(\\-\\-([a-z]|\\-)+)");
+        for (std::sregex_iterator t(options.begin(), options.end(), tag), end; t != end; ++t) {
+            const std::string text = (*t)[1];
+            for (std::sregex_iterator o(text.begin(), text.end(), option); o != end; ++o)
+                names.insert(std::regex_replace(o->str(), std::regex(R"(\\-)"), "-"));
+        }
+        return names;
+    };
+    for (const auto& [program, page] : {std::pair{kZindle, "zindle.1"}, std::pair{kRender, "zindle-render.1"}}) {
+        const harness::Result help = harness::run({program, "--help"}, harness::headlessEnv("/dev/null"));
+        const std::string manual = harness::readText(std::string(ZINDLE_SOURCE_DIR) + "/man/" + page);
+        ASSERT_FALSE(helpOptions(help.out).empty()) << program;
+        EXPECT_EQ(pageOptions(manual), helpOptions(help.out)) << page;
+    }
+    // The keys: the first column of the help's "Keys:" lines ("Right / Left"
+    // is two), against the tags of the page's KEYS section.
+    const std::string help = harness::run({kZindle, "--help"}, harness::headlessEnv("/dev/null")).out;
+    Names help_keys;
+    const std::string keys = help.substr(help.find("Keys:\n"), help.find("\n\n", help.find("Keys:\n")) - help.find("Keys:\n"));
+    const std::regex key_line(R"(\n  ([A-Z][a-z]*(?: [A-Z][a-z]*)?)(?: / ([A-Z][a-z]*))? )");
+    for (std::sregex_iterator m(keys.begin(), keys.end(), key_line), end; m != end; ++m) {
+        help_keys.insert((*m)[1]);
+        if ((*m)[2].matched) help_keys.insert((*m)[2]);
+    }
+    Names page_keys;
+    const std::string page_section = section(harness::readText(std::string(ZINDLE_SOURCE_DIR) + "/man/zindle.1"), "KEYS");
+    const std::regex tag(R"(\n\.TP\n\.B ([^\n]*))");
+    for (std::sregex_iterator t(page_section.begin(), page_section.end(), tag), end; t != end; ++t) page_keys.insert((*t)[1]);
+    EXPECT_EQ(help_keys.size(), 13u);
+    EXPECT_EQ(page_keys, help_keys);
 }
 
 // A bad option: one line saying why, a hint, status 2, and nothing opened.
