@@ -6,12 +6,15 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <set>
 #include <string>
@@ -457,6 +460,83 @@ TEST(ResumeState, KeepsTheModuleOfEachListAndTheButtonsChoices) {
     resumeSave();
     closeList();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+// A state cut short, inside its last line or before the module of its
+// list, is no state: the list starts afresh, and the player says so.
+TEST(ResumeState, AStateCutShortIsNoState) {
+    TempDir dir;
+    const harness::ScopedEnv env(harness::userFolders(dir.path()));
+    const std::string songs = makeFolder(dir.file("songs"));
+    for (int i = 1; i <= 3; ++i) writeSong(songs + "/" + std::to_string(i) + ".mod", tune(i));
+    openList({songs});
+    startEntry(1);
+    EXPECT_EQ(resumeEntry(), 1u);
+    closeList();
+    const std::string file = dir.file("xdg-state/zindle/state");
+    const std::vector<std::uint8_t> whole = harness::readBytes(file);
+    ASSERT_GT(whole.size(), 2u);
+    const std::string text(whole.begin(), whole.end());
+    const std::size_t last_line = text.size() - (text.rfind('\n', text.size() - 2) + 1);
+    for (std::size_t cut : {std::size_t{1}, std::size_t{5}, last_line}) {
+        harness::writeBytes(file, std::vector<std::uint8_t>(whole.begin(), whole.end() - static_cast<std::ptrdiff_t>(cut)));
+        testing::internal::CaptureStderr();
+        openList({songs});
+        EXPECT_EQ(resumeEntry(), 3u) << cut << " bytes cut";
+        closeList();
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "zindle: " + file + " is no state Zindle can read; the list starts afresh\n")
+            << cut << " bytes cut";
+    }
+}
+
+// A state that can't be written, on a full card or where the rename over
+// the old state fails, leaves no temporary file beside it; one line says so.
+TEST(ResumeState, AFailedWriteLeavesNoTemporaryFile) {
+    TempDir dir;
+    const harness::ScopedEnv env(harness::userFolders(dir.path()));
+    const std::string songs = makeFolder(dir.file("songs"));
+    for (int i = 1; i <= 2; ++i) writeSong(songs + "/" + std::to_string(i) + ".mod", tune(i));
+    // A list whose state is longer than the full card takes.
+    constexpr rlim_t kRoomLeft = 4096;
+    std::vector<std::string> paths = {songs};
+    for (int i = 0; i < 40; ++i) paths.push_back(dir.file(std::string(100, 'x') + std::to_string(i) + ".mod"));
+    const std::string folder = dir.file("xdg-state/zindle");
+    struct Case {
+        const char* what;
+        bool full;
+        std::vector<std::string> left;  // in the state's folder
+        std::string said;               // the line's start
+    };
+    const Case cases[] = {
+        {"a full card", true, {}, "zindle: can't keep the place in " + folder + "/state: " + std::strerror(EFBIG) + "\n"},
+        {"a folder where the state goes", false, {"state"}, "zindle: can't read " + folder + "/state: "},
+    };
+    for (const Case& k : cases) {
+        if (!k.full) {
+            makeFolder(dir.file("xdg-state"));
+            makeFolder(folder);
+            makeFolder(folder + "/state");
+            harness::writeBytes(folder + "/state/x", {'x'});
+        }
+        testing::internal::CaptureStderr();
+        openList(paths);
+        songFree(playlistLoad(0, 1));
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        const rlimit saved = limit;
+        void (*const was)(int) = signal(SIGXFSZ, SIG_IGN);
+        if (k.full) limit.rlim_cur = kRoomLeft;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        resumeSave();
+        setrlimit(RLIMIT_FSIZE, &saved);
+        signal(SIGXFSZ, was);
+        closeList();
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(filesIn(folder), k.left) << k.what;
+        EXPECT_EQ(said.rfind(k.said, 0), 0u) << k.what << ": " << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << k.what << ": " << said;
+    }
 }
 
 TEST(Settings, FileLinesCommentsAndBadLines) {
