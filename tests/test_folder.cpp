@@ -21,6 +21,8 @@
 #include <thread>
 #include <vector>
 
+#include "app/list_screen.h"
+#include "app/module_probe.h"
 #include "app/playlist.h"
 #include "app/resume_state.h"
 #include "app/settings.h"
@@ -340,6 +342,56 @@ TEST(Playlist, ShuffleNeverPlaysAModuleTwiceInARow) {
         testing::internal::GetCapturedStderr();
         EXPECT_EQ(repeats, 0) << k.modules << " modules and " << k.refused;
     }
+    playlistClear();
+}
+
+// The list screen's keys: Up and Down step, Left and Right a page of 23
+// lines, never past either end; the page shown is the whole page the cursor
+// falls in, not one scrolled along with it; the other keys ask the player.
+TEST(ListScreen, KeysMoveTheCursorAndThePagesFlipWhole) {
+    TempDir dir;
+    const std::string songs = makeFolder(dir.file("songs"));
+    const auto name = [](std::size_t n) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%02zu.mod", n);
+        return std::string(text);
+    };
+    constexpr std::size_t kEntries = 50;  // pages from 0, 23 and 46
+    for (std::size_t n = 0; n < kEntries; ++n) harness::writeBytes(songs + "/" + name(n), {});
+    std::string folder = songs;
+    char* args[] = {folder.data()};
+    ASSERT_EQ(playlistBuild(1, args), kEntries);
+    struct Case {
+        std::size_t from;
+        SDLKey key;
+        ListAction action;
+        std::size_t to;
+        std::size_t page;  // the entry of the page's first line
+    };
+    const Case cases[] = {
+        {0, SDLK_DOWN, ListAction::kNone, 1, 0},       {0, SDLK_UP, ListAction::kNone, 0, 0},
+        {22, SDLK_DOWN, ListAction::kNone, 23, 23},    {23, SDLK_UP, ListAction::kNone, 22, 0},
+        {0, SDLK_RIGHT, ListAction::kNone, 23, 23},    {25, SDLK_RIGHT, ListAction::kNone, 48, 46},
+        {26, SDLK_RIGHT, ListAction::kNone, 49, 46},   {27, SDLK_RIGHT, ListAction::kNone, 49, 46},
+        {49, SDLK_RIGHT, ListAction::kNone, 49, 46},   {49, SDLK_DOWN, ListAction::kNone, 49, 46},
+        {30, SDLK_LEFT, ListAction::kNone, 7, 0},      {22, SDLK_LEFT, ListAction::kNone, 0, 0},
+        {47, SDLK_RETURN, ListAction::kPlay, 47, 46},  {5, SDLK_LCTRL, ListAction::kPlay, 5, 0},
+        {5, SDLK_ESCAPE, ListAction::kClose, 5, 0},    {5, SDLK_LSHIFT, ListAction::kToggleShuffle, 5, 0},
+        {5, SDLK_LALT, ListAction::kStepSeparation, 5, 0}, {5, SDLK_a, ListAction::kNone, 5, 0},
+    };
+    for (const Case& k : cases) {
+        const std::string what = "key " + std::to_string(k.key) + " from " + std::to_string(k.from);
+        listOpen(k.from);
+        EXPECT_TRUE(listKey(k.key) == k.action) << what;
+        EXPECT_EQ(listCursorEntry(), k.to) << what;
+        const ListPage page = listPage(0, false, 100);
+        EXPECT_STREQ(page.position, (std::to_string(k.to + 1) + "/50").c_str()) << what;
+        EXPECT_EQ(page.count, static_cast<int>(std::min<std::size_t>(kListLines, kEntries - k.page))) << what;
+        EXPECT_EQ(page.lines[0].text, name(k.page)) << what;
+        EXPECT_EQ(page.cursor, static_cast<int>(k.to - k.page)) << what;
+        listClose();
+    }
+    probeStop();
     playlistClear();
 }
 
