@@ -567,12 +567,38 @@ TEST(Render, StartsAtTheGivenOrder) {
     EXPECT_NE(access(dir.file("two.wav").c_str(), F_OK), 0);
 }
 
+// The module's name without its extension, and for a module found in a
+// folder its path below that folder, whose folders' dots are no extension.
 TEST(Render, DefaultOutputIsTheModuleNameInTheCurrentFolder) {
     TempDir dir;
-    const std::string module = writeSong(dir, busy(1), "tune.mod");
-    const harness::Result r = harness::run({"/bin/sh", "-c", "cd '" + dir.path() + "' && '" + kRender + "' --seconds 0.1 tune.mod"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(harness::readBytes(dir.file("tune.wav")).size(), 44u + 4800 * 4);
+    writeSong(dir, busy(1), "tune.mod");
+    for (const char* folder : {"songs", "songs/Jogeir v1.2"}) mkdir(dir.file(folder).c_str(), 0755);
+    writeSong(dir, busy(1), "songs/Jogeir v1.2/guitar");
+    const std::pair<const char*, const char*> cases[] = {
+        {"tune.mod", "tune.wav"}, {"songs", "Jogeir v1.2/guitar.wav"}, {"songs/Jogeir v1.2/guitar", "guitar.wav"}};
+    for (const auto& [module, output] : cases) {
+        const harness::Result r =
+            harness::run({"/bin/sh", "-c", "cd \"$1\" && exec \"$0\" --seconds 0.1 \"$2\"", kRender, dir.path(), module});
+        EXPECT_EQ(r.status, 0) << module << r.err;
+        EXPECT_EQ(harness::readBytes(dir.file(output)).size(), 44u + 4800 * 4) << module;
+    }
+}
+
+// The cap of 30 minutes is a pass's: --loops 2 of a pass of 20:41 is twice
+// that, as the header of a WAV written to a pipe says before its frames.
+TEST(Render, EachPassHasACapOfItsOwn) {
+    TempDir dir;
+    // 8 orders of 64 rows at the slowest, speed 32 and 33 bpm: ticks of 3636 frames.
+    const std::string module = writeSong(dir, harness::shortSong("long", 33, 32, 0, 8));
+    constexpr std::uint64_t kPassFrames = 8ull * 64 * 32 * 3636;
+    const harness::Result info = harness::run({kRender, "--json", module});
+    EXPECT_NE(info.out.find("\"duration_frames\":" + std::to_string(kPassFrames) + ","), std::string::npos) << info.out;
+    const harness::Result two =
+        harness::run({"/bin/sh", "-c", "\"$0\" \"$@\" | head -c 44", kRender, "--loops", "2", "--output", "-", module});
+    ASSERT_EQ(two.out.size(), 44u) << two.err;
+    const std::vector<std::uint8_t> header(two.out.begin(), two.out.end());
+    EXPECT_EQ(two.out.substr(36, 4), "data");
+    EXPECT_EQ(le32(header, 40), 2 * kPassFrames * kBytesPerFrame);
 }
 
 // Each wrong option or value: status 2, its one line and where to read more,
