@@ -63,12 +63,23 @@ std::size_t placeOf(std::size_t entry) {
     return shuffled ? static_cast<std::size_t>(std::find(order.begin(), order.end(), entry) - order.begin()) : entry;
 }
 
-// Past the round's last entry: shuffled, a new order, not led by the entry
-// that just played (so that no module plays twice in a row).
+// Past the round's last entry: shuffled, a new order. (loadFrom keeps the
+// entry that just played from leading it.)
 void nextRound() {
-    if (!shuffled) return;
-    shuffleOrder(entries.size());
-    if (order.size() > 1 && order.front() == current) std::swap(order.front(), order.back());
+    if (shuffled) shuffleOrder(entries.size());
+}
+
+// A new round's first entry that loads must not be the one that just played,
+// or it plays twice in a row: the entries before it may be refused (known
+// already, or found so now), so the rule is applied to the first entry not
+// refused, not to the round's first. That entry goes to the last place of
+// the round not refused, changing places with the entry there.
+void keepFromLeading(std::size_t at) {
+    for (std::size_t back = order.size(); back-- > at + 1;)
+        if (!entries[order[back]].refused) {
+            std::swap(order[at], order[back]);
+            return;
+        }
 }
 
 // Names a refused entry and why in one line, written at once (standard
@@ -88,10 +99,17 @@ void reportRefused(const std::string& path, const LoadRefusal& why) {
 // within two rounds.
 LoadedSong* loadFrom(std::size_t at, int step, LoadRefusal* why) {
     const std::size_t n = entries.size();
+    const std::size_t played = current;
+    bool round_begun = false;   // a new round began here, and nothing of it loaded yet
     while (refused_count < n) {
         if (at >= n) {
             nextRound();
             at = 0;
+            round_begun = shuffled;
+        }
+        if (round_begun && entryAt(at) == played && !entries[played].refused) {
+            keepFromLeading(at);
+            round_begun = false;
         }
         Entry& entry = entries[entryAt(at)];
         if (!entry.refused) {

@@ -4,8 +4,10 @@
 // are read for the modules in them, as the player reads them. No
 // audio device or display is used. The engine is one per process: a batch
 // renders each module in a worker process of its own.
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,23 @@
 #include "render/render_options.h"
 #include "render/renderer.h"
 
+namespace {
+
+// Names each folder given that holds no file, as the player names it; true
+// when nothing was found at all.
+bool reportEmptyFolders(const std::vector<std::string>& paths, const std::vector<WalkedFile>& files) {
+    std::vector<bool> found(paths.size(), false);
+    for (const WalkedFile& file : files) found[file.argument] = true;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        struct stat info {};
+        if (!found[i] && stat(paths[i].c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+            std::fprintf(stderr, "zindle-render: %s: an empty folder, no module in it\n", paths[i].c_str());
+    }
+    return files.empty();
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     RenderOptions options;
     int status = parseOptions(argc, argv, options);
@@ -22,6 +41,7 @@ int main(int argc, char** argv) {
     rendererUsePlatform();
     rendererUseSeparation(options.separation);
     const std::vector<WalkedFile> files = folderWalk(options.modules);
+    if (reportEmptyFolders(options.modules, files)) return 1;
     if (options.info) return printInfo(files, options.info_form);
     const bool single = files.size() == 1 && files.front().folder.empty();
     if ((status = checkSingleModule(options, single)) >= 0) return status;

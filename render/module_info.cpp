@@ -256,6 +256,7 @@ std::string moduleText(const char* text, std::size_t size) {
 
 int printInfo(const std::vector<WalkedFile>& files, InfoForm form) {
     int status = 0;
+    std::size_t told = 0;
     for (const WalkedFile& file : files) {
         const std::string& path = file.path;
         LoadRefusal why;
@@ -284,6 +285,8 @@ int printInfo(const std::vector<WalkedFile>& files, InfoForm form) {
         case InfoForm::kProbeLine: printProbeLine(stdout, facts, frames); break;
         }
         songFree(song);
+        ++told;
     }
-    return status;
+    // Nothing at all to tell of (every file skipped) is a failure too.
+    return told == 0 ? 1 : status;
 }

@@ -25,7 +25,7 @@ enum class InfoForm {
 // found in a folder that is no module is skipped (said on standard error).
 // Returns the exit status: 0, or 1 when a module couldn't be loaded (said on
 // standard error, and with --json in an object of its own with an "error"
-// member, with --probe-line as an empty line).
+// member, with --probe-line as an empty line) or none was told of.
 int printInfo(const std::vector<WalkedFile>& files, InfoForm form);
 
 // Text from a module (its title, a sample's name; at most size bytes, up to

@@ -179,5 +179,6 @@ int renderBatch(const RenderOptions& options, const std::vector<WalkedFile>& fil
     stopEraseLineOnSignal(false);
     std::fprintf(stderr, "zindle-render: %zu rendered, %zu skipped, %zu failed in %s\n", finished - failed, skipped, failed,
                  elapsedText(start).c_str());
-    return failed > 0 ? 1 : 0;
+    // Nothing rendered at all (every file skipped) is a failure too.
+    return failed > 0 || finished == failed ? 1 : 0;
 }

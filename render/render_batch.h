@@ -12,6 +12,7 @@
 // file found in a folder that is a module at all (the others are skipped,
 // each with a line saying why). Ends with a line counting the modules
 // rendered, skipped and failed, and the time taken. Returns the exit
-// status: 0 when all were written, 1 when any failed, 2 when two modules
+// status: 0 when all were written, 1 when any failed or none was rendered
+// (every file skipped), 2 when two modules
 // would write the same file (nothing is rendered then).
 int renderBatch(const RenderOptions& options, const std::vector<WalkedFile>& files);

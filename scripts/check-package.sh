@@ -45,7 +45,7 @@ else
 fi
 
 # The tools of the checks themselves, when they are missing and can be had.
-if [ "$sudo" != none ]; then ./scripts/install-deps.sh man-db desktop-file-utils mandoc; fi
+if [ "$sudo" != none ]; then ./scripts/install-deps.sh man-db desktop-file-utils shared-mime-info mandoc; fi
 
 # --- Build the package.
 rm -f "$BUILD"/zindle_*.deb
@@ -168,7 +168,17 @@ for page in zindle zindle-render; do
 done
 desktop="$share/applications/zindle.desktop"
 [ -f "$desktop" ] || fail "no $desktop"
-grep -qx 'MimeType=audio/x-mod;' "$desktop" || fail "$desktop has no audio/x-mod type"
+# Offered for every format it plays that shared-mime-info names, each a type
+# the machine's MIME database knows.
+types=$(sed -n 's/^MimeType=//p' "$desktop")
+for type in audio/x-mod audio/x-xm audio/x-s3m audio/x-it audio/x-stm; do
+  case ";$types" in *";$type;"*) ;; *) fail "$desktop does not offer $type" ;; esac
+done
+if [ -d /usr/share/mime ]; then
+  for type in $(echo "$types" | tr ';' ' '); do
+    [ -f "/usr/share/mime/$type.xml" ] || fail "$desktop offers $type, which /usr/share/mime doesn't know"
+  done
+fi
 grep -qx 'Exec=zindle %F' "$desktop" || fail "$desktop does not start zindle"
 
 [ -z "$run" ] || note "ran the $arch programs under $run"

@@ -6,12 +6,15 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <set>
 #include <string>
@@ -20,6 +23,8 @@
 #include <vector>
 
 #include "app/list_choices.h"
+#include "app/list_screen.h"
+#include "app/module_probe.h"
 #include "app/playlist.h"
 #include "app/resume_state.h"
 #include "app/settings.h"
@@ -309,6 +314,90 @@ TEST(Playlist, ShufflePlaysEachEntryOncePerRound) {
     playlistClear();
 }
 
+// Shuffled, no module plays twice in a row, on any seed, also where a new
+// round's first entries are refused: the entry that ended the round is kept
+// from leading the next as its first that loads, with two modules as with five.
+TEST(Playlist, ShuffleNeverPlaysAModuleTwiceInARow) {
+    struct Case {
+        int modules;
+        const char* refused;  // a file in the folder that no engine takes
+    };
+    for (const Case& k : {Case{2, "0-empty.mod"}, Case{2, "9-empty.mod"}, Case{5, "README.txt"}}) {
+        TempDir dir;
+        const std::string base = makeFolder(dir.file("songs"));
+        for (int i = 0; i < k.modules; ++i) writeSong(base + "/" + std::to_string(i + 1) + ".mod", tune(i));
+        harness::writeBytes(base + "/" + k.refused, {'n', 'o'});
+        std::string path = base;
+        char* args[] = {path.data()};
+        testing::internal::CaptureStderr();
+        int repeats = 0;
+        for (std::uint64_t seed = 0; seed < 200; ++seed) {
+            playlistBuild(1, args);
+            playlistSetSeed(seed);
+            playlistSetShuffle(true, playlistSize());
+            songFree(playlistLoad(playlistFirst(), 1));
+            for (int step = 0; step < 20; ++step) {
+                const std::size_t before = playlistCurrent();
+                songFree(playlistStep(1));
+                if (playlistCurrent() == before) ++repeats;
+            }
+        }
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(repeats, 0) << k.modules << " modules and " << k.refused;
+    }
+    playlistClear();
+}
+
+// The list screen's keys: Up and Down step, Left and Right a page of 23
+// lines, never past either end; the page shown is the whole page the cursor
+// falls in, not one scrolled along with it; the other keys ask the player.
+TEST(ListScreen, KeysMoveTheCursorAndThePagesFlipWhole) {
+    TempDir dir;
+    const std::string songs = makeFolder(dir.file("songs"));
+    const auto name = [](std::size_t n) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%02zu.mod", n);
+        return std::string(text);
+    };
+    constexpr std::size_t kEntries = 50;  // pages from 0, 23 and 46
+    for (std::size_t n = 0; n < kEntries; ++n) harness::writeBytes(songs + "/" + name(n), {});
+    std::string folder = songs;
+    char* args[] = {folder.data()};
+    ASSERT_EQ(playlistBuild(1, args), kEntries);
+    struct Case {
+        std::size_t from;
+        SDLKey key;
+        ListAction action;
+        std::size_t to;
+        std::size_t page;  // the entry of the page's first line
+    };
+    const Case cases[] = {
+        {0, SDLK_DOWN, ListAction::kNone, 1, 0},       {0, SDLK_UP, ListAction::kNone, 0, 0},
+        {22, SDLK_DOWN, ListAction::kNone, 23, 23},    {23, SDLK_UP, ListAction::kNone, 22, 0},
+        {0, SDLK_RIGHT, ListAction::kNone, 23, 23},    {25, SDLK_RIGHT, ListAction::kNone, 48, 46},
+        {26, SDLK_RIGHT, ListAction::kNone, 49, 46},   {27, SDLK_RIGHT, ListAction::kNone, 49, 46},
+        {49, SDLK_RIGHT, ListAction::kNone, 49, 46},   {49, SDLK_DOWN, ListAction::kNone, 49, 46},
+        {30, SDLK_LEFT, ListAction::kNone, 7, 0},      {22, SDLK_LEFT, ListAction::kNone, 0, 0},
+        {47, SDLK_RETURN, ListAction::kPlay, 47, 46},  {5, SDLK_LCTRL, ListAction::kPlay, 5, 0},
+        {5, SDLK_ESCAPE, ListAction::kClose, 5, 0},    {5, SDLK_LSHIFT, ListAction::kToggleShuffle, 5, 0},
+        {5, SDLK_LALT, ListAction::kStepSeparation, 5, 0}, {5, SDLK_a, ListAction::kNone, 5, 0},
+    };
+    for (const Case& k : cases) {
+        const std::string what = "key " + std::to_string(k.key) + " from " + std::to_string(k.from);
+        listOpen(k.from);
+        EXPECT_TRUE(listKey(k.key) == k.action) << what;
+        EXPECT_EQ(listCursorEntry(), k.to) << what;
+        const ListPage page = listPage(0, false, 100);
+        EXPECT_STREQ(page.position, (std::to_string(k.to + 1) + "/50").c_str()) << what;
+        EXPECT_EQ(page.count, static_cast<int>(std::min<std::size_t>(kListLines, kEntries - k.page))) << what;
+        EXPECT_EQ(page.lines[0].text, name(k.page)) << what;
+        EXPECT_EQ(page.cursor, static_cast<int>(k.to - k.page)) << what;
+        listClose();
+    }
+    probeStop();
+    playlistClear();
+}
+
 // --- Where a list was left, and the settings
 
 namespace {
@@ -426,6 +515,83 @@ TEST(ResumeState, KeepsTheModuleOfEachListAndTheButtonsChoices) {
     resumeSave();
     closeList();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+// A state cut short, inside its last line or before the module of its
+// list, is no state: the list starts afresh, and the player says so.
+TEST(ResumeState, AStateCutShortIsNoState) {
+    TempDir dir;
+    const harness::ScopedEnv env(harness::userFolders(dir.path()));
+    const std::string songs = makeFolder(dir.file("songs"));
+    for (int i = 1; i <= 3; ++i) writeSong(songs + "/" + std::to_string(i) + ".mod", tune(i));
+    openList({songs});
+    startEntry(1);
+    EXPECT_EQ(resumeEntry(), 1u);
+    closeList();
+    const std::string file = dir.file("xdg-state/zindle/state");
+    const std::vector<std::uint8_t> whole = harness::readBytes(file);
+    ASSERT_GT(whole.size(), 2u);
+    const std::string text(whole.begin(), whole.end());
+    const std::size_t last_line = text.size() - (text.rfind('\n', text.size() - 2) + 1);
+    for (std::size_t cut : {std::size_t{1}, std::size_t{5}, last_line}) {
+        harness::writeBytes(file, std::vector<std::uint8_t>(whole.begin(), whole.end() - static_cast<std::ptrdiff_t>(cut)));
+        testing::internal::CaptureStderr();
+        openList({songs});
+        EXPECT_EQ(resumeEntry(), 3u) << cut << " bytes cut";
+        closeList();
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "zindle: " + file + " is no state Zindle can read; the list starts afresh\n")
+            << cut << " bytes cut";
+    }
+}
+
+// A state that can't be written, on a full card or where the rename over
+// the old state fails, leaves no temporary file beside it; one line says so.
+TEST(ResumeState, AFailedWriteLeavesNoTemporaryFile) {
+    TempDir dir;
+    const harness::ScopedEnv env(harness::userFolders(dir.path()));
+    const std::string songs = makeFolder(dir.file("songs"));
+    for (int i = 1; i <= 2; ++i) writeSong(songs + "/" + std::to_string(i) + ".mod", tune(i));
+    // A list whose state is longer than the full card takes.
+    constexpr rlim_t kRoomLeft = 4096;
+    std::vector<std::string> paths = {songs};
+    for (int i = 0; i < 40; ++i) paths.push_back(dir.file(std::string(100, 'x') + std::to_string(i) + ".mod"));
+    const std::string folder = dir.file("xdg-state/zindle");
+    struct Case {
+        const char* what;
+        bool full;
+        std::vector<std::string> left;  // in the state's folder
+        std::string said;               // the line's start
+    };
+    const Case cases[] = {
+        {"a full card", true, {}, "zindle: can't keep the place in " + folder + "/state: " + std::strerror(EFBIG) + "\n"},
+        {"a folder where the state goes", false, {"state"}, "zindle: can't read " + folder + "/state: "},
+    };
+    for (const Case& k : cases) {
+        if (!k.full) {
+            makeFolder(dir.file("xdg-state"));
+            makeFolder(folder);
+            makeFolder(folder + "/state");
+            harness::writeBytes(folder + "/state/x", {'x'});
+        }
+        testing::internal::CaptureStderr();
+        openList(paths);
+        songFree(playlistLoad(0, 1));
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        const rlimit saved = limit;
+        void (*const was)(int) = signal(SIGXFSZ, SIG_IGN);
+        if (k.full) limit.rlim_cur = kRoomLeft;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        resumeSave();
+        setrlimit(RLIMIT_FSIZE, &saved);
+        signal(SIGXFSZ, was);
+        closeList();
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(filesIn(folder), k.left) << k.what;
+        EXPECT_EQ(said.rfind(k.said, 0), 0u) << k.what << ": " << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << k.what << ": " << said;
+    }
 }
 
 TEST(Settings, FileLinesCommentsAndBadLines) {

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -107,6 +109,61 @@ TEST(Player, HelpAndVersionOpenNothing) {
                      harness::headlessEnv(dir.file("audio.raw")));
     EXPECT_EQ(file.status, 1);
     EXPECT_TRUE(endsWith(file.err, "\n./--help: too short to be a MOD file (3 bytes)\n")) << file.err;
+}
+
+// The manual pages name every option --help names and no other, and the
+// player's page every key its --help names, so that the three places the
+// keys and options are told in (the README follows the pages) can't drift.
+TEST(Player, ManualPagesNameTheOptionsAndKeysOfTheHelp) {
+    using Names = std::set<std::string>;
+    // The long options of the help's option lines ("  -s, --seconds S  ...").
+    const auto helpOptions = [](const std::string& help) {
+        Names names;
+        const std::regex line(R"(\n {2,8}(?:-[a-zA-Z], )?(--[a-z][a-z-]*))");
+        for (std::sregex_iterator m(help.begin(), help.end(), line), end; m != end; ++m) names.insert((*m)[1]);
+        return names;
+    };
+    // The lines of a page's section, from ".SH NAME" to the next ".SH" or ".SS".
+    const auto section = [](const std::string& page, const std::string& name) {
+        const std::size_t from = page.find("\n.SH " + name + "\n");
+        if (from == std::string::npos) return std::string();
+        return page.substr(from, page.find("\n.S", from + 1) - from);
+    };
+    // The long options tagged in a page's OPTIONS (the line after each .TP).
+    const auto pageOptions = [&](const std::string& page) {
+        Names names;
+        const std::string options = section(page, "OPTIONS");
+        const std::regex tag(R"(\n\.TP\n\.B[IR]? ([^\n]*))");
+        const std::regex option(R"(\\-\\-([a-z]|\\-)+)");
+        for (std::sregex_iterator t(options.begin(), options.end(), tag), end; t != end; ++t) {
+            const std::string text = (*t)[1];
+            for (std::sregex_iterator o(text.begin(), text.end(), option); o != end; ++o)
+                names.insert(std::regex_replace(o->str(), std::regex(R"(\\-)"), "-"));
+        }
+        return names;
+    };
+    for (const auto& [program, page] : {std::pair{kZindle, "zindle.1"}, std::pair{kRender, "zindle-render.1"}}) {
+        const harness::Result help = harness::run({program, "--help"}, harness::headlessEnv("/dev/null"));
+        const std::string manual = harness::readText(std::string(ZINDLE_SOURCE_DIR) + "/man/" + page);
+        ASSERT_FALSE(helpOptions(help.out).empty()) << program;
+        EXPECT_EQ(pageOptions(manual), helpOptions(help.out)) << page;
+    }
+    // The keys: the first column of the help's "Keys:" lines ("Right / Left"
+    // is two), against the tags of the page's KEYS section.
+    const std::string help = harness::run({kZindle, "--help"}, harness::headlessEnv("/dev/null")).out;
+    Names help_keys;
+    const std::string keys = help.substr(help.find("Keys:\n"), help.find("\n\n", help.find("Keys:\n")) - help.find("Keys:\n"));
+    const std::regex key_line(R"(\n  ([A-Z][a-z]*(?: [A-Z][a-z]*)?)(?: / ([A-Z][a-z]*))? )");
+    for (std::sregex_iterator m(keys.begin(), keys.end(), key_line), end; m != end; ++m) {
+        help_keys.insert((*m)[1]);
+        if ((*m)[2].matched) help_keys.insert((*m)[2]);
+    }
+    Names page_keys;
+    const std::string page_section = section(harness::readText(std::string(ZINDLE_SOURCE_DIR) + "/man/zindle.1"), "KEYS");
+    const std::regex tag(R"(\n\.TP\n\.B ([^\n]*))");
+    for (std::sregex_iterator t(page_section.begin(), page_section.end(), tag), end; t != end; ++t) page_keys.insert((*t)[1]);
+    EXPECT_EQ(help_keys.size(), 13u);
+    EXPECT_EQ(page_keys, help_keys);
 }
 
 // A bad option: one line saying why, a hint, status 2, and nothing opened.
@@ -511,12 +568,38 @@ TEST(Render, StartsAtTheGivenOrder) {
     EXPECT_NE(access(dir.file("two.wav").c_str(), F_OK), 0);
 }
 
+// The module's name without its extension, and for a module found in a
+// folder its path below that folder, whose folders' dots are no extension.
 TEST(Render, DefaultOutputIsTheModuleNameInTheCurrentFolder) {
     TempDir dir;
-    const std::string module = writeSong(dir, busy(1), "tune.mod");
-    const harness::Result r = harness::run({"/bin/sh", "-c", "cd '" + dir.path() + "' && '" + kRender + "' --seconds 0.1 tune.mod"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(harness::readBytes(dir.file("tune.wav")).size(), 44u + 4800 * 4);
+    writeSong(dir, busy(1), "tune.mod");
+    for (const char* folder : {"songs", "songs/Jogeir v1.2"}) mkdir(dir.file(folder).c_str(), 0755);
+    writeSong(dir, busy(1), "songs/Jogeir v1.2/guitar");
+    const std::pair<const char*, const char*> cases[] = {
+        {"tune.mod", "tune.wav"}, {"songs", "Jogeir v1.2/guitar.wav"}, {"songs/Jogeir v1.2/guitar", "guitar.wav"}};
+    for (const auto& [module, output] : cases) {
+        const harness::Result r =
+            harness::run({"/bin/sh", "-c", "cd \"$1\" && exec \"$0\" --seconds 0.1 \"$2\"", kRender, dir.path(), module});
+        EXPECT_EQ(r.status, 0) << module << r.err;
+        EXPECT_EQ(harness::readBytes(dir.file(output)).size(), 44u + 4800 * 4) << module;
+    }
+}
+
+// The cap of 30 minutes is a pass's: --loops 2 of a pass of 20:41 is twice
+// that, as the header of a WAV written to a pipe says before its frames.
+TEST(Render, EachPassHasACapOfItsOwn) {
+    TempDir dir;
+    // 8 orders of 64 rows at the slowest, speed 32 and 33 bpm: ticks of 3636 frames.
+    const std::string module = writeSong(dir, harness::shortSong("long", 33, 32, 0, 8));
+    constexpr std::uint64_t kPassFrames = 8ull * 64 * 32 * 3636;
+    const harness::Result info = harness::run({kRender, "--json", module});
+    EXPECT_NE(info.out.find("\"duration_frames\":" + std::to_string(kPassFrames) + ","), std::string::npos) << info.out;
+    const harness::Result two =
+        harness::run({"/bin/sh", "-c", "\"$0\" \"$@\" | head -c 44", kRender, "--loops", "2", "--output", "-", module});
+    ASSERT_EQ(two.out.size(), 44u) << two.err;
+    const std::vector<std::uint8_t> header(two.out.begin(), two.out.end());
+    EXPECT_EQ(two.out.substr(36, 4), "data");
+    EXPECT_EQ(le32(header, 40), 2 * kPassFrames * kBytesPerFrame);
 }
 
 // Each wrong option or value: status 2, its one line and where to read more,
@@ -795,6 +878,36 @@ TEST(Render, BatchRendersTheGoodModulesAndNamesEachFailure) {
         EXPECT_NE(r.err.find("] " + first + " -> " + target + "/" + k.outputs[0] + "\n"), std::string::npos) << r.err;
         const std::string summary = "zindle-render: " + k.summary + " in ";
         EXPECT_EQ(r.err.compare(r.err.rfind('\n', r.err.size() - 2) + 1, summary.size(), summary), 0) << r.err;
+    }
+}
+
+// A folder given that holds no file is named as the player names it, and
+// when nothing at all was told of or rendered the status is 1; modules
+// beside it are rendered as ever.
+TEST(Render, AnEmptyFolderOrNothingRenderedIsAFailure) {
+    TempDir dir;
+    const std::string one = writeSong(dir, busy(1), "one.mod");
+    const std::string empty = dir.file("empty");
+    const std::string junk = dir.file("junk");
+    mkdir(empty.c_str(), 0755);
+    mkdir(junk.c_str(), 0755);
+    harness::writeBytes(junk + "/README.txt", {'h', 'i', '\n'});
+    const std::string named = "zindle-render: " + empty + ": an empty folder, no module in it\n";
+    struct Case {
+        std::vector<std::string> paths;
+        int status;
+        bool names_empty;
+    };
+    const Case cases[] = {{{empty}, 1, true}, {{empty, one}, 0, true}, {{junk}, 1, false}, {{one, junk}, 0, false}};
+    for (const char* mode : {"--info", "--json", "--seconds=0.1"}) {
+        for (const Case& k : cases) {
+            const TempDir out;
+            std::vector<std::string> argv = {kRender, mode, "--output-dir", out.path()};
+            argv.insert(argv.end(), k.paths.begin(), k.paths.end());
+            const harness::Result r = harness::run(argv);
+            EXPECT_EQ(r.status, k.status) << mode << " " << k.paths[0] << r.err;
+            EXPECT_EQ(r.err.find(named) != std::string::npos, k.names_empty) << mode << r.err;
+        }
     }
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -418,6 +419,24 @@ TEST_F(Views, ScopeFollowsTheLoopOnceOrEveryTime) {
     EXPECT_EQ(looped.at(32 + 255, 91), coltab[256]) << "byte 105, not the flat line after the sample";
 }
 
+// A 16-bit voice is traced by its points' high bytes, rounded down also
+// below zero: its trace is that of the 8-bit voice of those bytes.
+TEST_F(Views, SixteenBitScopesTraceTheHighBytes) {
+    static const std::int16_t wide[] = {-1, -255, -256, -257, -25343, -32768, 32767, 255, 256, 0};
+    static std::int8_t high[std::size(wide)];
+    for (std::size_t i = 0; i < std::size(wide); ++i) high[i] = static_cast<std::int8_t>(wide[i] >> 8);
+    ScopeVoice voices[kChannelsShown];
+    voices[1] = ScopeVoice{wide, true, std::size(wide), 0, 0, true, 0, 64};
+    voices[2] = ScopeVoice{high, false, std::size(high), 0, 0, true, 0, 64};
+    drawQuadrascopes(screen_.get(), described(module_), voices);
+    const auto rows = tracePixels(imageOf(screen_.get()));
+    for (std::size_t j = 0; j < std::size(wide); ++j) {
+        const std::vector<int>& r = rows[j];  // the four traces, top to bottom
+        ASSERT_EQ(r.size(), 4u) << "column " << j;
+        EXPECT_EQ(r[1] - kBaseline[1], r[2] - kBaseline[2]) << "column " << j << ": " << wide[j];
+    }
+}
+
 TEST_F(Views, ScopeClampsToTheScreen) {
     static std::int8_t high[1] = {127};
     static std::int8_t low[1] = {-128};
@@ -525,6 +544,25 @@ TEST_F(WideViews, CompactCellsShowEightChannelsAtATime) {
         }
     // After the last group comes the first again.
     EXPECT_EQ(nextChannelGroup(first_shown_channel, module_->channels), 0);
+}
+
+// C steps through the groups of eight and after the last comes back to the
+// first, however many groups there are.
+TEST(ChannelGroups, CStepsThroughEachGroupThenBackToTheFirst) {
+    const struct {
+        int channels;
+        std::vector<int> firsts;  // the groups C shows in turn, from the first
+    } cases[] = {
+        {4, {0, 0}}, {9, {0, 8, 0}}, {12, {0, 8, 0}}, {16, {0, 8, 0}}, {24, {0, 8, 16, 0}}, {32, {0, 8, 16, 24, 0}},
+    };
+    for (const auto& k : cases) {
+        std::vector<int> shown = {0};
+        for (int first = 0; shown.size() < k.firsts.size();) {
+            first = nextChannelGroup(first, k.channels);
+            shown.push_back(first);
+        }
+        EXPECT_EQ(shown, k.firsts) << k.channels << " channels";
+    }
 }
 
 TEST_F(WideViews, ScopesShowEightChannelsAtATime) {
@@ -671,5 +709,10 @@ TEST_F(Views, MetersPageThroughManyInstruments) {
     EXPECT_EQ(readText(img, 228, 10, 11, kWhite), " in 041-080");
     EXPECT_TRUE(columnBlackBetween(img, 0, 18, 239));
     EXPECT_FALSE(columnBlackBetween(img, 4, 216, 239));
+
+    // The last group holds what is left: 20 meters, named up to the last.
+    first_shown_instrument = nextInstrumentGroup(first_shown_instrument, now.instruments);
+    drawSampleViewer(screen_.get(), now);
+    EXPECT_EQ(readText(imageOf(screen_.get()), 228, 10, 11, kWhite), " in 081-100");
     EXPECT_EQ(nextInstrumentGroup(80, 100), 0);
 }

@@ -111,14 +111,15 @@ TEST(Volume, RefusingDeviceIsHarmless) {
 namespace {
 
 // Voice 0 on a looped sample of +100, -100, 0, at one byte a frame and full
-// volume; the mixer's callback renders four frames, L and R interleaved.
-std::vector<std::int16_t> mixedFrames() {
+// volume; the mixer's callback renders `frames` frames in one call, L and R
+// interleaved.
+std::vector<std::int16_t> mixedFrames(int frames = 4) {
     static std::array<std::int8_t, 4> wave = {100, -100, 0, 0};
     audioCutAllVoices();
     audioSetSource(0, wave.data(), 4, 0, 4);
     audioSetRate(0, 1u << kPositionFractionBits);
     audioSetVolume(0, 64);
-    std::array<std::uint8_t, 16> bytes{};
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(frames) * kBytesPerFrame);
     mixaudio(nullptr, bytes.data(), static_cast<int>(bytes.size()));
     std::vector<std::int16_t> samples;
     for (std::size_t i = 0; i < bytes.size(); i += 2)
@@ -154,6 +155,25 @@ TEST(Volume, WithoutTheDeviceTheOutputIsScaled) {
     EXPECT_EQ(mixer.closes, 0);
     zindleReset();
     EXPECT_EQ(getVolume(), 100) << "program start is at full volume";
+}
+
+// The level scales every frame of what the callback is asked for: a whole
+// device buffer, and a request of more than one, to their last frames.
+TEST(Volume, TheLevelScalesEveryFrameOfTheBuffer) {
+    zindleReset();
+    mixer = FakeMixer{};
+    mixer.present = false;
+    for (int frames : {kChunkFrames, 2 * kChunkFrames + 4}) {
+        setVolume(100);
+        const std::vector<std::int16_t> full = mixedFrames(frames);
+        setVolume(50);
+        const std::vector<std::int16_t> half = mixedFrames(frames);
+        ASSERT_EQ(half.size(), full.size());
+        for (std::size_t i = 0; i < full.size(); ++i)
+            ASSERT_EQ(half[i], full[i] / 2) << "sample " << i << " of " << frames << " frames";
+        EXPECT_NE(full[full.size() - 8], 0) << "the last frames are heard";
+    }
+    zindleReset();
 }
 
 // With the device: the OSS mixer takes the level and the output stays as mixed.

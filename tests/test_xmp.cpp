@@ -5,14 +5,19 @@
 #include <gtest/gtest.h>
 #include <xmp.h>
 
+#include <array>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "display/sample_viewer.h"
+#include "display/views.h"
 #include "player/engine.h"
 #include "player/xmp_engine.h"
 #include "tests/engine_harness.h"
 #include "tests/process.h"
+#include "tests/screen_text.h"
 
 using harness::TempDir;
 using harness::TrackerFormat;
@@ -88,6 +93,17 @@ TEST(Libxmp, EachFilePlaysOnTheEngineThatReadsIt) {
     harness::writeBytes(dir.file("plain.mod"), harness::shortSong("plain", 125, 6).bytes());
     std::vector<Written> files = writeEach(dir, 6);
     files.push_back({"plain.mod", dir.file("plain.mod")});
+    // Packed, a small module is shorter than a MOD's header: still libxmp's.
+    trackerwriter::Song small;
+    small.channels = 6;
+    small.orders = {0};
+    small.samples = {trackerwriter::sawSample(16)};
+    small.patterns = {trackerwriter::Pattern{4, {}}};
+    small.row(0, 0, "C-4 01 .. ...");
+    const std::vector<std::uint8_t> packed_small = trackerwriter::gzip(small.xm());
+    ASSERT_LT(packed_small.size(), static_cast<std::size_t>(kHeaderBytes));
+    harness::writeBytes(dir.file("small.xm.gz"), packed_small);
+    files.push_back({"small.xm.gz", dir.file("small.xm.gz")});
     for (const Written& file : files) {
         LoadRefusal why;
         LoadedSong* song = songLoad(file.path.c_str(), &why);
@@ -175,6 +191,97 @@ TEST(Libxmp, TheDescriptionOfWhatPlays) {
     EXPECT_STREQ(cell.effect, "A02");
     songFree(loaded);
     harness::resetGlobals();
+}
+
+// View 2's meters of libxmp's modules: a note raises its instrument's meter,
+// and a note written without an instrument number that of the instrument
+// its channel plays, in every format.
+TEST(Libxmp, NotesRaiseTheMeterOfTheirInstrument) {
+    struct Seen {
+        int row;
+        std::array<bool, 3> raised;  // instruments 1..3
+    };
+    static std::vector<Seen> seen;
+    for (TrackerFormat format : harness::kTrackerFormats) {
+        trackerwriter::Song song;
+        song.channels = 2;
+        song.orders = {0};
+        for (int volume : {64, 48, 32}) song.samples.push_back(trackerwriter::sawSample(64, false, volume));
+        const bool letters = format != TrackerFormat::kXm;
+        song.row(0, 0, "C-4 02 .. ... | C-4 03 .. ...", letters);
+        song.row(0, 8, "E-4 .. .. ... | --- .. .. ...", letters);
+        TempDir dir;
+        const std::string path = dir.file("song" + harness::trackerExtension(format));
+        harness::writeBytes(path, harness::trackerBytes(format, song));
+        harness::resetGlobals();
+        display_mode = kViewMeters;
+        seen.clear();
+        // The meters at the first tick of rows 0 and 8, those of row 0 let
+        // fall to nothing on row 7.
+        harness::on_tick = [] {
+            NowPlaying now;
+            songDescribe(&now);
+            if (now.row == 7)
+                for (int i = 1; i <= 3; ++i) viewsSetMeter(i, 0);
+            if ((now.row == 0 || now.row == 8) && (seen.empty() || seen.back().row != now.row))
+                seen.push_back({now.row, {viewsMeter(1) > 0, viewsMeter(2) > 0, viewsMeter(3) > 0}});
+        };
+        LoadedSong* loaded = songLoad(path.c_str());
+        ASSERT_NE(loaded, nullptr);
+        songPlay(loaded, 0);
+        std::uint8_t buffer[4 * kChunkFrames];
+        for (int n = 0; n < 60 && seen.size() < 2; ++n) songMix(buffer, kChunkFrames);
+        songFree(loaded);
+        harness::resetGlobals();
+        const std::string what = harness::trackerExtension(format);
+        ASSERT_EQ(seen.size(), 2u) << what;
+        EXPECT_EQ(seen[0].raised, (std::array<bool, 3>{false, true, true})) << what << ": row 0";
+        EXPECT_EQ(seen[1].raised, (std::array<bool, 3>{false, true, false})) << what << ": row 8, no instrument number";
+    }
+}
+
+// View 4 of libxmp's voices: the usual loop, ending at the sample's end, is
+// followed across the whole trace, 8-bit and 16-bit alike: the trace repeats
+// the loop's 32 points and never goes flat.
+TEST(Libxmp, ScopesFollowALoopToTheSamplesEnd) {
+    constexpr int kLoop = 32;
+    for (TrackerFormat format : harness::kTrackerFormats) {
+        trackerwriter::Song song;
+        song.orders = {0};
+        song.samples = {trackerwriter::sawSample(kLoop, false), trackerwriter::sawSample(kLoop, true)};
+        song.row(0, 0, "--- .. .. ... | C-4 01 .. ... | C-4 02 .. ...", format != TrackerFormat::kXm);
+        TempDir dir;
+        const std::string path = dir.file("song" + harness::trackerExtension(format));
+        harness::writeBytes(path, harness::trackerBytes(format, song));
+        harness::resetGlobals();
+        LoadedSong* loaded = songLoad(path.c_str());
+        ASSERT_NE(loaded, nullptr);
+        songPlay(loaded, 0);
+        std::uint8_t buffer[4 * kChunkFrames];
+        for (int n = 0; n < 10; ++n) songMix(buffer, kChunkFrames);
+        NowPlaying now;
+        songDescribe(&now);
+        ScopeVoice voices[kChannelsShown];
+        songDescribeVoices(voices, 0, now.channels);
+        const screentext::SurfacePtr surface = screentext::makeSurface();
+        drawQuadrascopes(surface.get(), now, voices);
+        songFree(loaded);
+        harness::resetGlobals();
+        const screentext::Image img = screentext::imageOf(surface.get());
+        for (int channel : {1, 2}) {
+            const int baseline = 37 + 55 * channel;
+            std::vector<int> trace;  // the row of each column's pixel
+            for (int x = 32; x < 32 + 256; ++x) {
+                int y = baseline - 27;
+                while (y < baseline + 27 && img.at(x, y) == 0) ++y;
+                trace.push_back(y);
+            }
+            const std::string what = harness::trackerExtension(format) + " channel " + std::to_string(channel);
+            for (std::size_t j = 0; j + kLoop < trace.size(); ++j)
+                ASSERT_EQ(trace[j + kLoop], trace[j]) << what << ", column " << j + kLoop;
+            EXPECT_GT(std::set<int>(trace.end() - kLoop, trace.end()).size(), 8u) << what;
+        }
+    }
 }
 
 // View 1's notation of libxmp's effects: FastTracker 2's letters, the
