@@ -647,51 +647,34 @@ TEST(Settings, SeparationTextInEachShape) {
     }
 }
 
-// A settings file or a state that can't be read is said in one line each and
-// the run goes on without it; missing, they say nothing, and the state's
-// folders are then made private to the user.
-TEST(Settings, FilesThatCantBeReadAreSaid) {
+// A settings file that can't be read is said in one line and the run goes
+// on without it; a missing one says nothing. The state's folders are made
+// private to the user.
+TEST(Settings, AFileThatCantBeReadIsSaid) {
     TempDir dir;
     const harness::ScopedEnv env(harness::userFolders(dir.path()));
-    const std::string conf = dir.file("xdg-config/zindle/zindle.conf");
-    const std::string state = dir.file("xdg-state/zindle/state");
-    makeFolder(makeFolder(dir.file("xdg-config")) + "/zindle");
-    const auto said = [] {
-        testing::internal::CaptureStderr();
-        settingsReadFile();
-        resumeOpen(0, nullptr);
-        resumeSetChoices(Settings{true, std::nullopt});
-        resumeSave();
-        resumeClose();
-        return testing::internal::GetCapturedStderr();
-    };
-    struct Case {
-        const char* what;
-        void (*make)(const std::string& conf, const std::string& state);
+    const std::string conf = makeFolder(makeFolder(dir.file("xdg-config")) + "/zindle") + "/zindle.conf";
+    const struct {
+        void (*make)(const std::string& conf);
         std::string said;
-    };
-    const Case cases[] = {
-        {"none there", [](const std::string&, const std::string&) {}, ""},
-        {"folders in their places",
-         [](const std::string& conf, const std::string& state) {
-             std::remove(state.c_str());
-             mkdir(conf.c_str(), 0755);
-             mkdir(state.c_str(), 0755);
-         },
-         "zindle: can't read " + conf + ": Is a directory\nzindle: can't read " + state +
-             ": Is a directory; the list starts afresh\n"},
-        {"a settings file too long",
-         [](const std::string& conf, const std::string&) {
+    } cases[] = {
+        {[](const std::string&) {}, ""},
+        {[](const std::string& conf) { mkdir(conf.c_str(), 0755); }, "zindle: can't read " + conf + ": Is a directory\n"},
+        {[](const std::string& conf) {
              rmdir(conf.c_str());
              harness::writeBytes(conf, std::vector<std::uint8_t>(64 * 1024 + 1, '#'));
          },
-         "zindle: can't read " + conf + ": too long for a settings file\nzindle: can't read " + state +
-             ": Is a directory; the list starts afresh\n"},
+         "zindle: can't read " + conf + ": too long for a settings file\n"},
     };
-    for (const Case& k : cases) {
-        k.make(conf, state);
-        EXPECT_EQ(said(), k.said) << k.what;
+    for (const auto& k : cases) {
+        k.make(conf);
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(settingsReadFile().separation);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), k.said);
     }
+    resumeSetChoices(Settings{true, std::nullopt});
+    resumeSave();
+    resumeClose();
     struct stat info {};
     ASSERT_EQ(stat(dir.file("xdg-state/zindle").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
