@@ -1,6 +1,7 @@
 // The songs and the engine playing: loading goes to each engine in turn,
 // everything else to the engine of the song playing. Which engine plays
-// changes only under the audio lock, so the audio thread always sees one.
+// changes only under the audio lock, so the audio thread always sees one;
+// the mixer takes its frames from songMix, installed there too.
 #include "player/engine.h"
 
 #include <new>
@@ -110,6 +111,7 @@ void songPlay(LoadedSong* song, int order) {
     song->engine->start(song->handle, order);
     AudioLock lock;
     playing = song->engine;
+    audioSetFrameSource(songMix);
 }
 
 void songJump(int order) { playing->jump(order); }
@@ -133,6 +135,7 @@ void songResetEngine() {
     for (const EngineTable* engine : kEngines) engine->reset();
     AudioLock lock;
     playing = &kModEngine;
+    audioSetFrameSource(songMix);
     stop_at_pass_end = false;
 }
 

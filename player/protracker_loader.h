@@ -60,9 +60,6 @@ constexpr int kTagBytes = 4;
 constexpr int kHeaderBytes = kTagOffset + kTagBytes;  // a tagged file's patterns start here
 constexpr int kCellBytes = 4;
 static_assert(kTitleBytes + kNumSamples * kSampleHeaderBytes + 2 + kOrderSlots == kTagOffset, "the 31-sample header");
-// A loop shorter than this is no loop, to the loader and the mixer alike: a
-// file's loop of one word means none.
-constexpr int kMinLoopBytes = 4;
 
 struct Sample {
     char name[24];              // up to 22 characters, zero-terminated
