@@ -20,6 +20,8 @@ constexpr const EngineTable* kEngines[] = {&kModEngine, &kXmpEngine};
 
 // The engine of the song playing; our own, idle, before any.
 const EngineTable* playing = &kModEngine;
+// The song last started, until a reset: written on the main thread alone.
+const LoadedSong* playing_song = nullptr;
 // What songStopAtPassEnd last said, since the last reset.
 bool stop_at_pass_end = false;
 
@@ -59,12 +61,18 @@ LoadedSong* songLoad(const char* path, LoadRefusal* why) {
 
 void songFree(LoadedSong* song) {
     if (!song) return;
-    bool plays = false;
-    {
-        AudioLock lock;
-        plays = song->engine == playing && song->engine->playing();
+    // Another song, or another song of the same engine, may play on: only
+    // this one, when it plays, stops first. Its engine's release does the
+    // rest without the audio lock.
+    if (song == playing_song) {
+        bool plays = false;
+        {
+            AudioLock lock;
+            plays = song->engine->playing();
+        }
+        if (plays) songResetEngine();
+        playing_song = nullptr;
     }
-    if (plays) songResetEngine();
     song->engine->release(song->handle);
     delete song;
 }
@@ -111,6 +119,7 @@ void songPlay(LoadedSong* song, int order) {
     song->engine->start(song->handle, order);
     AudioLock lock;
     playing = song->engine;
+    playing_song = song;
     audioSetFrameSource(songMix);
 }
 
@@ -135,6 +144,7 @@ void songResetEngine() {
     for (const EngineTable* engine : kEngines) engine->reset();
     AudioLock lock;
     playing = &kModEngine;
+    playing_song = nullptr;
     audioSetFrameSource(songMix);
     stop_at_pass_end = false;
 }

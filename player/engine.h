@@ -61,10 +61,12 @@ struct SongFacts {
 // One engine. The song handles are the engine's own.
 struct EngineTable {
     const char* name;  // "zindle" or "libxmp"
-    // Reads the module at path. The song, or null with *why filled (libxmp
-    // leaves it as it was for a file it doesn't recognise).
+    // Reads the module at path, without the audio lock: whatever plays
+    // meanwhile plays on untouched. The song, or null with *why filled
+    // (libxmp leaves it as it was for a file it doesn't recognise).
     void* (*load)(const char* path, LoadRefusal* why);
-    // Releases a song that isn't playing. Null does nothing.
+    // Releases a song. The engine's song started last is stopped first,
+    // briefly under the audio lock; the freeing takes no lock. Null does nothing.
     void (*release)(void* song);
     // A song's name as loaded, zero-terminated; its channels (1..64) and
     // the instruments (MOD: sample slots) its notes name.
@@ -127,9 +129,11 @@ extern const EngineTable kXmpEngine;
 struct LoadedSong;
 
 // Loads the module at path: our loader first, then libxmp. The song, or
-// null with *why (when given) saying why neither took it.
+// null with *why (when given) saying why neither took it. Takes no audio
+// lock: the song playing plays on as it was.
 LoadedSong* songLoad(const char* path, LoadRefusal* why = nullptr);
-// Releases song, stopping it first when it plays. Null does nothing.
+// Releases song, stopping it first when it plays (every engine back at its
+// start state, as songResetEngine); any other song plays on. Null does nothing.
 void songFree(LoadedSong* song);
 // The engine a song plays on.
 const EngineTable& songEngine(const LoadedSong* song);

@@ -399,7 +399,6 @@ Module* loadModule(const char* path, LoadRefusal& why) {
 
     // An all-empty module still gets a (1-byte) block, so that it loads.
     std::int8_t* data = new (std::nothrow) std::int8_t[std::max(module->sample_bytes, 1)]();
-    file_sample_data = data;
     if (!data) {
         releasePatterns(module.get());
         return refuse(why, LoadRefusalReason::kNoMemory);
@@ -413,6 +412,8 @@ Module* loadModule(const char* path, LoadRefusal& why) {
     }
     module->sample_data = data;
     module->loaded = 1;
+    // Set on the loading thread only; the audio thread never reads it.
+    file_sample_data = data;
     return module.release();
 }
 
@@ -437,13 +438,18 @@ bool zindleProbe(const char* path, LoadRefusal* why) {
 
 void zindleFree(Module* module) {
     if (!module) return;
-    {
-        AudioLock lock;
-        mod_playing = 0;
+    // Only the module the sequencer plays has voices reading its data: that
+    // one is stopped and its voices cut, each briefly under the audio lock.
+    // Any other is freed without the lock. source changes on this thread alone.
+    if (module == source) {
+        {
+            AudioLock lock;
+            mod_playing = 0;
+            source = nullptr;
+        }
+        audioCutAllVoices();
+        platform().sleep_ms(kStepFinishMs);
     }
-    // No voice may go on reading the sample data once it is released.
-    audioCutAllVoices();
-    platform().sleep_ms(kStepFinishMs);
     releasePatterns(module);
     // Release this module's own block: the global only names the latest load.
     if (file_sample_data == module->sample_data) file_sample_data = nullptr;

@@ -96,7 +96,8 @@ struct Module {
     char tag[kTagBytes + 1];       // the format tag as in the file, zero-terminated; "" when untagged
 };
 
-// The sample-data block of the most recent successful load (null before any).
+// The sample-data block of the most recent successful load (null before any,
+// and once that module is freed).
 extern std::int8_t* file_sample_data;
 
 // Why zindleLoad refused a file, and what the text saying so needs.
@@ -171,6 +172,6 @@ void zindleDescribeShortData(const Module& module, char* out, std::size_t size);
 // module's sample data is cut short; nothing otherwise.
 void zindleReportShortData(std::FILE* out, const char* path, const Module& module);
 
-// Stops playback, silences the voices and releases the module with its
-// pattern blocks and sample data. Null does nothing.
+// Releases the module with its pattern blocks and sample data; the module
+// playing (source) is stopped and its voices silenced first. Null does nothing.
 void zindleFree(Module* module);
