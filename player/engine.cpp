@@ -91,14 +91,16 @@ SongFacts songFacts(const LoadedSong* song) {
     return facts;
 }
 
-void songDescribeDamage(const LoadedSong* song, char* out, std::size_t size) {
-    song->engine->describe_damage(song->handle, out, size);
+std::string songDamageWarning(const LoadedSong* song, DamageHeard heard) {
+    char damage[kShortDataTextBytes];
+    song->engine->describe_damage(song->handle, damage, sizeof damage);
+    if (!damage[0]) return "";
+    return std::string(damage) + (heard == DamageHeard::kRendered ? ", rendered" : ", played") + " as silence";
 }
 
 void songReportDamage(std::FILE* out, const char* path, const LoadedSong* song) {
-    char text[kShortDataTextBytes];
-    songDescribeDamage(song, text, sizeof text);
-    if (text[0]) std::fprintf(out, "%s: %s, played as silence\n", path, text);
+    const std::string warning = songDamageWarning(song);
+    if (!warning.empty()) std::fprintf(out, "%s: %s\n", path, warning.c_str());
 }
 
 bool songProbe(const char* path, LoadRefusal* why) {

@@ -147,10 +147,13 @@ int songInstruments(const LoadedSong* song);
 int songPositions(const LoadedSong* song);
 // What song holds, as its engine read it: call it before song plays.
 SongFacts songFacts(const LoadedSong* song);
-// The engine's words on what is damaged but playable in song ("" if nothing).
-void songDescribeDamage(const LoadedSong* song, char* out, std::size_t size);
-// Writes "<path>: <damage>, played as silence" as one line to out when song
-// is damaged but playable; nothing otherwise.
+// What is damaged but playable in song, in its engine's words, and what is
+// heard of it: "sample data cut short: ... (sample 3: 200), played as
+// silence" ("rendered as silence" in a render); "" when nothing is.
+enum class DamageHeard { kPlayed, kRendered };
+std::string songDamageWarning(const LoadedSong* song, DamageHeard heard = DamageHeard::kPlayed);
+// Writes "<path>: <that warning>" as one line to out when song is damaged
+// but playable; nothing otherwise.
 void songReportDamage(std::FILE* out, const char* path, const LoadedSong* song);
 // Whether the file at path is a module an engine reads, from its first
 // bytes alone: our loader's probe, then libxmp's. False after filling *why

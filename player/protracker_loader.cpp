@@ -558,8 +558,3 @@ void zindleDescribeShortData(const Module& module, char* out, std::size_t size) 
     std::snprintf(out + used, size - used, ")");
 }
 
-void zindleReportShortData(std::FILE* out, const char* path, const Module& module) {
-    char text[kShortDataTextBytes];
-    zindleDescribeShortData(module, text, sizeof text);
-    if (text[0]) std::fprintf(out, "%s: %s, played as silence\n", path, text);
-}

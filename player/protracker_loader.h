@@ -168,9 +168,6 @@ int zindleMissingSampleBytes(const Module& module);
 // missing. kShortDataTextBytes always holds the whole text.
 constexpr std::size_t kShortDataTextBytes = 512;
 void zindleDescribeShortData(const Module& module, char* out, std::size_t size);
-// Writes "<path>: <that>, played as silence" as one line to out when the
-// module's sample data is cut short; nothing otherwise.
-void zindleReportShortData(std::FILE* out, const char* path, const Module& module);
 
 // Releases the module with its pattern blocks and sample data; the module
 // playing (source) is stopped and its voices silenced first. Null does nothing.

@@ -114,7 +114,7 @@ void printLoop(std::FILE* out, const SampleFacts& s) {
 
 // Prints what is known of a module (loaded from path; one pass lasts
 // pass_frames frames at 48000 Hz) for a person, ending with an empty line.
-// damage: what the engine says is damaged but playable, or "".
+// damage: the warning on what is damaged but playable, or "".
 void printInfoText(std::FILE* out, const std::string& path, const SongFacts& facts, const std::string& damage,
                    std::uint64_t pass_frames) {
     const std::uint64_t ms = milliseconds(pass_frames);
@@ -141,7 +141,7 @@ void printInfoText(std::FILE* out, const std::string& path, const SongFacts& fac
     std::fprintf(out, "One pass:  %llu:%02llu.%03llu (%llu frames)\n", static_cast<unsigned long long>(ms / 60000),
                  static_cast<unsigned long long>(ms / 1000 % 60), static_cast<unsigned long long>(ms % 1000),
                  static_cast<unsigned long long>(pass_frames));
-    if (!damage.empty()) std::fprintf(out, "Warning:   %s, played as silence\n", damage.c_str());
+    if (!damage.empty()) std::fprintf(out, "Warning:   %s\n", damage.c_str());
     if (named) {
         constexpr std::size_t kNameWidth = 32;
         std::fprintf(out, "Instruments:\n    #  %s  Samples  Volume\n", padded("Name", kNameWidth).c_str());
@@ -263,8 +263,7 @@ int printInfo(const std::vector<WalkedFile>& files, bool json) {
         }
         // What the file said, before the ticks can change it.
         const SongFacts facts = songFacts(song);
-        char damage[kShortDataTextBytes];
-        songDescribeDamage(song, damage, sizeof damage);
+        const std::string damage = songDamageWarning(song);
         const std::uint64_t frames = onePassFrames(song);
         if (json)
             printInfoJson(stdout, path, facts, frames);

@@ -211,11 +211,9 @@ int renderModule(const RenderOptions& options, const std::string& module_path, c
         songFree(module);
         return 1;
     }
-    char short_data[kShortDataTextBytes];
-    songDescribeDamage(module, short_data, sizeof short_data);
-    if (short_data[0])
-        std::fprintf(stderr, "%szindle-render: %s: %s, rendered as silence\n", render_message_start, module_path.c_str(),
-                     short_data);
+    const std::string damage = songDamageWarning(module, DamageHeard::kRendered);
+    if (!damage.empty())
+        std::fprintf(stderr, "%szindle-render: %s: %s\n", render_message_start, module_path.c_str(), damage.c_str());
     const std::string title = moduleText(songTitle(module), std::strlen(songTitle(module)));
     std::uint64_t frames = framesBound(options);
     bool exact = options.seconds_given;
