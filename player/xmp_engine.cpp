@@ -256,17 +256,6 @@ void xmpRelease(void* handle) {
     delete s;
 }
 
-const char* xmpTitle(const void* handle) { return moduleOf(static_cast<const XmpSong*>(handle)).name; }
-int xmpChannels(const void* handle) { return moduleOf(static_cast<const XmpSong*>(handle)).chn; }
-int xmpInstruments(const void* handle) {
-    return std::min(moduleOf(static_cast<const XmpSong*>(handle)).ins, kMaxInstruments);
-}
-
-int xmpPositions(const void* handle) { return moduleOf(static_cast<const XmpSong*>(handle)).len; }
-
-// The bytes of a name field up to its first zero.
-std::string fieldText(const char* field, std::size_t size) { return std::string(field, strnlen(field, size)); }
-
 // The short names of libxmp's formats, by the name its test gives them.
 struct ShortName {
     const char* format;
@@ -292,6 +281,7 @@ void xmpFacts(const void* handle, SongFacts* out) {
     out->tracker = fieldText(mod.type, sizeof mod.type);
     out->packed = s->packed;
     out->channels = mod.chn;
+    out->meters = std::min(mod.ins, kMaxInstruments);
     out->instruments = mod.ins;
     out->samples = mod.smp;
     out->positions = mod.len;
@@ -564,9 +554,33 @@ void xmpEffectText(int type, int param, char* out) {
     out[4] = '\0';
 }
 
-const EngineTable kXmpEngine = {
-    "libxmp",         xmpLoad,     xmpRelease,     xmpTitle,      xmpChannels,       xmpInstruments,
-    xmpPositions,     xmpFacts,    xmpDescribeDamage, xmpProbe,   xmpStart,         xmpJump,     xmpOrder,       xmpMix,        xmpSkip,           xmpDescribe,
-    xmpDescribeVoices, xmpPasses,  xmpPlaying,     xmpStopAtPassEnd, xmpTickFrames, xmpTrace,
-    xmpReset,
-};
+namespace {
+
+constexpr EngineTable xmpEngineTable() {
+    EngineTable t{};
+    t.name = "libxmp";
+    t.load = xmpLoad;
+    t.release = xmpRelease;
+    t.facts = xmpFacts;
+    t.describe_damage = xmpDescribeDamage;
+    t.probe = xmpProbe;
+    t.start = xmpStart;
+    t.jump = xmpJump;
+    t.order = xmpOrder;
+    t.mix = xmpMix;
+    t.skip = xmpSkip;
+    t.describe = xmpDescribe;
+    t.describe_voices = xmpDescribeVoices;
+    t.passes = xmpPasses;
+    t.playing = xmpPlaying;
+    t.set_stop_at_pass_end = xmpStopAtPassEnd;
+    t.tick_frames = xmpTickFrames;
+    t.trace = xmpTrace;
+    t.reset = xmpReset;
+    return t;
+}
+
+}  // namespace
+
+constexpr EngineTable kXmpEngine = xmpEngineTable();
+static_assert(engineTableComplete(kXmpEngine), "every entry of libxmp's table is filled");

@@ -12,6 +12,7 @@
 
 #include "audio/audio_mixer.h"
 #include "player/engine.h"
+#include "player/protracker_loader.h"
 #include "render/renderer.h"
 
 namespace {
@@ -262,7 +263,7 @@ int printInfo(const std::vector<WalkedFile>& files, bool json) {
             continue;
         }
         // What the file said, before the ticks can change it.
-        const SongFacts facts = songFacts(song);
+        const SongFacts& facts = songFacts(song);
         const std::string damage = songDamageWarning(song);
         const std::uint64_t frames = onePassFrames(song);
         if (json)

@@ -94,8 +94,8 @@ TEST(Libxmp, EachFilePlaysOnTheEngineThatReadsIt) {
         ASSERT_NE(song, nullptr) << file.what;
         EXPECT_EQ(why.reason, LoadRefusalReason::kNone);
         const bool ours = file.what == "plain.mod";
-        EXPECT_STREQ(songEngine(song).name, ours ? "zindle" : "libxmp") << file.what;
-        EXPECT_EQ(songChannels(song), ours || file.what == "packed.mod.gz" ? 4 : 6) << file.what;
+        EXPECT_STREQ(songFacts(song).engine, ours ? "zindle" : "libxmp") << file.what;
+        EXPECT_EQ(songFacts(song).channels, ours || file.what == "packed.mod.gz" ? 4 : 6) << file.what;
         songFree(song);
     }
 }
