@@ -19,9 +19,13 @@ constexpr int kMaxVoices = 32;
 // alike: a file's loop of one word means none.
 constexpr int kMinLoopBytes = 4;
 
+// Volumes run 0..64, as the Amiga's did: a voice's, a MOD's sample and
+// channel volumes, and every volume the engines tell the views.
+constexpr int kMaxVolume = 64;
+
 struct Voice {
     std::int8_t* data;          // first byte of the sample; null = silent
-    std::uint8_t volume;        // 0..64
+    std::uint8_t volume;        // 0..kMaxVolume
     std::int32_t left;          // gains 0..255
     std::int32_t right;
     std::uint32_t rate;         // step per output frame, 18.14

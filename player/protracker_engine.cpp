@@ -16,8 +16,6 @@ constexpr char name_tab[38][4] = {
     "C-3", "C#3", "D-3", "D#3", "E-3", "F-3", "F#3", "G-3", "G#3", "A-3", "A#3", "B-3",
     "???"};
 
-constexpr char hextable[17] = "0123456789ABCDEF";
-
 namespace {
 
 constexpr int kUnknownNote = kNotes + 1;

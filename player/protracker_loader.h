@@ -20,7 +20,7 @@ struct PatternCell {
 // Limits of the format, applied when a file is read and kept by the engine.
 constexpr int kMinPeriod = 113;  // B-3, the highest note
 constexpr int kMaxPeriod = 856;  // C-1, the lowest note
-constexpr int kMaxVolume = 64;
+// Volumes go up to kMaxVolume (audio/audio_mixer.h).
 
 // The effect commands, as the command nibble of a cell numbers them.
 enum EffectCommand : std::int32_t {

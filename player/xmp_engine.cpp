@@ -90,7 +90,6 @@ int tick_frames = 0;         // frames of the last tick
 int consumed = 0;            // of those, frames already handed out
 int applied_mix = 0;         // the stereo mix libxmp was last set to
 
-constexpr int kMaxVolume = 64;
 constexpr int kHexRowsAbove = 100;
 
 // libxmp's stereo mix at the player's separation setting (0..100 percent of
@@ -527,8 +526,6 @@ constexpr std::array<FamiliarLetter, 6> kFamiliarLetters = {{
 }  // namespace
 
 void xmpEffectText(int type, int param, char* out) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    static constexpr char kLowerHex[] = "0123456789abcdef";
     if (type == 0 && param == 0) {
         std::memcpy(out, "...", 4);
         return;
@@ -542,15 +539,15 @@ void xmpEffectText(int type, int param, char* out) {
         if (familiar.code == type) letter = familiar.letter;
     if (letter != '\0') {
         out[0] = letter;
-        out[1] = kHex[(param >> 4) & 15];
-        out[2] = kHex[param & 15];
+        out[1] = hextable[(param >> 4) & 15];
+        out[2] = hextable[param & 15];
         out[3] = '\0';
         return;
     }
-    out[0] = kLowerHex[(type >> 4) & 15];
-    out[1] = kLowerHex[type & 15];
-    out[2] = kHex[(param >> 4) & 15];
-    out[3] = kHex[param & 15];
+    out[0] = kLowerHexDigits[(type >> 4) & 15];
+    out[1] = kLowerHexDigits[type & 15];
+    out[2] = hextable[(param >> 4) & 15];
+    out[3] = hextable[param & 15];
     out[4] = '\0';
 }
 

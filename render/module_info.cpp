@@ -102,8 +102,8 @@ std::string padded(const std::string& name, std::size_t width) {
     return name + std::string(width - std::min(chars, width), ' ');
 }
 
-// The text of a module's name field.
-std::string fieldText(const std::string& field) { return moduleText(field.c_str(), field.size()); }
+// A module's text (its title, a name) as shown: see moduleText.
+std::string shownText(const std::string& field) { return moduleText(field.c_str(), field.size()); }
 
 // A sample's loop columns of the text listing, or dashes without a loop.
 void printLoop(std::FILE* out, const SampleFacts& s) {
@@ -121,17 +121,17 @@ void printInfoText(std::FILE* out, const std::string& path, const SongFacts& fac
     const std::uint64_t ms = milliseconds(pass_frames);
     const bool named = !facts.format.empty();
     std::fprintf(out, "File:      %s\n", path.c_str());
-    std::fprintf(out, "Title:     %s\n", fieldText(facts.title).c_str());
+    std::fprintf(out, "Title:     %s\n", shownText(facts.title).c_str());
     if (named) {
         std::fprintf(out, "Format:    %s, %s (%s), %d channels, %d instruments, %d samples\n",
-                     fieldText(facts.format).c_str(), fieldText(facts.format_name).c_str(),
-                     fieldText(facts.tracker).c_str(), facts.channels, facts.instruments, facts.samples);
+                     shownText(facts.format).c_str(), shownText(facts.format_name).c_str(),
+                     shownText(facts.tracker).c_str(), facts.channels, facts.instruments, facts.samples);
         std::fprintf(out, "Engine:    libxmp %s%s\n", xmp_version,
                      facts.packed ? " (the file is packed: libxmp unpacked it)" : "");
         std::fprintf(out, "Song:      %d positions, %d patterns, %d song%s, ", facts.positions, facts.patterns,
                      facts.songs, facts.songs == 1 ? "" : "s");
     } else {
-        std::fprintf(out, "Format:    %s, %d channels, %d samples\n", fieldText(facts.tag).c_str(), facts.channels,
+        std::fprintf(out, "Format:    %s, %d channels, %d samples\n", shownText(facts.tag).c_str(), facts.channels,
                      facts.sample_slots);
         std::fprintf(out, "Song:      %d positions, %d patterns, ", facts.positions, facts.patterns);
     }
@@ -147,7 +147,7 @@ void printInfoText(std::FILE* out, const std::string& path, const SongFacts& fac
         constexpr std::size_t kNameWidth = 32;
         std::fprintf(out, "Instruments:\n    #  %s  Samples  Volume\n", padded("Name", kNameWidth).c_str());
         for (const InstrumentFacts& i : facts.instrument_list) {
-            std::fprintf(out, "  %3d  %s  %7d", i.number, padded(fieldText(i.name), kNameWidth).c_str(), i.samples);
+            std::fprintf(out, "  %3d  %s  %7d", i.number, padded(shownText(i.name), kNameWidth).c_str(), i.samples);
             if (i.volume >= 0)
                 std::fprintf(out, "  %6d\n", i.volume);
             else
@@ -155,14 +155,14 @@ void printInfoText(std::FILE* out, const std::string& path, const SongFacts& fac
         }
         std::fprintf(out, "Samples:\n    #  %s  Length  Loop start  Loop length  Bits\n", padded("Name", kNameWidth).c_str());
         for (const SampleFacts& s : facts.sample_list) {
-            std::fprintf(out, "  %3d  %s  %6d", s.number, padded(fieldText(s.name), kNameWidth).c_str(), s.length);
+            std::fprintf(out, "  %3d  %s  %6d", s.number, padded(shownText(s.name), kNameWidth).c_str(), s.length);
             printLoop(out, s);
             std::fprintf(out, "  %4d\n", s.bits);
         }
     } else {
         std::fputs("Samples:\n   #  Name                    Length  Loop start  Loop length  Volume  Finetune\n", out);
         for (const SampleFacts& s : facts.sample_list) {
-            std::fprintf(out, "  %2d  %s  %6d", s.number, padded(fieldText(s.name), kSampleNameBytes).c_str(), s.length);
+            std::fprintf(out, "  %2d  %s  %6d", s.number, padded(shownText(s.name), kSampleNameBytes).c_str(), s.length);
             printLoop(out, s);
             std::fprintf(out, "  %6d  %+8d\n", s.volume, s.finetune);
         }

@@ -406,7 +406,7 @@ TEST_F(Effects, InvertLoopComplementsLoopBytesInTurn) {
 TEST_F(Effects, InvertLoopSpeedsSetTheStepsPerByte) {
     const std::pair<int, int> cases[] = {{15, 1}, {14, 2}, {12, 4}, {8, 9}, {4, 16}, {1, 26}};
     for (const auto& [speed, steps] : cases) {
-        modwriter::Song song = channel3({"--- 03 EF" + std::string(1, "0123456789ABCDEF"[speed])});
+        modwriter::Song song = channel3({"--- 03 EF" + std::string(1, hextable[speed])});
         song.samples[2] = harness::oneShotSample(64);  // no loop: the first byte each time
         harness::Engine engine(song);
         const std::int8_t* data = engine.module()->sample_data + engine.module()->samples[2].offset;
