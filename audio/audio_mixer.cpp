@@ -296,11 +296,6 @@ void audioSetVolume(int voice, std::uint8_t volume) { v[voice].volume = volume; 
 
 void audioSetRate(int voice, std::uint32_t rate) { v[voice].rate = rate; }
 
-void audioSetPanning(int voice, std::uint8_t pan) {
-    v[voice].right = pan;
-    v[voice].left = 255 - pan;
-}
-
 void audioPause() {
     for (Voice& vo : v) {
         vo.data = nullptr;

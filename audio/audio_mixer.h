@@ -54,8 +54,6 @@ void audioChangeSrc(int voice, std::int8_t* data, std::uint32_t length,
 void audioSetOffset(int voice, std::uint32_t offset);
 void audioSetVolume(int voice, std::uint8_t volume);
 void audioSetRate(int voice, std::uint32_t rate);
-// right = pan, left = 255 - pan.
-void audioSetPanning(int voice, std::uint8_t pan);
 // Stops all voices, keeping volume, rate and gains.
 void audioPause();
 // The software master volume, 0..100: the output's level in percent, used

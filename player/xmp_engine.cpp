@@ -22,6 +22,10 @@
 
 namespace {
 
+// libxmp's stereo mix, in percent of full separation, at the player's full
+// separation (100, the setting at program start).
+constexpr int kXmpStereoMix = 70;
+
 // A song frees its module and context with itself; its player, when it
 // runs, is ended first (under the audio lock: it is the one playing).
 struct XmpSong {
