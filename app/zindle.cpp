@@ -80,7 +80,8 @@ void copyPixels(SDL_Surface* from, SDL_Surface* to) {
 void paintBackground(const LoadedSong* song) {
     if (plain_background) copyPixels(plain_background, background);
     char song_name[32];
-    std::snprintf(song_name, sizeof song_name, viewsCounterShown() ? kSongNameWithCounter : kSongName, songFacts(song).title.c_str());
+    std::snprintf(song_name, sizeof song_name, viewsCounterShown() ? kSongNameWithCounter : kSongName,
+                  songFacts(song).title.c_str());
     textOut(background, 4, 10, song_name, kWhite, 0, 0);
     textOut(background, 4, 1, "Zindle - The simple ProTracker player", kWhite, 0, 0);
 }

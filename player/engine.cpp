@@ -24,7 +24,8 @@ constexpr const EngineTable* kEngines[] = {&kModEngine, &kXmpEngine};
 
 // The engine of the song playing; our own, idle, before any.
 const EngineTable* playing = &kModEngine;
-// The song last started, until a reset: written on the main thread alone.
+// The song last started, until a reset or its release: written and read on
+// the main thread alone.
 const LoadedSong* playing_song = nullptr;
 // What songStopAtPassEnd last said, since the last reset.
 bool stop_at_pass_end = false;
@@ -218,7 +219,6 @@ void zindleDescribeRefusal(const LoadRefusal& why, char* out, std::size_t size) 
             if (ch != '\0' && (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F)) ch = '?';
         const char* what = why.engine_error == kEngineCantUnpack    ? "it won't unpack"
                            : why.engine_error == kEngineSystemError ? std::strerror(why.error)
-                           : why.engine_error == kEngineGuarded     ? "a shape that would crash it"
                            : why.engine_error == kEngineInternalError ? "it failed"
                                                                       : "the file is damaged or cut short";
         std::snprintf(out, size, "a module libxmp knows (%.47s), but it can't load this one: %s", format, what);

@@ -52,7 +52,6 @@ enum LoadEngineError : int {
     kEngineCantUnpack,        // a packed file that wouldn't unpack
     kEngineSystemError,       // reading failed: LoadRefusal::error holds errno
     kEngineInternalError,
-    kEngineGuarded,           // refused before libxmp read it: a shape it doesn't survive
 };
 
 // Writes why a file was refused to out (at most size bytes, zero-terminated),
@@ -103,7 +102,8 @@ struct SongFacts {
     std::string tag;       // a MOD's tag bytes; "" for an untagged one
     bool packed = false;   // unpacked from a packed file first
     int channels = 0;      // 1..64
-    int meters = 0;        // instruments the meters number: a MOD's 31 sample slots, others' up to kMaxInstruments
+    int meters = 0;        // the meters view 2 numbers: a MOD's 31 sample slots, others' instruments
+                           // up to kMaxInstruments
     int sample_slots = 0;  // a MOD's: 31 or 15
     int instruments = 0;   // others': instruments and samples in the module
     int samples = 0;

@@ -26,8 +26,8 @@ namespace {
 // separation (100, the setting at program start).
 constexpr int kXmpStereoMix = 70;
 
-// A song frees its module and context with itself; its player, when it
-// runs, is ended first (under the audio lock: it is the one playing).
+// A song frees its module and context with itself, a failed load's and a
+// released song's alike; xmpRelease ends the player of the song playing first.
 struct XmpSong {
     xmp_context context = nullptr;
     bool loaded = false;       // a module is loaded in context
