@@ -82,7 +82,8 @@ void copyPixels(SDL_Surface* from, SDL_Surface* to) {
 void paintBackground(const LoadedSong* song) {
     if (plain_background) copyPixels(plain_background, background);
     char song_name[32];
-    std::snprintf(song_name, sizeof song_name, viewsCounterShown() ? kSongNameWithCounter : kSongName, songTitle(song));
+    std::snprintf(song_name, sizeof song_name, viewsCounterShown() ? kSongNameWithCounter : kSongName,
+                  songFacts(song).title.c_str());
     textOut(background, 4, 10, song_name, kWhite, 0, 0);
     textOut(background, 4, 1, "Zindle - The simple ProTracker player", kWhite, 0, 0);
 }
@@ -170,9 +171,9 @@ int playingOrder() {
 void showNextGroup(const LoadedSong* song) {
     AudioLock lock;
     if (display_mode == kViewMeters)
-        first_shown_instrument = nextInstrumentGroup(first_shown_instrument, songInstruments(song));
+        first_shown_instrument = nextInstrumentGroup(first_shown_instrument, songFacts(song).meters);
     else
-        first_shown_channel = nextChannelGroup(first_shown_channel, songChannels(song));
+        first_shown_channel = nextChannelGroup(first_shown_channel, songFacts(song).channels);
 }
 
 // Shows view, or when it shows already, its next group (views 1 and 4: the

@@ -1,6 +1,7 @@
-// The mixer of up to 32 voices. The callback asks the replay engine how many frames
-// lie before the next tick, mixes exactly those with constant voice settings,
-// and repeats, so every tick takes effect at an exact output frame.
+// The mixer of up to 32 voices. The callback asks the frame source (the
+// engine playing) for the frames before its next tick, which our own engine
+// mixes here with constant voice settings, and repeats, so every tick takes
+// effect at an exact output frame.
 #include "audio/audio_mixer.h"
 
 #if defined(__SSE2__)
@@ -12,7 +13,6 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "player/engine.h"
 
 Voice v[kMaxVoices];
 
@@ -180,6 +180,20 @@ void mixOutputPortable(std::uint8_t* out, int frames) { writeFramesPortable(out,
 
 void audioMixVoices(std::uint8_t* out, int frames) { mixChunk(out, frames); }
 
+namespace {
+
+// What plays before an engine installs itself: the voices, all cut at start.
+int voicesAlone(std::uint8_t* out, int frames) {
+    mixChunk(out, frames);
+    return frames;
+}
+
+FrameSource frame_source = voicesAlone;
+
+}  // namespace
+
+void audioSetFrameSource(FrameSource source) { frame_source = source ? source : voicesAlone; }
+
 #if defined(__SSE2__)
 // Gain over the portable loop: 80% fewer instructions per output frame (callgrind).
 // In memory an accumulator is its left word (with the offset), then its right
@@ -203,7 +217,7 @@ void mixaudio(void*, std::uint8_t* stream, int len) {
     int frames = len / kBytesPerFrame;
     while (frames > 0) {
         // The accumulators hold one device buffer; longer requests go in pieces.
-        const int n = songMix(stream, std::min(frames, kChunkFrames));
+        const int n = frame_source(stream, std::min(frames, kChunkFrames));
         if (master_volume < kFullMasterVolume) scaleFrames(stream, n, master_volume);
         frames -= n;
         stream += kBytesPerFrame * n;
@@ -281,11 +295,6 @@ void audioSetOffset(int voice, std::uint32_t offset) {
 void audioSetVolume(int voice, std::uint8_t volume) { v[voice].volume = volume; }
 
 void audioSetRate(int voice, std::uint32_t rate) { v[voice].rate = rate; }
-
-void audioSetPanning(int voice, std::uint8_t pan) {
-    v[voice].right = pan;
-    v[voice].left = 255 - pan;
-}
 
 void audioPause() {
     for (Voice& vo : v) {

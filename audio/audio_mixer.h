@@ -1,5 +1,6 @@
 // The software mixer of up to 32 voices and the audio device whose callback
-// drives it (and, through zindlePulse, the replay engine).
+// drives it, and through it whatever source of frames is installed: the
+// engine that plays.
 #pragma once
 
 #include <cstdint>
@@ -14,9 +15,17 @@ constexpr int kOutputShift = 7;
 // One voice per channel of the module; voices no channel drives stay cut.
 constexpr int kMaxVoices = 32;
 
+// A loop shorter than this is no loop, to the mixer and the MOD loader
+// alike: a file's loop of one word means none.
+constexpr int kMinLoopBytes = 4;
+
+// Volumes run 0..64, as the Amiga's did: a voice's, a MOD's sample and
+// channel volumes, and every volume the engines tell the views.
+constexpr int kMaxVolume = 64;
+
 struct Voice {
     std::int8_t* data;          // first byte of the sample; null = silent
-    std::uint8_t volume;        // 0..64
+    std::uint8_t volume;        // 0..kMaxVolume
     std::int32_t left;          // gains 0..255
     std::int32_t right;
     std::uint32_t rate;         // step per output frame, 18.14
@@ -45,8 +54,6 @@ void audioChangeSrc(int voice, std::int8_t* data, std::uint32_t length,
 void audioSetOffset(int voice, std::uint32_t offset);
 void audioSetVolume(int voice, std::uint8_t volume);
 void audioSetRate(int voice, std::uint32_t rate);
-// right = pan, left = 255 - pan.
-void audioSetPanning(int voice, std::uint8_t pan);
 // Stops all voices, keeping volume, rate and gains.
 void audioPause();
 // The software master volume, 0..100: the output's level in percent, used
@@ -67,9 +74,16 @@ void audioSetSeparation(int percent);
 // The separation last set. Read it on the thread that sets it, on the audio
 // thread (an engine mixing on its own asks it there) or under the audio lock.
 int audioSeparation();
+// Writes up to frames (1..kChunkFrames) s16le stereo frames to out and
+// returns how many it wrote (>= 1): an engine's frames up to its next tick,
+// so that each tick takes effect at an exact output frame.
+using FrameSource = int (*)(std::uint8_t* out, int frames);
+// Installs where mixaudio takes its frames from; until then the voices alone
+// play. Call it under the audio lock, or while no device runs.
+void audioSetFrameSource(FrameSource source);
 // The audio callback: fills len bytes of interleaved s16le stereo from the
-// engine playing (songMix), its ticks at their exact frames, then applies the
-// software master volume.
+// installed frame source, a piece at a time, then applies the software
+// master volume.
 void mixaudio(void* userdata, std::uint8_t* stream, int len);
 // Our own engine's mixing: the voices' next frames (at most kChunkFrames) as
 // s16le stereo frames.

@@ -108,9 +108,8 @@ void twoDigits(char* out, int n) {
 
 // Two hex digits of n (0..255) into out.
 void twoHexDigits(char* out, int n) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    out[0] = kHex[(n >> 4) & 15];
-    out[1] = kHex[n & 15];
+    out[0] = hextable[(n >> 4) & 15];
+    out[1] = hextable[n & 15];
     out[2] = '\0';
 }
 

@@ -1,8 +1,12 @@
 // The songs and the engine playing: loading goes to each engine in turn,
 // everything else to the engine of the song playing. Which engine plays
-// changes only under the audio lock, so the audio thread always sees one.
+// changes only under the audio lock, so the audio thread always sees one;
+// the mixer takes its frames from songMix, installed there too.
 #include "player/engine.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <new>
 
 #include "audio/audio_mixer.h"
@@ -11,6 +15,7 @@
 struct LoadedSong {
     const EngineTable* engine;
     void* handle;
+    SongFacts facts;  // as the engine read them at the load
 };
 
 namespace {
@@ -19,6 +24,9 @@ constexpr const EngineTable* kEngines[] = {&kModEngine, &kXmpEngine};
 
 // The engine of the song playing; our own, idle, before any.
 const EngineTable* playing = &kModEngine;
+// The song last started, until a reset or its release: written and read on
+// the main thread alone.
+const LoadedSong* playing_song = nullptr;
 // What songStopAtPassEnd last said, since the last reset.
 bool stop_at_pass_end = false;
 
@@ -48,48 +56,47 @@ LoadedSong* songLoad(const char* path, LoadRefusal* why) {
     }
     if (why) *why = refusal;
     if (!handle) return nullptr;
-    LoadedSong* song = new (std::nothrow) LoadedSong{engine, handle};
+    LoadedSong* song = new (std::nothrow) LoadedSong{engine, handle, SongFacts{}};
     if (!song) {
         engine->release(handle);
         if (why) *why = LoadRefusal{LoadRefusalReason::kNoMemory};
+        return nullptr;
     }
+    engine->facts(handle, &song->facts);
+    song->facts.engine = engine->name;
     return song;
 }
 
 void songFree(LoadedSong* song) {
     if (!song) return;
-    bool plays = false;
-    {
-        AudioLock lock;
-        plays = song->engine == playing && song->engine->playing();
+    // Another song, or another song of the same engine, may play on: only
+    // this one, when it plays, stops first. Its engine's release does the
+    // rest without the audio lock.
+    if (song == playing_song) {
+        bool plays = false;
+        {
+            AudioLock lock;
+            plays = song->engine->playing();
+        }
+        if (plays) songResetEngine();
+        playing_song = nullptr;
     }
-    if (plays) songResetEngine();
     song->engine->release(song->handle);
     delete song;
 }
 
-const EngineTable& songEngine(const LoadedSong* song) { return *song->engine; }
-void* songHandle(const LoadedSong* song) { return song->handle; }
+const SongFacts& songFacts(const LoadedSong* song) { return song->facts; }
 
-const char* songTitle(const LoadedSong* song) { return song->engine->title(song->handle); }
-int songChannels(const LoadedSong* song) { return song->engine->channels(song->handle); }
-int songInstruments(const LoadedSong* song) { return song->engine->instruments(song->handle); }
-int songPositions(const LoadedSong* song) { return song->engine->positions(song->handle); }
-
-SongFacts songFacts(const LoadedSong* song) {
-    SongFacts facts;
-    song->engine->facts(song->handle, &facts);
-    return facts;
-}
-
-void songDescribeDamage(const LoadedSong* song, char* out, std::size_t size) {
-    song->engine->describe_damage(song->handle, out, size);
+std::string songDamageWarning(const LoadedSong* song, DamageHeard heard) {
+    char damage[kDamageTextBytes];
+    song->engine->describe_damage(song->handle, damage, sizeof damage);
+    if (!damage[0]) return "";
+    return std::string(damage) + (heard == DamageHeard::kRendered ? ", rendered" : ", played") + " as silence";
 }
 
 void songReportDamage(std::FILE* out, const char* path, const LoadedSong* song) {
-    char text[kShortDataTextBytes];
-    songDescribeDamage(song, text, sizeof text);
-    if (text[0]) std::fprintf(out, "%s: %s, played as silence\n", path, text);
+    const std::string warning = songDamageWarning(song);
+    if (!warning.empty()) std::fprintf(out, "%s: %s\n", path, warning.c_str());
 }
 
 bool songProbe(const char* path, LoadRefusal* why) {
@@ -110,6 +117,8 @@ void songPlay(LoadedSong* song, int order) {
     song->engine->start(song->handle, order);
     AudioLock lock;
     playing = song->engine;
+    playing_song = song;
+    audioSetFrameSource(songMix);
 }
 
 void songJump(int order) { playing->jump(order); }
@@ -133,6 +142,8 @@ void songResetEngine() {
     for (const EngineTable* engine : kEngines) engine->reset();
     AudioLock lock;
     playing = &kModEngine;
+    playing_song = nullptr;
+    audioSetFrameSource(songMix);
     stop_at_pass_end = false;
 }
 
@@ -141,4 +152,83 @@ void zindleReset() {
     audioSetMasterVolume(kFullMasterVolume);
     audioSetSeparation(kFullSeparation);
     platform().reset_views();
+}
+
+std::string fieldText(const char* field, std::size_t size) { return std::string(field, strnlen(field, size)); }
+
+// ---------------------------------------------------------------------------
+// Why a load failed, in words.
+
+namespace {
+
+// The tag as it stands in the file, bytes other than printable ASCII as \xNN.
+void quoteTag(const std::uint8_t (&tag)[kTagBytes], char* out, std::size_t size) {
+    std::size_t used = 0;
+    for (std::uint8_t byte : tag) {
+        if (used >= size) break;
+        const bool plain = byte >= 0x20 && byte < 0x7F && byte != '"' && byte != '\\';
+        const int n = plain ? std::snprintf(out + used, size - used, "%c", byte)
+                            : std::snprintf(out + used, size - used, "\\x%02X", byte);
+        used += static_cast<std::size_t>(std::max(n, 0));
+    }
+}
+
+}  // namespace
+
+void zindleDescribeRefusal(const LoadRefusal& why, char* out, std::size_t size) {
+    if (size == 0) return;
+    out[0] = '\0';
+    char quoted[4 * kTagBytes + 1] = {};
+    quoteTag(why.tag, quoted, sizeof quoted);
+    switch (why.reason) {
+    case LoadRefusalReason::kNone: std::snprintf(out, size, "loaded"); break;
+    case LoadRefusalReason::kFileError:
+        std::snprintf(out, size, "%s", why.error == ENOENT ? "no such file"
+                                       : why.error == EACCES ? "permission denied"
+                                                             : std::strerror(why.error));
+        break;
+    case LoadRefusalReason::kFolder: std::snprintf(out, size, "a folder, not a file"); break;
+    case LoadRefusalReason::kNotRegularFile:
+        std::snprintf(out, size, "not a regular file (a device, pipe or socket)");
+        break;
+    case LoadRefusalReason::kXmModule:
+        std::snprintf(out, size, "an XM module (FastTracker 2), but not one libxmp reads either");
+        break;
+    case LoadRefusalReason::kS3mModule:
+        std::snprintf(out, size, "an S3M module (Scream Tracker 3), but not one libxmp reads either");
+        break;
+    case LoadRefusalReason::kItModule:
+        std::snprintf(out, size, "an IT module (Impulse Tracker), but not one libxmp reads either");
+        break;
+    case LoadRefusalReason::kTooShort:
+        std::snprintf(out, size, "too short to be a MOD file (%lld bytes)", static_cast<long long>(why.file_size));
+        break;
+    case LoadRefusalReason::kUnplayableChannels:
+        std::snprintf(out, size, "a module with %d channels (tag \"%s\"), which Zindle doesn't play", why.channels,
+                      quoted);
+        break;
+    case LoadRefusalReason::kUnknownTag:
+        std::snprintf(out, size, "not a MOD file: no known tag at byte %d (found \"%s\") and no 15-sample module",
+                      kTagOffset, quoted);
+        break;
+    case LoadRefusalReason::kNoMemory: std::snprintf(out, size, "not enough memory to load it"); break;
+    case LoadRefusalReason::kOtherEngineCantLoad: {
+        char format[sizeof why.format + 1] = {};
+        std::memcpy(format, why.format, sizeof why.format);
+        for (char& ch : format)
+            if (ch != '\0' && (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F)) ch = '?';
+        const char* what = why.engine_error == kEngineCantUnpack    ? "it won't unpack"
+                           : why.engine_error == kEngineSystemError ? std::strerror(why.error)
+                           : why.engine_error == kEngineInternalError ? "it failed"
+                                                                      : "the file is damaged or cut short";
+        std::snprintf(out, size, "a module libxmp knows (%.47s), but it can't load this one: %s", format, what);
+        break;
+    }
+    }
+}
+
+void zindleReportLoadFailure(std::FILE* out, const char* path, const LoadRefusal& why) {
+    char text[kRefusalTextBytes];
+    zindleDescribeRefusal(why, text, sizeof text);
+    std::fprintf(out, "Couldn't load the module!\n%s: %s\n", path, text);
 }

@@ -7,13 +7,68 @@
 // renderer never ask which engine that is.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "player/now_playing.h"
-#include "player/protracker_loader.h"
+
+// Where a MOD file keeps its format tag: the loader reads the format there,
+// and a file no engine takes is told by the bytes found there.
+constexpr int kTagOffset = 1080;
+constexpr int kTagBytes = 4;
+
+// Why no engine took a file (our loader's reasons, then libxmp's), and what
+// the text saying so needs.
+enum class LoadRefusalReason : std::uint8_t {
+    kNone,                // the file loaded
+    kFileError,           // it couldn't be opened or read: error
+    kFolder,
+    kNotRegularFile,      // a device, pipe or socket
+    kXmModule,            // another tracker's module, known by its magic bytes
+    kS3mModule,
+    kItModule,
+    kTooShort,            // shorter than a tagged header and no 15-sample module: file_size
+    kUnplayableChannels,  // the tag names a count that isn't 1..32: tag, channels
+    kUnknownTag,          // no tag the loader reads and no 15-sample module: tag
+    kNoMemory,
+    kOtherEngineCantLoad, // libxmp knows the format (format) but can't load this file: engine_error
+};
+struct LoadRefusal {
+    LoadRefusalReason reason = LoadRefusalReason::kNone;
+    int error = 0;                     // errno, for kFileError
+    std::int64_t file_size = 0;        // bytes, for kTooShort
+    std::uint8_t tag[kTagBytes] = {};  // the bytes at kTagOffset, for the tag reasons
+    int channels = 0;                  // the count the tag names, for kUnplayableChannels
+    char format[48] = {};              // the format libxmp names, for kOtherEngineCantLoad
+    int engine_error = 0;              // a LoadEngineError, for kOtherEngineCantLoad
+};
+
+// Why libxmp couldn't load a file whose format it knows.
+enum LoadEngineError : int {
+    kEngineFileDamaged = 1,   // its loader failed on the data
+    kEngineCantUnpack,        // a packed file that wouldn't unpack
+    kEngineSystemError,       // reading failed: LoadRefusal::error holds errno
+    kEngineInternalError,
+};
+
+// Writes why a file was refused to out (at most size bytes, zero-terminated),
+// as a user reads it: "no such file", "a folder, not a file", "an XM module
+// (FastTracker 2), but not one libxmp reads either", the tag found, ...
+// kRefusalTextBytes always holds the whole text.
+constexpr std::size_t kRefusalTextBytes = 160;
+void zindleDescribeRefusal(const LoadRefusal& why, char* out, std::size_t size);
+
+// Writes "Couldn't load the module!" and a second line "<path>: <why>" to out.
+void zindleReportLoadFailure(std::FILE* out, const char* path, const LoadRefusal& why);
+
+// An engine's words on what is damaged but playable fit in this many bytes.
+constexpr std::size_t kDamageTextBytes = 512;
+
+// The bytes of a name field of size bytes up to its first zero.
+std::string fieldText(const char* field, std::size_t size);
 
 // What a song holds, as its engine read it: what --info tells.
 struct SampleFacts {
@@ -34,6 +89,7 @@ struct InstrumentFacts {
     int volume = -1;       // the first sample's volume, 0..64; -1 with none
 };
 struct SongFacts {
+    const char* engine = "";  // the engine that read it: "zindle" or "libxmp"
     std::string title;     // as in the file, up to its first zero byte
     // The format where the engine names it, in short ("XM", "S3M", "IT",
     // "MOD", ... or libxmp's name where no short one is known) and as libxmp
@@ -45,7 +101,9 @@ struct SongFacts {
     std::string tracker;
     std::string tag;       // a MOD's tag bytes; "" for an untagged one
     bool packed = false;   // unpacked from a packed file first
-    int channels = 0;
+    int channels = 0;      // 1..64
+    int meters = 0;        // the meters view 2 numbers: a MOD's 31 sample slots, others' instruments
+                           // up to kMaxInstruments
     int sample_slots = 0;  // a MOD's: 31 or 15
     int instruments = 0;   // others': instruments and samples in the module
     int samples = 0;
@@ -61,22 +119,17 @@ struct SongFacts {
 // One engine. The song handles are the engine's own.
 struct EngineTable {
     const char* name;  // "zindle" or "libxmp"
-    // Reads the module at path. The song, or null with *why filled (libxmp
-    // leaves it as it was for a file it doesn't recognise).
+    // Reads the module at path, without the audio lock: whatever plays
+    // meanwhile plays on untouched. The song, or null with *why filled
+    // (libxmp leaves it as it was for a file it doesn't recognise).
     void* (*load)(const char* path, LoadRefusal* why);
-    // Releases a song that isn't playing. Null does nothing.
+    // Releases a song. The engine's song started last is stopped first,
+    // briefly under the audio lock; the freeing takes no lock. Null does nothing.
     void (*release)(void* song);
-    // A song's name as loaded, zero-terminated; its channels (1..64) and
-    // the instruments (MOD: sample slots) its notes name.
-    const char* (*title)(const void* song);
-    int (*channels)(const void* song);
-    int (*instruments)(const void* song);
-    // The order positions of a song.
-    int (*positions)(const void* song);
-    // What a song holds, before any of it has played.
+    // What a song holds, before any of it has played (all but engine).
     void (*facts)(const void* song, SongFacts* out);
     // What is damaged but playable in what was loaded of song (sample data
-    // cut short), as text in out (size bytes, kShortDataTextBytes hold it
+    // cut short), as text in out (size bytes, kDamageTextBytes hold it
     // all); "" when nothing is.
     void (*describe_damage)(const void* song, char* out, std::size_t size);
     // Whether the file at path is a module of the engine's from its first
@@ -121,32 +174,36 @@ struct EngineTable {
     void (*reset)();
 };
 
+// Whether every entry of table is filled: each engine's table, built entry
+// by entry by name, is checked with it where it is built.
+constexpr bool engineTableComplete(const EngineTable& t) {
+    return t.name && t.load && t.release && t.facts && t.describe_damage && t.probe && t.start && t.jump && t.order &&
+           t.mix && t.skip && t.describe && t.describe_voices && t.passes && t.playing && t.set_stop_at_pass_end &&
+           t.tick_frames && t.trace && t.reset;
+}
+
+// Built at compile time, so that nothing can read them unmade.
 extern const EngineTable kModEngine;
 extern const EngineTable kXmpEngine;
 
 struct LoadedSong;
 
 // Loads the module at path: our loader first, then libxmp. The song, or
-// null with *why (when given) saying why neither took it.
+// null with *why (when given) saying why neither took it. Takes no audio
+// lock: the song playing plays on as it was.
 LoadedSong* songLoad(const char* path, LoadRefusal* why = nullptr);
-// Releases song, stopping it first when it plays. Null does nothing.
+// Releases song, stopping it first when it plays (every engine back at its
+// start state, as songResetEngine); any other song plays on. Null does nothing.
 void songFree(LoadedSong* song);
-// The engine a song plays on.
-const EngineTable& songEngine(const LoadedSong* song);
-// The engine's own handle: a Module* for kModEngine.
-void* songHandle(const LoadedSong* song);
-// The song's name as loaded (up to kShownTitleChars characters shown).
-const char* songTitle(const LoadedSong* song);
-// The channels a song plays; the instruments its meters count.
-int songChannels(const LoadedSong* song);
-int songInstruments(const LoadedSong* song);
-int songPositions(const LoadedSong* song);
-// What song holds, as its engine read it: call it before song plays.
-SongFacts songFacts(const LoadedSong* song);
-// The engine's words on what is damaged but playable in song ("" if nothing).
-void songDescribeDamage(const LoadedSong* song, char* out, std::size_t size);
-// Writes "<path>: <damage>, played as silence" as one line to out when song
-// is damaged but playable; nothing otherwise.
+// What song holds, as its engine read it when it loaded.
+const SongFacts& songFacts(const LoadedSong* song);
+// What is damaged but playable in song, in its engine's words, and what is
+// heard of it: "sample data cut short: ... (sample 3: 200), played as
+// silence" ("rendered as silence" in a render); "" when nothing is.
+enum class DamageHeard { kPlayed, kRendered };
+std::string songDamageWarning(const LoadedSong* song, DamageHeard heard = DamageHeard::kPlayed);
+// Writes "<path>: <that warning>" as one line to out when song is damaged
+// but playable; nothing otherwise.
 void songReportDamage(std::FILE* out, const char* path, const LoadedSong* song);
 // Whether the file at path is a module an engine reads, from its first
 // bytes alone: our loader's probe, then libxmp's. False after filling *why

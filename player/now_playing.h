@@ -11,6 +11,11 @@ constexpr int kShownTitleChars = 20;
 // Instruments (MOD: samples) an engine numbers for the meters: 1..kMaxInstruments.
 constexpr int kMaxInstruments = 256;
 
+// The hex digits of view 1's text: effect parameters and row numbers in
+// capitals; in lowercase the codes of the effects no letter names.
+inline constexpr char hextable[17] = "0123456789ABCDEF";
+inline constexpr char kLowerHexDigits[17] = "0123456789abcdef";
+
 // One pattern cell as view 1 writes it, each field zero-terminated text.
 struct CellText {
     char note[4];        // "C-2", "F#4"; "..." no note; "???" a note the engine can't name

@@ -16,8 +16,6 @@ constexpr char name_tab[38][4] = {
     "C-3", "C#3", "D-3", "D#3", "E-3", "F-3", "F#3", "G-3", "G#3", "A-3", "A#3", "B-3",
     "???"};
 
-constexpr char hextable[17] = "0123456789ABCDEF";
-
 namespace {
 
 constexpr int kUnknownNote = kNotes + 1;
@@ -66,23 +64,18 @@ void modCell(const void* song, int pattern, int row, int channel, CellText* out)
 
 void* modLoad(const char* path, LoadRefusal* why) { return zindleLoad(path, why); }
 void modRelease(void* song) { zindleFree(static_cast<Module*>(song)); }
-const char* modTitle(const void* song) { return static_cast<const Module*>(song)->name; }
-int modChannels(const void* song) { return static_cast<const Module*>(song)->channels; }
-int modInstruments(const void*) { return kNumSamples; }
-int modPositions(const void* song) { return static_cast<const Module*>(song)->song_length; }
+static_assert(kShortDataTextBytes <= kDamageTextBytes, "the loader's words on damage fit the seam's");
 void modDescribeDamage(const void* song, char* out, std::size_t size) {
     zindleDescribeShortData(*static_cast<const Module*>(song), out, size);
 }
 bool modProbe(const char* path, LoadRefusal* why) { return zindleProbe(path, why); }
-
-// The bytes of a name field up to its first zero.
-std::string fieldText(const char* field, std::size_t size) { return std::string(field, strnlen(field, size)); }
 
 void modFacts(const void* song, SongFacts* out) {
     const Module& module = *static_cast<const Module*>(song);
     out->title = fieldText(module.name, sizeof module.name);
     out->tag = module.tag;
     out->channels = module.channels;
+    out->meters = kNumSamples;
     out->sample_slots = module.num_samples;
     out->positions = module.song_length;
     out->patterns = module.num_patterns;
@@ -168,8 +161,33 @@ void modDescribeVoices(ScopeVoice* out, int first, int count) {
     }
 }
 
-const EngineTable kModEngine = {
-    "zindle",    modLoad,           modRelease,  modTitle, modChannels, modInstruments, modPositions, modFacts, modDescribeDamage, modProbe, modStart,   zindleJump,       modOrder,
-    modMix,      zindlePulse,       modDescribeSource, modDescribeVoices, modPasses, modPlaying,
-    modStopAtPassEnd, modTickFrames, modTrace,         zindleResetEngine,
-};
+namespace {
+
+constexpr EngineTable modEngineTable() {
+    EngineTable t{};
+    t.name = "zindle";
+    t.load = modLoad;
+    t.release = modRelease;
+    t.facts = modFacts;
+    t.describe_damage = modDescribeDamage;
+    t.probe = modProbe;
+    t.start = modStart;
+    t.jump = zindleJump;
+    t.order = modOrder;
+    t.mix = modMix;
+    t.skip = zindlePulse;
+    t.describe = modDescribeSource;
+    t.describe_voices = modDescribeVoices;
+    t.passes = modPasses;
+    t.playing = modPlaying;
+    t.set_stop_at_pass_end = modStopAtPassEnd;
+    t.tick_frames = modTickFrames;
+    t.trace = modTrace;
+    t.reset = zindleResetEngine;
+    return t;
+}
+
+}  // namespace
+
+constexpr EngineTable kModEngine = modEngineTable();
+static_assert(engineTableComplete(kModEngine), "every entry of our engine's table is filled");

@@ -17,7 +17,6 @@ inline constexpr std::array<int, kNotes + 1> period_tab = [] {
 }();
 // The names of period_tab's entries, then "???" for a period not in it.
 extern const char name_tab[38][4];
-extern const char hextable[17];
 
 // What the views show of module: its mirrored position and tempo, its
 // pattern's cells (note by period, sample in two digits, effect in three hex

@@ -395,7 +395,6 @@ Module* loadModule(const char* path, LoadRefusal& why) {
 
     // An all-empty module still gets a (1-byte) block, so that it loads.
     std::int8_t* data = new (std::nothrow) std::int8_t[std::max(module->sample_bytes, 1)]();
-    file_sample_data = data;
     if (!data) {
         releasePatterns(module.get());
         return refuse(why, LoadRefusalReason::kNoMemory);
@@ -409,6 +408,8 @@ Module* loadModule(const char* path, LoadRefusal& why) {
     }
     module->sample_data = data;
     module->loaded = 1;
+    // Set on the loading thread only; the audio thread never reads it.
+    file_sample_data = data;
     return module.release();
 }
 
@@ -433,96 +434,23 @@ bool zindleProbe(const char* path, LoadRefusal* why) {
 
 void zindleFree(Module* module) {
     if (!module) return;
-    {
-        AudioLock lock;
-        mod_playing = 0;
+    // Only the module the sequencer plays has voices reading its data: that
+    // one is stopped and its voices cut, each briefly under the audio lock.
+    // Any other is freed without the lock. source changes on this thread alone.
+    if (module == source) {
+        {
+            AudioLock lock;
+            mod_playing = 0;
+            source = nullptr;
+        }
+        audioCutAllVoices();
+        platform().sleep_ms(kStepFinishMs);
     }
-    // No voice may go on reading the sample data once it is released.
-    audioCutAllVoices();
-    platform().sleep_ms(kStepFinishMs);
     releasePatterns(module);
     // Release this module's own block: the global only names the latest load.
     if (file_sample_data == module->sample_data) file_sample_data = nullptr;
     delete[] module->sample_data;
     delete module;
-}
-
-// ---------------------------------------------------------------------------
-// Why a load failed, in words.
-
-namespace {
-
-// The tag as it stands in the file, bytes other than printable ASCII as \xNN.
-void quoteTag(const std::uint8_t (&tag)[kTagBytes], char* out, std::size_t size) {
-    std::size_t used = 0;
-    for (std::uint8_t byte : tag) {
-        if (used >= size) break;
-        const bool plain = byte >= 0x20 && byte < 0x7F && byte != '"' && byte != '\\';
-        const int n = plain ? std::snprintf(out + used, size - used, "%c", byte)
-                            : std::snprintf(out + used, size - used, "\\x%02X", byte);
-        used += static_cast<std::size_t>(std::max(n, 0));
-    }
-}
-
-}  // namespace
-
-void zindleDescribeRefusal(const LoadRefusal& why, char* out, std::size_t size) {
-    if (size == 0) return;
-    out[0] = '\0';
-    char quoted[4 * kTagBytes + 1] = {};
-    quoteTag(why.tag, quoted, sizeof quoted);
-    switch (why.reason) {
-    case LoadRefusalReason::kNone: std::snprintf(out, size, "loaded"); break;
-    case LoadRefusalReason::kFileError:
-        std::snprintf(out, size, "%s", why.error == ENOENT ? "no such file"
-                                       : why.error == EACCES ? "permission denied"
-                                                             : std::strerror(why.error));
-        break;
-    case LoadRefusalReason::kFolder: std::snprintf(out, size, "a folder, not a file"); break;
-    case LoadRefusalReason::kNotRegularFile:
-        std::snprintf(out, size, "not a regular file (a device, pipe or socket)");
-        break;
-    case LoadRefusalReason::kXmModule:
-        std::snprintf(out, size, "an XM module (FastTracker 2), but not one libxmp reads either");
-        break;
-    case LoadRefusalReason::kS3mModule:
-        std::snprintf(out, size, "an S3M module (Scream Tracker 3), but not one libxmp reads either");
-        break;
-    case LoadRefusalReason::kItModule:
-        std::snprintf(out, size, "an IT module (Impulse Tracker), but not one libxmp reads either");
-        break;
-    case LoadRefusalReason::kTooShort:
-        std::snprintf(out, size, "too short to be a MOD file (%lld bytes)", static_cast<long long>(why.file_size));
-        break;
-    case LoadRefusalReason::kUnplayableChannels:
-        std::snprintf(out, size, "a module with %d channels (tag \"%s\"), which Zindle doesn't play", why.channels,
-                      quoted);
-        break;
-    case LoadRefusalReason::kUnknownTag:
-        std::snprintf(out, size, "not a MOD file: no known tag at byte %d (found \"%s\") and no 15-sample module",
-                      kTagOffset, quoted);
-        break;
-    case LoadRefusalReason::kNoMemory: std::snprintf(out, size, "not enough memory to load it"); break;
-    case LoadRefusalReason::kOtherEngineCantLoad: {
-        char format[sizeof why.format + 1] = {};
-        std::memcpy(format, why.format, sizeof why.format);
-        for (char& ch : format)
-            if (ch != '\0' && (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F)) ch = '?';
-        const char* what = why.engine_error == kEngineCantUnpack    ? "it won't unpack"
-                           : why.engine_error == kEngineSystemError ? std::strerror(why.error)
-                           : why.engine_error == kEngineGuarded     ? "a shape that would crash it"
-                           : why.engine_error == kEngineInternalError ? "it failed"
-                                                                      : "the file is damaged or cut short";
-        std::snprintf(out, size, "a module libxmp knows (%.47s), but it can't load this one: %s", format, what);
-        break;
-    }
-    }
-}
-
-void zindleReportLoadFailure(std::FILE* out, const char* path, const LoadRefusal& why) {
-    char text[kRefusalTextBytes];
-    zindleDescribeRefusal(why, text, sizeof text);
-    std::fprintf(out, "Couldn't load the module!\n%s: %s\n", path, text);
 }
 
 int zindleMissingSampleBytes(const Module& module) {
@@ -548,8 +476,3 @@ void zindleDescribeShortData(const Module& module, char* out, std::size_t size) 
     std::snprintf(out + used, size - used, ")");
 }
 
-void zindleReportShortData(std::FILE* out, const char* path, const Module& module) {
-    char text[kShortDataTextBytes];
-    zindleDescribeShortData(module, text, sizeof text);
-    if (text[0]) std::fprintf(out, "%s: %s, played as silence\n", path, text);
-}

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "player/engine.h"
+
 // One pattern cell, decoded and clamped when the file is read.
 struct PatternCell {
     std::int32_t period;  // Amiga period: 0 = no note, else 113..856
@@ -18,7 +20,7 @@ struct PatternCell {
 // Limits of the format, applied when a file is read and kept by the engine.
 constexpr int kMinPeriod = 113;  // B-3, the highest note
 constexpr int kMaxPeriod = 856;  // C-1, the lowest note
-constexpr int kMaxVolume = 64;
+// Volumes go up to kMaxVolume (audio/audio_mixer.h).
 
 // The effect commands, as the command nibble of a cell numbers them.
 enum EffectCommand : std::int32_t {
@@ -55,14 +57,11 @@ constexpr int kPatternSlots = 256;
 constexpr int kTitleBytes = 20;
 constexpr int kSampleNameBytes = 22;
 constexpr int kSampleHeaderBytes = 30;  // name, length, finetune, volume, loop start, loop length
-constexpr int kTagOffset = 1080;
-constexpr int kTagBytes = 4;
+// Where the tag stands (kTagOffset, kTagBytes) is in player/engine.h: a
+// refusal quotes those bytes of any file.
 constexpr int kHeaderBytes = kTagOffset + kTagBytes;  // a tagged file's patterns start here
 constexpr int kCellBytes = 4;
 static_assert(kTitleBytes + kNumSamples * kSampleHeaderBytes + 2 + kOrderSlots == kTagOffset, "the 31-sample header");
-// A loop shorter than this is no loop, to the loader and the mixer alike: a
-// file's loop of one word means none.
-constexpr int kMinLoopBytes = 4;
 
 struct Sample {
     char name[24];              // up to 22 characters, zero-terminated
@@ -99,42 +98,9 @@ struct Module {
     char tag[kTagBytes + 1];       // the format tag as in the file, zero-terminated; "" when untagged
 };
 
-// The sample-data block of the most recent successful load (null before any).
+// The sample-data block of the most recent successful load (null before any,
+// and once that module is freed).
 extern std::int8_t* file_sample_data;
-
-// Why zindleLoad refused a file, and what the text saying so needs.
-enum class LoadRefusalReason : std::uint8_t {
-    kNone,                // the file loaded
-    kFileError,           // it couldn't be opened or read: error
-    kFolder,
-    kNotRegularFile,      // a device, pipe or socket
-    kXmModule,            // another tracker's module, known by its magic bytes
-    kS3mModule,
-    kItModule,
-    kTooShort,            // shorter than a tagged header and no 15-sample module: file_size
-    kUnplayableChannels,  // the tag names a count that isn't 1..kMaxChannels: tag, channels
-    kUnknownTag,          // no tag the loader reads and no 15-sample module: tag
-    kNoMemory,
-    kOtherEngineCantLoad, // libxmp knows the format (format) but can't load this file: engine_error
-};
-struct LoadRefusal {
-    LoadRefusalReason reason = LoadRefusalReason::kNone;
-    int error = 0;                     // errno, for kFileError
-    std::int64_t file_size = 0;        // bytes, for kTooShort
-    std::uint8_t tag[kTagBytes] = {};  // the bytes at kTagOffset, for the tag reasons
-    int channels = 0;                  // the count the tag names, for kUnplayableChannels
-    char format[48] = {};              // the format libxmp names, for kOtherEngineCantLoad
-    int engine_error = 0;              // a LoadEngineError, for kOtherEngineCantLoad
-};
-
-// Why libxmp couldn't load a file whose format it knows.
-enum LoadEngineError : int {
-    kEngineFileDamaged = 1,   // its loader failed on the data
-    kEngineCantUnpack,        // a packed file that wouldn't unpack
-    kEngineSystemError,       // reading failed: LoadRefusal::error holds errno
-    kEngineInternalError,
-    kEngineGuarded,           // refused before libxmp read it: a shape it doesn't survive
-};
 
 // Reads the MOD file at path. Returns a fully loaded Module, or null when the
 // file can't be opened, carries none of the accepted tags and isn't a
@@ -151,16 +117,6 @@ Module* zindleLoad(const char* path, LoadRefusal* why = nullptr);
 // filling *why (when given) as zindleLoad would.
 bool zindleProbe(const char* path, LoadRefusal* why = nullptr);
 
-// Writes why a file was refused to out (at most size bytes, zero-terminated),
-// as a user reads it: "no such file", "a folder, not a file", "an XM module
-// (FastTracker 2) that libxmp doesn't read either", the tag found, ...
-// kRefusalTextBytes always holds the whole text.
-constexpr std::size_t kRefusalTextBytes = 160;
-void zindleDescribeRefusal(const LoadRefusal& why, char* out, std::size_t size);
-
-// Writes "Couldn't load the module!" and a second line "<path>: <why>" to out.
-void zindleReportLoadFailure(std::FILE* out, const char* path, const LoadRefusal& why);
-
 // A module whose file ends inside its sample data (a broken download) plays
 // silence where the data is missing; these say so. The bytes missing, all
 // samples together.
@@ -170,10 +126,7 @@ int zindleMissingSampleBytes(const Module& module);
 // missing. kShortDataTextBytes always holds the whole text.
 constexpr std::size_t kShortDataTextBytes = 512;
 void zindleDescribeShortData(const Module& module, char* out, std::size_t size);
-// Writes "<path>: <that>, played as silence" as one line to out when the
-// module's sample data is cut short; nothing otherwise.
-void zindleReportShortData(std::FILE* out, const char* path, const Module& module);
 
-// Stops playback, silences the voices and releases the module with its
-// pattern blocks and sample data. Null does nothing.
+// Releases the module with its pattern blocks and sample data; the module
+// playing (source) is stopped and its voices silenced first. Null does nothing.
 void zindleFree(Module* module);

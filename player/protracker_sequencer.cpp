@@ -24,21 +24,28 @@ std::int32_t mod_tick = 0;
 std::int32_t mod_row = 0;
 std::int32_t mod_order = 0;
 std::int32_t mod_pattern = 0;
-std::int32_t pattern_jump_target = 0;
-std::int32_t pattern_jump_row = 0;
-std::int32_t pattern_delay = 0;
-std::int32_t pattern_delay_2 = 0;
-std::int32_t pattern_loop = 0;
-std::int32_t pattern_loop_row = 0;
-std::int32_t aperiod = 0;
-std::int32_t avolume = 0;
-std::int32_t aflags = 0;
+std::int32_t tick_period = 0;
+std::int32_t tick_volume = 0;
 std::int32_t mod_passes = 0;
 std::int32_t mod_stop_at_pass_end = 0;
 Channel channels[kMaxChannels];
 static_assert(kMaxChannels <= kMaxVoices, "channel i drives voice i");
 
 namespace {
+
+// What the row asks of the song's position: a jump (row + 1 in
+// pattern_jump_row, 0 for none) to order pattern_jump_target, and a
+// pattern loop back to pattern_loop_row (pattern_loop 1).
+std::int32_t pattern_jump_target = 0;
+std::int32_t pattern_jump_row = 0;
+std::int32_t pattern_loop = 0;
+std::int32_t pattern_loop_row = 0;
+// A pattern delay (command EE): the rows asked for, held from the next
+// row's first tick, and the rows of the delay under way still to hold.
+std::int32_t pattern_delay = 0;
+std::int32_t pattern_delay_left = 0;
+// The channel being updated: what this tick does with its note (kTrigger, kHold).
+std::int32_t tick_flags = 0;
 
 constexpr int kDefaultSpeed = 6;
 constexpr int kDefaultBpm = 125;
@@ -47,7 +54,7 @@ constexpr int kDefaultBpm = 125;
 constexpr int kFlagNote = 1;
 constexpr int kFlagSample = 2;
 constexpr int kFlagNewSample = 4;
-// Per-tick flags of aflags.
+// Per-tick flags of tick_flags.
 constexpr int kTrigger = 1;
 constexpr int kHold = 2;
 
@@ -57,19 +64,25 @@ constexpr std::uint32_t samplesPerTick(int bpm) {
 }
 static_assert(samplesPerTick(125) == 960, "a tick at 125 bpm is 20 ms");
 
-}  // namespace
-
 // Period multipliers in 1/32768 units: entry n raises the pitch n semitones.
-const std::int32_t arp_table[16] = {32768, 30929, 29193, 27554, 26008, 24548, 23170, 21870,
-                                    20643, 19484, 18390, 17358, 16384, 15464, 14596, 13777};
+constexpr std::int32_t arp_table[16] = {32768, 30929, 29193, 27554, 26008, 24548, 23170, 21870,
+                                        20643, 19484, 18390, 17358, 16384, 15464, 14596, 13777};
 
 // Half a sine period of amplitude 255; the other half is the same, negated.
-const std::int32_t sin_table[32] = {0,   24,  49,  74,  97,  120, 141, 161, 180, 197, 212,
-                                    224, 235, 244, 250, 253, 255, 253, 250, 244, 235, 224,
-                                    212, 197, 180, 161, 141, 120, 97,  74,  49,  24};
+constexpr std::int32_t sin_table[32] = {0,   24,  49,  74,  97,  120, 141, 161, 180, 197, 212,
+                                        224, 235, 244, 250, 253, 255, 253, 250, 244, 235, 224,
+                                        212, 197, 180, 161, 141, 120, 97,  74,  49,  24};
 
 // Invert-loop accumulator increments per speed (entry 0 unused).
-const std::int32_t ivloop_table[16] = {0, 5, 6, 7, 8, 10, 11, 13, 15, 19, 22, 26, 32, 43, 64, 128};
+constexpr std::int32_t invert_loop_steps[16] = {0, 5, 6, 7, 8, 10, 11, 13, 15, 19, 22, 26, 32, 43, 64, 128};
+
+// One channel's work for one tick, and one step of its invert loop (command EF).
+void update_channel(Channel* ch);
+void invert_loop_step(Channel* ch);
+// The extended effects E0..EF, by the parameter's high nibble.
+extern const EffectRoutine extended_effect_routines[16];
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // Song position
@@ -95,7 +108,7 @@ void set_position(int order, int row) {
     pattern_jump_target = 0;
     pattern_jump_row = 0;
     pattern_delay = 0;
-    pattern_delay_2 = 0;
+    pattern_delay_left = 0;
     pattern_loop = 0;
     pattern_loop_row = 0;
     mod_tick = 0;
@@ -147,7 +160,7 @@ void endRow() {
         set_position(mod_order, pattern_loop_row);
         return;
     }
-    if (pattern_delay_2 != 0) return;  // the row is held: not left, not re-read
+    if (pattern_delay_left != 0) return;  // the row is held: not left, not re-read
     if (pattern_jump_row != 0) {
         noteLeaving(pattern_jump_target);
         set_position(pattern_jump_target, pattern_jump_row - 1);
@@ -166,11 +179,11 @@ void endRow() {
 void runTick() {
     if (mod_tick == 0) {
         if (pattern_delay != 0) {
-            pattern_delay_2 = pattern_delay;
+            pattern_delay_left = pattern_delay;
             pattern_delay = 0;
         }
-        if (pattern_delay_2 > 0) --pattern_delay_2;
-        if (pattern_delay_2 == 0 && !noteRead()) return;
+        if (pattern_delay_left > 0) --pattern_delay_left;
+        if (pattern_delay_left == 0 && !noteRead()) return;
     }
     for (int i = 0; i < source->channels; ++i) update_channel(&channels[i]);
 
@@ -255,9 +268,9 @@ void zindleResetEngine() {
         mod_samplecounter = mod_samplespertick = mod_speed = mod_bpm = 0;
         mod_tick = mod_row = mod_order = mod_pattern = 0;
         pattern_jump_target = pattern_jump_row = 0;
-        pattern_delay = pattern_delay_2 = 0;
+        pattern_delay = pattern_delay_left = 0;
         pattern_loop = pattern_loop_row = 0;
-        aperiod = avolume = aflags = 0;
+        tick_period = tick_volume = tick_flags = 0;
         mod_passes = 0;
         mod_stop_at_pass_end = 0;
         startPass();
@@ -327,18 +340,16 @@ void readRow(Channel* ch) {
 
 std::int8_t* sampleData(const Sample& sample) { return source->sample_data + sample.offset; }
 
-}  // namespace
-
 void update_channel(Channel* ch) {
-    aflags = 0;
+    tick_flags = 0;
     if (mod_tick == 0) {
-        if (pattern_delay_2 == 0 && mod_playing != 0) readRow(ch);
+        if (pattern_delay_left == 0 && mod_playing != 0) readRow(ch);
         if (ch->flags & kFlagNote) {
             ch->flags &= ~kFlagNote;
             if (ch->effect != kEffectTonePorta && ch->effect != kEffectTonePortaVolSlide) {
                 ch->period = ch->target_period;
                 if (ch->effect != kEffectSampleOffset) ch->sample_offset = 0;
-                aflags = kTrigger;
+                tick_flags = kTrigger;
             }
             ch->wave_pos = 0;
         }
@@ -356,14 +367,14 @@ void update_channel(Channel* ch) {
             }
         }
     }
-    aperiod = ch->period;
-    avolume = ch->volume;
+    tick_period = ch->period;
+    tick_volume = ch->volume;
     if (ch->invert_speed > 0) invert_loop_step(ch);
     effect_routines[ch->effect & 15](ch);
 
-    if (aflags & kHold) return;
+    if (tick_flags & kHold) return;
     const Sample* sample = channelSample(ch);
-    if ((aflags & kTrigger) && sample) {
+    if ((tick_flags & kTrigger) && sample) {
         audioSetSource(ch->index, sampleData(*sample), static_cast<std::uint32_t>(sample->length),
                        static_cast<std::uint32_t>(sample->loop_start),
                        static_cast<std::uint32_t>(sample->loop_length));
@@ -371,16 +382,14 @@ void update_channel(Channel* ch) {
         platform().note_triggered(ch->sample, ch->volume);
     }
     // Tremolo works on the tick's volume only, so that is what the voice hears.
-    audioSetVolume(ch->index, static_cast<std::uint8_t>(ch->effect == kEffectTremolo ? avolume : ch->volume));
-    if (aperiod <= 0) return;
-    ch->rate = periodToRate(aperiod);
+    audioSetVolume(ch->index, static_cast<std::uint8_t>(ch->effect == kEffectTremolo ? tick_volume : ch->volume));
+    if (tick_period <= 0) return;
+    ch->rate = periodToRate(tick_period);
     audioSetRate(ch->index, ch->rate);
 }
 
 // ---------------------------------------------------------------------------
 // Row effects 0..F
-
-namespace {
 
 inline int paramX(const Channel* ch) { return (ch->param >> 4) & 15; }
 inline int paramY(const Channel* ch) { return ch->param & 15; }
@@ -393,7 +402,7 @@ void slideToTarget(Channel* ch) {
         ch->period -= ch->porta_speed;
         if (ch->period < ch->target_period) ch->period = ch->target_period;
     }
-    aperiod = ch->period;
+    tick_period = ch->period;
 }
 
 // Vibrato acts on tick 0 too; the wave only advances on later ticks.
@@ -402,9 +411,9 @@ void vibratoStep(Channel* ch) {
     const int depth = ch->vibrato & 15;
     const int delta = (depth * sin_table[ch->wave_pos & 31]) >> 7;
     if (ch->wave_pos < 32)
-        aperiod += delta;
+        tick_period += delta;
     else
-        aperiod -= delta;
+        tick_period -= delta;
     if (mod_tick != 0) ch->wave_pos = (ch->wave_pos + speed) & 63;
 }
 
@@ -412,30 +421,30 @@ void volumeSlide(Channel* ch) {
     if (mod_tick == 0) return;
     const int x = paramX(ch);
     if (x != 0)
-        avolume = std::min(avolume + x, kMaxVolume);
+        tick_volume = std::min(tick_volume + x, kMaxVolume);
     else
-        avolume = std::max(avolume - paramY(ch), 0);
-    ch->volume = avolume;
+        tick_volume = std::max(tick_volume - paramY(ch), 0);
+    ch->volume = tick_volume;
 }
 
 void effect_arpeggio(Channel* ch) {
     const int n = mod_tick % 3;
     if (n == 1)
-        aperiod = (arp_table[paramX(ch)] * aperiod) >> 15;
+        tick_period = (arp_table[paramX(ch)] * tick_period) >> 15;
     else if (n == 2)
-        aperiod = (arp_table[paramY(ch)] * aperiod) >> 15;
+        tick_period = (arp_table[paramY(ch)] * tick_period) >> 15;
 }
 
 void effect_portamento_up(Channel* ch) {
     if (mod_tick == 0) return;
     ch->period = std::max(ch->period - ch->param, kMinPeriod);
-    aperiod = ch->period;
+    tick_period = ch->period;
 }
 
 void effect_portamento_down(Channel* ch) {
     if (mod_tick == 0) return;
     ch->period = std::min(ch->period + ch->param, kMaxPeriod);
-    aperiod = ch->period;
+    tick_period = ch->period;
 }
 
 void effect_glissando(Channel* ch) {
@@ -469,9 +478,9 @@ void effect_tremolo(Channel* ch) {
     if (mod_tick != 0) ch->wave_pos = (ch->wave_pos + paramX(ch)) & 63;
     const int delta = (paramY(ch) * sin_table[ch->wave_pos & 31]) >> 6;
     if (ch->wave_pos < 32)
-        avolume = std::min(avolume + delta, kMaxVolume);
+        tick_volume = std::min(tick_volume + delta, kMaxVolume);
     else
-        avolume = std::max(avolume - delta, 0);
+        tick_volume = std::max(tick_volume - delta, 0);
 }
 
 // Panning is fixed by the mixer.
@@ -503,7 +512,7 @@ void effect_pattern_break(Channel* ch) {
     pattern_jump_row = row + 1 > kRowsPerPattern ? 1 : row + 1;
 }
 
-void effect_extended(Channel* ch) { effecte_routines[paramX(ch)](ch); }
+void effect_extended(Channel* ch) { extended_effect_routines[paramX(ch)](ch); }
 
 void effect_tempo(Channel* ch) {
     if (mod_tick != 0) return;
@@ -528,13 +537,13 @@ void effecte_setpanning(Channel*) {}
 void effecte_fineportaup(Channel* ch) {
     if (mod_tick != 0) return;
     ch->period = std::max(ch->period - paramY(ch), kMinPeriod);
-    aperiod = ch->period;
+    tick_period = ch->period;
 }
 
 void effecte_fineportadown(Channel* ch) {
     if (mod_tick != 0) return;
     ch->period = std::min(ch->period + paramY(ch), kMaxPeriod);
-    aperiod = ch->period;
+    tick_period = ch->period;
 }
 
 // Rewrites the shared sample header: every channel's later notes hear it.
@@ -574,37 +583,37 @@ void effecte_patternloop(Channel* ch) {
 
 void effecte_retrignote(Channel* ch) {
     const int y = paramY(ch);
-    if (y > 0 && mod_tick % y == 0) aflags |= kTrigger;
+    if (y > 0 && mod_tick % y == 0) tick_flags |= kTrigger;
 }
 
 void effecte_finevolup(Channel* ch) {
     if (mod_tick != 0) return;
     ch->volume = std::min(ch->volume + paramY(ch), kMaxVolume);
-    avolume = ch->volume;
+    tick_volume = ch->volume;
 }
 
 void effecte_finevoldown(Channel* ch) {
     if (mod_tick != 0) return;
     ch->volume = std::max(ch->volume - paramY(ch), 0);
-    avolume = ch->volume;
+    tick_volume = ch->volume;
 }
 
 void effecte_notecut(Channel* ch) {
-    if (mod_tick == paramY(ch)) avolume = ch->volume = 0;
+    if (mod_tick == paramY(ch)) tick_volume = ch->volume = 0;
 }
 
 // The note's trigger is parked in wave_pos until its tick comes.
 void effecte_notedelay(Channel* ch) {
     const int y = paramY(ch);
-    if (mod_tick == 0) ch->wave_pos = aflags;
+    if (mod_tick == 0) ch->wave_pos = tick_flags;
     if (mod_tick < y)
-        aflags |= kHold;
+        tick_flags |= kHold;
     else if (mod_tick == y)
-        aflags = ch->wave_pos;
+        tick_flags = ch->wave_pos;
 }
 
 void effecte_patterndelay(Channel* ch) {
-    if (mod_tick == 0 && pattern_delay_2 == 0) pattern_delay = paramY(ch) + 1;
+    if (mod_tick == 0 && pattern_delay_left == 0) pattern_delay = paramY(ch) + 1;
 }
 
 void effecte_invertloop(Channel* ch) {
@@ -622,7 +631,9 @@ const EffectRoutine effect_routines[16] = {
     effect_set_volume,     effect_pattern_break, effect_extended,         effect_tempo,
 };
 
-const EffectRoutine effecte_routines[16] = {
+namespace {
+
+const EffectRoutine extended_effect_routines[16] = {
     effecte_setfilter,   effecte_fineportaup, effecte_fineportadown, effecte_glissandoctrl,
     effecte_vibratoctrl, effecte_setfinetune, effecte_patternloop,   effecte_tremoloctrl,
     effecte_setpanning,  effecte_retrignote,  effecte_finevolup,     effecte_finevoldown,
@@ -630,7 +641,7 @@ const EffectRoutine effecte_routines[16] = {
 };
 
 void invert_loop_step(Channel* ch) {
-    ch->invert_acc += ivloop_table[ch->invert_speed & 15];
+    ch->invert_acc += invert_loop_steps[ch->invert_speed & 15];
     if ((ch->invert_acc & 128) == 0) return;
     ch->invert_acc = 0;
     std::int32_t p = ch->invert_pos + 1;
@@ -643,3 +654,5 @@ void invert_loop_step(Channel* ch) {
     std::int8_t& byte = source->sample_data[sample->offset + p];
     byte = static_cast<std::int8_t>(~byte);
 }
+
+}  // namespace

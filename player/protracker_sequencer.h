@@ -92,15 +92,10 @@ extern std::int32_t mod_tick;
 extern std::int32_t mod_row;
 extern std::int32_t mod_order;
 extern std::int32_t mod_pattern;
-extern std::int32_t pattern_jump_target;
-extern std::int32_t pattern_jump_row;
-extern std::int32_t pattern_delay;
-extern std::int32_t pattern_delay_2;
-extern std::int32_t pattern_loop;
-extern std::int32_t pattern_loop_row;
-extern std::int32_t aperiod;
-extern std::int32_t avolume;
-extern std::int32_t aflags;
+// The period and volume the channel being updated plays at this tick: the
+// effects move them from the channel's own, and the voice hears them.
+extern std::int32_t tick_period;
+extern std::int32_t tick_volume;
 // Passes of the song completed since zindlePlay or zindleJump. A pass ends
 // at the first tick that would read a row it has already read (rows played
 // again by a pattern loop and ticks held by a pattern delay read nothing new)
@@ -115,11 +110,8 @@ extern std::int32_t mod_stop_at_pass_end;
 // Channels 0..source->channels-1 play; the rest stay as zindlePlay left them.
 extern Channel channels[kMaxChannels];
 
-extern const std::int32_t arp_table[16];
-extern const std::int32_t sin_table[32];
-extern const std::int32_t ivloop_table[16];
+// The row effects 0..F, by command.
 extern const EffectRoutine effect_routines[16];
-extern const EffectRoutine effecte_routines[16];
 
 // Opens the audio device; 1 on success, 0 on failure.
 int zindleInit();
@@ -139,10 +131,6 @@ void zindleClose();
 // to another module calls it; the views and the volume stay as they are.
 void zindleResetEngine();
 
-// One channel's work for one tick.
-void update_channel(Channel* ch);
-// One step of the invert loop (command EF) on a channel.
-void invert_loop_step(Channel* ch);
 // The Amiga's PAL clock: a period p plays kPaulaClock / (2 p) sample bytes a second.
 constexpr double kPaulaClock = 7093789.2;
 // The voice step for a period: (kPaulaClock / (2 period)) * 16384 in double,

@@ -1,6 +1,8 @@
 // libxmp as a row of the engine table. A song is a libxmp context with its
-// module loaded; the song started has its player running. Every call into
-// libxmp is made on the audio thread or under the audio lock.
+// module loaded; the song started has its player running. What touches the
+// song playing runs on the audio thread or under the audio lock; loading,
+// describing and freeing a song that doesn't play touch its own context
+// alone, and run without the lock.
 #include "player/xmp_engine.h"
 
 #include <xmp.h>
@@ -10,6 +12,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -19,13 +22,28 @@
 
 namespace {
 
+// libxmp's stereo mix, in percent of full separation, at the player's full
+// separation (100, the setting at program start).
+constexpr int kXmpStereoMix = 70;
+
+// A song frees its module and context with itself, a failed load's and a
+// released song's alike; xmpRelease ends the player of the song playing first.
 struct XmpSong {
     xmp_context context = nullptr;
+    bool loaded = false;       // a module is loaded in context
     xmp_module_info info{};    // info.mod: the module, libxmp's until released
     bool hex_rows = false;     // some pattern has more than 100 rows
     bool packed = false;       // the file is packed: libxmp unpacked it
     char format[XMP_NAME_SIZE] = {};  // the format as libxmp's test names it
     bool started = false;      // its player runs
+
+    XmpSong() = default;
+    XmpSong(const XmpSong&) = delete;
+    XmpSong& operator=(const XmpSong&) = delete;
+    ~XmpSong() {
+        if (loaded) xmp_release_module(context);
+        if (context) xmp_free_context(context);
+    }
 };
 
 // The signatures of the packers libxmp unpacks, at their offsets: a file
@@ -76,7 +94,6 @@ int tick_frames = 0;         // frames of the last tick
 int consumed = 0;            // of those, frames already handed out
 int applied_mix = 0;         // the stereo mix libxmp was last set to
 
-constexpr int kMaxVolume = 64;
 constexpr int kHexRowsAbove = 100;
 
 // libxmp's stereo mix at the player's separation setting (0..100 percent of
@@ -177,75 +194,70 @@ int framesLeft() {
 
 // --- The table's entries
 
+// What a failed xmp_load_module says, as a LoadEngineError.
+int loadError(int status) {
+    switch (-status) {
+    case XMP_ERROR_DEPACK: return kEngineCantUnpack;
+    case XMP_ERROR_SYSTEM: return kEngineSystemError;
+    case XMP_ERROR_LOAD:
+    case XMP_ERROR_FORMAT: return kEngineFileDamaged;
+    default: return kEngineInternalError;
+    }
+}
+
+// Guards against a module the views couldn't describe.
+bool describable(const xmp_module* mod) {
+    return mod && mod->chn >= 1 && mod->chn <= XMP_MAX_CHANNELS && mod->len >= 0 && mod->len <= XMP_MAX_MOD_LENGTH &&
+           mod->pat >= 0 && mod->trk >= 0 && mod->ins >= 0 && mod->smp >= 0;
+}
+
+// Without the audio lock: the song loads into a context of its own, and
+// libxmp keeps no state between contexts, so the one playing is untouched.
 void* xmpLoad(const char* path, LoadRefusal* why) {
-    AudioLock lock;
     xmp_test_info test{};
     if (xmp_test_module(path, &test) != 0) return nullptr;
     LoadRefusal refusal;
     refusal.reason = LoadRefusalReason::kOtherEngineCantLoad;
     std::memcpy(refusal.format, test.type, std::min(sizeof refusal.format - 1, sizeof test.type));
     refusal.format[sizeof refusal.format - 1] = '\0';
-    auto* s = new (std::nothrow) XmpSong{};
+    std::unique_ptr<XmpSong> s(new (std::nothrow) XmpSong{});
     if (s) s->context = xmp_create_context();
     if (!s || !s->context) {
-        delete s;
-        if (why) *why = LoadRefusal{LoadRefusalReason::kNoMemory};
-        return nullptr;
-    }
-    const int status = xmp_load_module(s->context, path);
-    if (status < 0) {
-        refusal.engine_error = status == -XMP_ERROR_DEPACK   ? kEngineCantUnpack
-                               : status == -XMP_ERROR_SYSTEM ? kEngineSystemError
-                               : status == -XMP_ERROR_LOAD || status == -XMP_ERROR_FORMAT ? kEngineFileDamaged
-                                                                                           : kEngineInternalError;
+        refusal = LoadRefusal{LoadRefusalReason::kNoMemory};
+    } else if (const int status = xmp_load_module(s->context, path); status < 0) {
+        refusal.engine_error = loadError(status);
         if (refusal.engine_error == kEngineSystemError) refusal.error = xmp_syserrno();
-        xmp_free_context(s->context);
-        delete s;
+    } else {
+        s->loaded = true;
+        xmp_get_module_info(s->context, &s->info);
+        if (!describable(s->info.mod)) refusal.engine_error = kEngineFileDamaged;
+    }
+    if (!s || !s->loaded || refusal.engine_error != 0) {
         if (why) *why = refusal;
         return nullptr;
     }
-    xmp_get_module_info(s->context, &s->info);
     const xmp_module* mod = s->info.mod;
-    // Guards against a module the views couldn't describe.
-    if (!mod || mod->chn < 1 || mod->chn > XMP_MAX_CHANNELS || mod->len < 0 || mod->len > XMP_MAX_MOD_LENGTH ||
-        mod->pat < 0 || mod->trk < 0 || mod->ins < 0 || mod->smp < 0) {
-        xmp_release_module(s->context);
-        xmp_free_context(s->context);
-        delete s;
-        refusal.engine_error = kEngineFileDamaged;
-        if (why) *why = refusal;
-        return nullptr;
-    }
     for (int p = 0; p < mod->pat; ++p)
         if (mod->xxp[p] && mod->xxp[p]->rows > kHexRowsAbove) s->hex_rows = true;
     s->packed = isPacked(path);
     std::memcpy(s->format, test.type, sizeof s->format);
     s->format[sizeof s->format - 1] = '\0';
     if (why) *why = LoadRefusal{};
-    return s;
+    return s.release();
 }
 
+// Only the song playing is stopped under the audio lock; the rest is freed
+// without it. Which song plays changes on this thread alone.
 void xmpRelease(void* handle) {
     auto* s = static_cast<XmpSong*>(handle);
     if (!s) return;
-    AudioLock lock;
-    if (s == song) forgetPlayback();
-    endPlayer(s);
-    xmp_release_module(s->context);
-    xmp_free_context(s->context);
+    if (s == song) {
+        AudioLock lock;
+        endPlayer(s);
+        forgetPlayback();
+    }
     delete s;
 }
-
-const char* xmpTitle(const void* handle) { return moduleOf(static_cast<const XmpSong*>(handle)).name; }
-int xmpChannels(const void* handle) { return moduleOf(static_cast<const XmpSong*>(handle)).chn; }
-int xmpInstruments(const void* handle) {
-    return std::min(moduleOf(static_cast<const XmpSong*>(handle)).ins, kMaxInstruments);
-}
-
-int xmpPositions(const void* handle) { return moduleOf(static_cast<const XmpSong*>(handle)).len; }
-
-// The bytes of a name field up to its first zero.
-std::string fieldText(const char* field, std::size_t size) { return std::string(field, strnlen(field, size)); }
 
 // The short names of libxmp's formats, by the name its test gives them.
 struct ShortName {
@@ -272,6 +284,7 @@ void xmpFacts(const void* handle, SongFacts* out) {
     out->tracker = fieldText(mod.type, sizeof mod.type);
     out->packed = s->packed;
     out->channels = mod.chn;
+    out->meters = std::min(mod.ins, kMaxInstruments);
     out->instruments = mod.ins;
     out->samples = mod.smp;
     out->positions = mod.len;
@@ -311,7 +324,6 @@ void xmpDescribeDamage(const void*, char* out, std::size_t size) {
 
 // libxmp's test reads the file's head (unpacking a packed file first).
 bool xmpProbe(const char* path, LoadRefusal*) {
-    AudioLock lock;
     xmp_test_info test{};
     if (xmp_test_module(path, &test) != 0) return false;
     return true;
@@ -518,8 +530,6 @@ constexpr std::array<FamiliarLetter, 6> kFamiliarLetters = {{
 }  // namespace
 
 void xmpEffectText(int type, int param, char* out) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    static constexpr char kLowerHex[] = "0123456789abcdef";
     if (type == 0 && param == 0) {
         std::memcpy(out, "...", 4);
         return;
@@ -533,21 +543,45 @@ void xmpEffectText(int type, int param, char* out) {
         if (familiar.code == type) letter = familiar.letter;
     if (letter != '\0') {
         out[0] = letter;
-        out[1] = kHex[(param >> 4) & 15];
-        out[2] = kHex[param & 15];
+        out[1] = hextable[(param >> 4) & 15];
+        out[2] = hextable[param & 15];
         out[3] = '\0';
         return;
     }
-    out[0] = kLowerHex[(type >> 4) & 15];
-    out[1] = kLowerHex[type & 15];
-    out[2] = kHex[(param >> 4) & 15];
-    out[3] = kHex[param & 15];
+    out[0] = kLowerHexDigits[(type >> 4) & 15];
+    out[1] = kLowerHexDigits[type & 15];
+    out[2] = hextable[(param >> 4) & 15];
+    out[3] = hextable[param & 15];
     out[4] = '\0';
 }
 
-const EngineTable kXmpEngine = {
-    "libxmp",         xmpLoad,     xmpRelease,     xmpTitle,      xmpChannels,       xmpInstruments,
-    xmpPositions,     xmpFacts,    xmpDescribeDamage, xmpProbe,   xmpStart,         xmpJump,     xmpOrder,       xmpMix,        xmpSkip,           xmpDescribe,
-    xmpDescribeVoices, xmpPasses,  xmpPlaying,     xmpStopAtPassEnd, xmpTickFrames, xmpTrace,
-    xmpReset,
-};
+namespace {
+
+constexpr EngineTable xmpEngineTable() {
+    EngineTable t{};
+    t.name = "libxmp";
+    t.load = xmpLoad;
+    t.release = xmpRelease;
+    t.facts = xmpFacts;
+    t.describe_damage = xmpDescribeDamage;
+    t.probe = xmpProbe;
+    t.start = xmpStart;
+    t.jump = xmpJump;
+    t.order = xmpOrder;
+    t.mix = xmpMix;
+    t.skip = xmpSkip;
+    t.describe = xmpDescribe;
+    t.describe_voices = xmpDescribeVoices;
+    t.passes = xmpPasses;
+    t.playing = xmpPlaying;
+    t.set_stop_at_pass_end = xmpStopAtPassEnd;
+    t.tick_frames = xmpTickFrames;
+    t.trace = xmpTrace;
+    t.reset = xmpReset;
+    return t;
+}
+
+}  // namespace
+
+constexpr EngineTable kXmpEngine = xmpEngineTable();
+static_assert(engineTableComplete(kXmpEngine), "every entry of libxmp's table is filled");

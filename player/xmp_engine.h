@@ -1,16 +1,13 @@
 // libxmp behind the engine table (kXmpEngine, player/engine.h): every module
 // our loader refuses and libxmp loads plays here, mixed by libxmp at 48000 Hz,
 // 16-bit stereo, with the defaults its player starts with (linear
-// interpolation, its lowpass filter) and a stereo mix of kXmpStereoMix times
-// the player's separation setting (audioSeparation(), in percent). libxmp
-// is called only on the audio thread or under the audio lock: loading and
-// freeing too. One xmp_play_frame is one tick; the frames of a tick not yet
-// asked for are carried into the next call.
+// interpolation, its lowpass filter) and a stereo mix of 70% (kXmpStereoMix)
+// times the player's separation setting (audioSeparation(), in percent). The song
+// playing is touched only on the audio thread or under the audio lock; every
+// song has a libxmp context of its own, so loading and freeing one that
+// doesn't play need no lock. One xmp_play_frame is one tick; the frames of a
+// tick not yet asked for are carried into the next call.
 #pragma once
-
-// libxmp's stereo mix, in percent of full separation, at the player's full
-// separation (100, the setting at program start).
-constexpr int kXmpStereoMix = 70;
 
 // View 1's text for a note of libxmp's (an event's note: 0 none, 1.. the
 // keys, or a key off, cut or fade): "C-4" (octaves as FastTracker 2 numbers

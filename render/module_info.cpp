@@ -12,6 +12,7 @@
 
 #include "audio/audio_mixer.h"
 #include "player/engine.h"
+#include "player/protracker_loader.h"
 #include "render/renderer.h"
 
 namespace {
@@ -101,8 +102,8 @@ std::string padded(const std::string& name, std::size_t width) {
     return name + std::string(width - std::min(chars, width), ' ');
 }
 
-// The text of a module's name field.
-std::string fieldText(const std::string& field) { return moduleText(field.c_str(), field.size()); }
+// A module's text (its title, a name) as shown: see moduleText.
+std::string shownText(const std::string& field) { return moduleText(field.c_str(), field.size()); }
 
 // A sample's loop columns of the text listing, or dashes without a loop.
 void printLoop(std::FILE* out, const SampleFacts& s) {
@@ -114,23 +115,23 @@ void printLoop(std::FILE* out, const SampleFacts& s) {
 
 // Prints what is known of a module (loaded from path; one pass lasts
 // pass_frames frames at 48000 Hz) for a person, ending with an empty line.
-// damage: what the engine says is damaged but playable, or "".
+// damage: the warning on what is damaged but playable, or "".
 void printInfoText(std::FILE* out, const std::string& path, const SongFacts& facts, const std::string& damage,
                    std::uint64_t pass_frames) {
     const std::uint64_t ms = milliseconds(pass_frames);
     const bool named = !facts.format.empty();
     std::fprintf(out, "File:      %s\n", path.c_str());
-    std::fprintf(out, "Title:     %s\n", fieldText(facts.title).c_str());
+    std::fprintf(out, "Title:     %s\n", shownText(facts.title).c_str());
     if (named) {
         std::fprintf(out, "Format:    %s, %s (%s), %d channels, %d instruments, %d samples\n",
-                     fieldText(facts.format).c_str(), fieldText(facts.format_name).c_str(),
-                     fieldText(facts.tracker).c_str(), facts.channels, facts.instruments, facts.samples);
+                     shownText(facts.format).c_str(), shownText(facts.format_name).c_str(),
+                     shownText(facts.tracker).c_str(), facts.channels, facts.instruments, facts.samples);
         std::fprintf(out, "Engine:    libxmp %s%s\n", xmp_version,
                      facts.packed ? " (the file is packed: libxmp unpacked it)" : "");
         std::fprintf(out, "Song:      %d positions, %d patterns, %d song%s, ", facts.positions, facts.patterns,
                      facts.songs, facts.songs == 1 ? "" : "s");
     } else {
-        std::fprintf(out, "Format:    %s, %d channels, %d samples\n", fieldText(facts.tag).c_str(), facts.channels,
+        std::fprintf(out, "Format:    %s, %d channels, %d samples\n", shownText(facts.tag).c_str(), facts.channels,
                      facts.sample_slots);
         std::fprintf(out, "Song:      %d positions, %d patterns, ", facts.positions, facts.patterns);
     }
@@ -141,12 +142,12 @@ void printInfoText(std::FILE* out, const std::string& path, const SongFacts& fac
     std::fprintf(out, "One pass:  %llu:%02llu.%03llu (%llu frames)\n", static_cast<unsigned long long>(ms / 60000),
                  static_cast<unsigned long long>(ms / 1000 % 60), static_cast<unsigned long long>(ms % 1000),
                  static_cast<unsigned long long>(pass_frames));
-    if (!damage.empty()) std::fprintf(out, "Warning:   %s, played as silence\n", damage.c_str());
+    if (!damage.empty()) std::fprintf(out, "Warning:   %s\n", damage.c_str());
     if (named) {
         constexpr std::size_t kNameWidth = 32;
         std::fprintf(out, "Instruments:\n    #  %s  Samples  Volume\n", padded("Name", kNameWidth).c_str());
         for (const InstrumentFacts& i : facts.instrument_list) {
-            std::fprintf(out, "  %3d  %s  %7d", i.number, padded(fieldText(i.name), kNameWidth).c_str(), i.samples);
+            std::fprintf(out, "  %3d  %s  %7d", i.number, padded(shownText(i.name), kNameWidth).c_str(), i.samples);
             if (i.volume >= 0)
                 std::fprintf(out, "  %6d\n", i.volume);
             else
@@ -154,14 +155,14 @@ void printInfoText(std::FILE* out, const std::string& path, const SongFacts& fac
         }
         std::fprintf(out, "Samples:\n    #  %s  Length  Loop start  Loop length  Bits\n", padded("Name", kNameWidth).c_str());
         for (const SampleFacts& s : facts.sample_list) {
-            std::fprintf(out, "  %3d  %s  %6d", s.number, padded(fieldText(s.name), kNameWidth).c_str(), s.length);
+            std::fprintf(out, "  %3d  %s  %6d", s.number, padded(shownText(s.name), kNameWidth).c_str(), s.length);
             printLoop(out, s);
             std::fprintf(out, "  %4d\n", s.bits);
         }
     } else {
         std::fputs("Samples:\n   #  Name                    Length  Loop start  Loop length  Volume  Finetune\n", out);
         for (const SampleFacts& s : facts.sample_list) {
-            std::fprintf(out, "  %2d  %s  %6d", s.number, padded(fieldText(s.name), kSampleNameBytes).c_str(), s.length);
+            std::fprintf(out, "  %2d  %s  %6d", s.number, padded(shownText(s.name), kSampleNameBytes).c_str(), s.length);
             printLoop(out, s);
             std::fprintf(out, "  %6d  %+8d\n", s.volume, s.finetune);
         }
@@ -275,9 +276,8 @@ int printInfo(const std::vector<WalkedFile>& files, InfoForm form) {
             continue;
         }
         // What the file said, before the ticks can change it.
-        const SongFacts facts = songFacts(song);
-        char damage[kShortDataTextBytes];
-        songDescribeDamage(song, damage, sizeof damage);
+        const SongFacts& facts = songFacts(song);
+        const std::string damage = songDamageWarning(song);
         const std::uint64_t frames = onePassFrames(song);
         switch (form) {
         case InfoForm::kText: printInfoText(stdout, path, facts, damage, frames); break;

@@ -204,18 +204,17 @@ int renderModule(const RenderOptions& options, const std::string& module_path, c
         loadFailed(module_path, batch, why);
         return 1;
     }
-    if (options.start > 0 && options.start >= songPositions(module)) {
+    const int positions = songFacts(module).positions;
+    if (options.start > 0 && options.start >= positions) {
         std::fprintf(stderr, "%szindle-render: %s: --start %d is past the end of the song (%d positions)\n",
-                     render_message_start, module_path.c_str(), options.start, songPositions(module));
+                     render_message_start, module_path.c_str(), options.start, positions);
         songFree(module);
         return 1;
     }
-    char short_data[kShortDataTextBytes];
-    songDescribeDamage(module, short_data, sizeof short_data);
-    if (short_data[0])
-        std::fprintf(stderr, "%szindle-render: %s: %s, rendered as silence\n", render_message_start, module_path.c_str(),
-                     short_data);
-    const std::string title = moduleText(songTitle(module), std::strlen(songTitle(module)));
+    const std::string damage = songDamageWarning(module, DamageHeard::kRendered);
+    if (!damage.empty())
+        std::fprintf(stderr, "%szindle-render: %s: %s\n", render_message_start, module_path.c_str(), damage.c_str());
+    const std::string title = moduleText(songFacts(module).title.c_str(), songFacts(module).title.size());
     std::uint64_t frames = framesBound(options);
     bool exact = options.seconds_given;
     if (!exact && RenderOutput::needsExactLength(path, options.format, frames)) {

@@ -49,8 +49,8 @@ void recordTick() {
     state.speed = mod_speed;
     state.bpm = mod_bpm;
     state.samplespertick = mod_samplespertick;
-    state.aperiod = aperiod;
-    state.avolume = avolume;
+    state.tick_period = tick_period;
+    state.tick_volume = tick_volume;
     std::copy(std::begin(channels), std::end(channels), state.ch.begin());
     std::copy(std::begin(v), std::end(v), state.voice.begin());
     recording->push_back(state);

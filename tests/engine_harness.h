@@ -47,12 +47,12 @@ modwriter::SampleDesc loopedSample(int length, int volume = 64);
 modwriter::SampleDesc oneShotSample(int length, int volume = 64);
 
 // What one tick left behind, taken at the view-redraw point. The per-tick
-// values aperiod/avolume are channel 3's: tests that look at them put the
+// values tick_period/tick_volume are channel 3's: tests that look at them put the
 // note of interest on channel 3.
 struct TickState {
     std::uint64_t frame;
     int order, row, tick, speed, bpm, samplespertick;
-    int aperiod, avolume;
+    int tick_period, tick_volume;
     std::array<Channel, kMaxChannels> ch;  // all of them; the module's first `channels` play
     std::array<Voice, kMaxVoices> voice;
 };

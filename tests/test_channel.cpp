@@ -122,7 +122,7 @@ TEST_F(ChannelUpdate, NoStepBeforeAnyNote) {
     harness::Engine engine(song);
     const std::vector<harness::TickState> t = engine.ticks(2);
     EXPECT_EQ(t[1].voice[3].rate, 0u);
-    EXPECT_EQ(t[1].aperiod, 0);
+    EXPECT_EQ(t[1].tick_period, 0);
 }
 
 TEST_F(ChannelUpdate, TonePortamentoNoteOnlySetsTheGoal) {
@@ -177,6 +177,6 @@ TEST_F(ChannelUpdate, EmptyCellEndsTheRowCommand) {
     const std::vector<harness::TickState> t = engine.ticks(9);
     EXPECT_EQ(t[5].ch[3].period, 428 - 25);
     EXPECT_EQ(t[8].ch[3].period, 428 - 25);
-    EXPECT_EQ(t[8].aperiod, 428 - 25);
+    EXPECT_EQ(t[8].tick_period, 428 - 25);
     EXPECT_EQ(t[8].ch[3].effect, 0);
 }

@@ -1,6 +1,6 @@
 // Every effect command through the real tick: a generated module played
 // through mixaudio, with channel 3 carrying the note under test so that the
-// tick's aperiod/avolume are visible at the redraw point.
+// tick's tick_period/tick_volume are visible at the redraw point.
 #include <gtest/gtest.h>
 
 #include <utility>
@@ -31,13 +31,13 @@ modwriter::Song channel3(const std::vector<std::string>& cells) {
 
 std::vector<int> aperiods(const std::vector<TickState>& t, std::size_t from, std::size_t count) {
     std::vector<int> out;
-    for (std::size_t i = from; i < from + count; ++i) out.push_back(t[i].aperiod);
+    for (std::size_t i = from; i < from + count; ++i) out.push_back(t[i].tick_period);
     return out;
 }
 
 std::vector<int> avolumes(const std::vector<TickState>& t, std::size_t from, std::size_t count) {
     std::vector<int> out;
-    for (std::size_t i = from; i < from + count; ++i) out.push_back(t[i].avolume);
+    for (std::size_t i = from; i < from + count; ++i) out.push_back(t[i].tick_volume);
     return out;
 }
 
@@ -92,11 +92,11 @@ TEST_F(Effects, TonePortamentoDownStopsExactlyOnTheGoal) {
 TEST_F(Effects, TonePortamentoFromPeriodZeroStartsAtItsSpeed) {
     harness::Engine engine(channel3({"C-2 01 303"}));
     const std::vector<TickState> t = engine.ticks(3);
-    EXPECT_EQ(t[0].aperiod, 0);
+    EXPECT_EQ(t[0].tick_period, 0);
     EXPECT_EQ(t[0].voice[3].rate, 0u);
-    EXPECT_EQ(t[1].aperiod, 3);
+    EXPECT_EQ(t[1].tick_period, 3);
     EXPECT_EQ(t[1].voice[3].rate, 89478u);
-    EXPECT_EQ(t[2].aperiod, 6);
+    EXPECT_EQ(t[2].tick_period, 6);
 }
 
 TEST_F(Effects, CombinedCommandsUseButNeverChangeTheMemories) {
@@ -118,7 +118,7 @@ TEST_F(Effects, VibratoFollowsTheSineAndRemembersSpeedAndDepth) {
     const std::vector<TickState> t = engine.ticks(30);
     EXPECT_EQ(aperiods(t, 0, 6), (std::vector<int>{428, 428, 434, 439, 442, 443}));
     EXPECT_EQ(t[5].ch[3].wave_pos, 20);
-    EXPECT_EQ(t[6].aperiod, 428 + 14);  // continues from position 20
+    EXPECT_EQ(t[6].tick_period, 428 + 14);  // continues from position 20
     EXPECT_EQ(t[6].ch[3].vibrato, 0x48);
     EXPECT_EQ(t[12].ch[3].vibrato, 0x28);
     EXPECT_EQ(t[18].ch[3].vibrato, 0x23);
@@ -141,7 +141,7 @@ TEST_F(Effects, TremoloIsHeardAndFollowsTheSine) {
     harness::Engine engine(channel3({"C-2 02 748", "C-2 01 748", "--- -- 700"}));
     const std::vector<TickState> t = engine.ticks(18);
     EXPECT_EQ(avolumes(t, 0, 6), (std::vector<int>{32, 44, 54, 61, 63, 61}));
-    for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(t[i].voice[3].volume, t[i].avolume) << i;
+    for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(t[i].voice[3].volume, t[i].tick_volume) << i;
     EXPECT_EQ(t[5].ch[3].volume, 32);
     EXPECT_EQ(avolumes(t, 6, 6), std::vector<int>(6, 64));  // clamped at 64
     EXPECT_EQ(avolumes(t, 12, 6), std::vector<int>(6, 64));  // 700 changes nothing
@@ -168,8 +168,8 @@ TEST_F(Effects, SampleOffsetPastAShortSampleStartsAtTheBeginning) {
 TEST_F(Effects, VolumeSlidesAccumulateWithinLimits) {
     harness::Engine engine(channel3({"C-2 01 C3E", "--- -- AF0", "--- -- A23", "--- -- A05", "--- -- C03", "--- -- A0F"}));
     const std::vector<TickState> t = engine.ticks(36);
-    EXPECT_EQ(t[6].avolume, 62);
-    EXPECT_EQ(t[7].avolume, 64);
+    EXPECT_EQ(t[6].tick_volume, 62);
+    EXPECT_EQ(t[7].tick_volume, 64);
     EXPECT_EQ(t[7].ch[3].volume, 64);
     EXPECT_EQ(avolumes(t, 12, 6), std::vector<int>(6, 64));
     EXPECT_EQ(avolumes(t, 18, 6), (std::vector<int>{64, 59, 54, 49, 44, 39}));
@@ -242,7 +242,7 @@ TEST_F(Effects, FinePortamentoMovesOncePerRow) {
     EXPECT_EQ(aperiods(t, 6, 6), std::vector<int>(6, 427));
     EXPECT_EQ(aperiods(t, 12, 6), std::vector<int>(6, 428));
     EXPECT_EQ(aperiods(t, 18, 6), std::vector<int>(6, 429));
-    EXPECT_EQ(t[24].aperiod, 113);
+    EXPECT_EQ(t[24].tick_period, 113);
     EXPECT_EQ(t[6].voice[3].rate, 2835u);
 }
 
@@ -406,7 +406,7 @@ TEST_F(Effects, InvertLoopComplementsLoopBytesInTurn) {
 TEST_F(Effects, InvertLoopSpeedsSetTheStepsPerByte) {
     const std::pair<int, int> cases[] = {{15, 1}, {14, 2}, {12, 4}, {8, 9}, {4, 16}, {1, 26}};
     for (const auto& [speed, steps] : cases) {
-        modwriter::Song song = channel3({"--- 03 EF" + std::string(1, "0123456789ABCDEF"[speed])});
+        modwriter::Song song = channel3({"--- 03 EF" + std::string(1, hextable[speed])});
         song.samples[2] = harness::oneShotSample(64);  // no loop: the first byte each time
         harness::Engine engine(song);
         const std::int8_t* data = engine.module()->sample_data + engine.module()->samples[2].offset;

@@ -236,7 +236,7 @@ TEST(Playlist, LoadSkipsRefusedEntriesEachWayAndRemembersThem) {
         testing::internal::CaptureStderr();
         LoadedSong* song = playlistLoad(from, step);
         err = testing::internal::GetCapturedStderr();
-        const std::string title = song ? songTitle(song) : "";
+        const std::string title = song ? songFacts(song).title : "";
         songFree(song);
         return title;
     };

@@ -446,7 +446,7 @@ Played playTrackerFile(const hostile::NamedBytes& file, std::uint64_t frames) {
     LoadedSong* song = songLoad(path.c_str());
     if (!song) return played;
     played.loaded = true;
-    const SongFacts facts = songFacts(song);
+    const SongFacts& facts = songFacts(song);
     if (facts.channels < 1 || facts.channels > 64) played.load_problems += "channels; ";
 
     Views views;
@@ -462,7 +462,7 @@ Played playTrackerFile(const hostile::NamedBytes& file, std::uint64_t frames) {
     for (int n = 0; frames > 0; ++n) {
         constexpr int kCycle[4] = {1, 2, 3, 4};
         display_mode = kCycle[n / 4 % 4];
-        if (n % 16 == 15) first_shown_channel = nextChannelGroup(first_shown_channel, songChannels(song));
+        if (n % 16 == 15) first_shown_channel = nextChannelGroup(first_shown_channel, facts.channels);
         if (n == 20) songJump(-1);
         const std::uint64_t chunk = std::min<std::uint64_t>(frames, kChunkFrames);
         mixaudio(nullptr, buffer, static_cast<int>(4 * chunk));

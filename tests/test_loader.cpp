@@ -434,8 +434,8 @@ TEST(Loader, SaysWhyItRefusesAFile) {
         LoadedSong* song = songLoad(row.path.c_str(), &why);
         if (row.why.empty()) {
             ASSERT_NE(song, nullptr) << row.path;
-            EXPECT_EQ(songChannels(song), row.channels) << row.path;
-            EXPECT_STREQ(songEngine(song).name, row.engine.c_str()) << row.path;
+            EXPECT_EQ(songFacts(song).channels, row.channels) << row.path;
+            EXPECT_STREQ(songFacts(song).engine, row.engine.c_str()) << row.path;
             EXPECT_EQ(why.reason, LoadRefusalReason::kNone) << row.path;
             EXPECT_TRUE(songProbe(row.path.c_str())) << row.path;
             songFree(song);

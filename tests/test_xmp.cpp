@@ -110,10 +110,53 @@ TEST(Libxmp, EachFilePlaysOnTheEngineThatReadsIt) {
         ASSERT_NE(song, nullptr) << file.what;
         EXPECT_EQ(why.reason, LoadRefusalReason::kNone);
         const bool ours = file.what == "plain.mod";
-        EXPECT_STREQ(songEngine(song).name, ours ? "zindle" : "libxmp") << file.what;
-        EXPECT_EQ(songChannels(song), ours || file.what == "packed.mod.gz" ? 4 : 6) << file.what;
+        EXPECT_STREQ(songFacts(song).engine, ours ? "zindle" : "libxmp") << file.what;
+        EXPECT_EQ(songFacts(song).channels, ours || file.what == "packed.mod.gz" ? 4 : 6) << file.what;
         songFree(song);
     }
+}
+
+namespace {
+int locks_taken = 0;
+void countLock() { ++locks_taken; }
+}  // namespace
+
+// The player reads the next module while one plays: loading takes no audio
+// lock on either engine, and loading and freeing other songs leave what the
+// one playing sounds like as it was, bit for bit.
+TEST(Libxmp, AnotherSongLoadsAndGoesWhileOnePlays) {
+    TempDir dir;
+    harness::writeBytes(dir.file("plain.mod"), harness::shortSong("plain", 125, 6, 0, 2).bytes());
+    std::vector<Written> files = writeEach(dir);
+    files.push_back({"plain.mod", dir.file("plain.mod")});
+    constexpr int kBuffers = 40;
+    const auto play = [&](const Written& playing, bool others) {
+        harness::resetGlobals();
+        Platform counting = platform();
+        counting.lock_audio = countLock;
+        platformUse(counting);
+        LoadedSong* song = songLoad(playing.path.c_str());
+        EXPECT_NE(song, nullptr) << playing.what;
+        if (!song) return std::vector<std::uint8_t>{};
+        songPlay(song, 0);
+        std::vector<std::uint8_t> out(4 * kChunkFrames * kBuffers);
+        for (int n = 0; n < kBuffers; ++n) {
+            if (others && n == kBuffers / 2)
+                for (const Written& other : files) {
+                    locks_taken = 0;
+                    LoadedSong* loaded = songLoad(other.path.c_str());
+                    EXPECT_EQ(locks_taken, 0) << other.what << " loading while " << playing.what << " plays";
+                    EXPECT_NE(loaded, nullptr) << other.what;
+                    songFree(loaded);
+                }
+            mixaudio(nullptr, out.data() + 4 * kChunkFrames * n, 4 * kChunkFrames);
+        }
+        songFree(song);
+        harness::resetGlobals();
+        return out;
+    };
+    for (const Written& playing : {files.back(), files.front()})
+        EXPECT_TRUE(play(playing, true) == play(playing, false)) << playing.what;
 }
 
 // Backspace and Tab step through the order positions of libxmp's module as
