@@ -233,7 +233,7 @@ void printInfoJson(std::FILE* out, const std::string& path, const SongFacts& fac
 // format is text as --info prints it, so no tab or line feed is in it.
 void printProbeLine(std::FILE* out, const SongFacts& facts, std::uint64_t pass_frames) {
     const std::string& format = facts.format.empty() ? facts.tag : facts.format;
-    std::fprintf(out, "%s\t%d\t%llu\n", fieldText(format).c_str(), facts.channels,
+    std::fprintf(out, "%s\t%d\t%llu\n", shownText(format).c_str(), facts.channels,
                  static_cast<unsigned long long>(milliseconds(pass_frames)));
 }
 
