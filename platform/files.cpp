@@ -2,6 +2,7 @@
 // replaced whole, folders made.
 #include "platform/files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +24,38 @@ std::string userFile(const char* variable, const char* fallback, const char* nam
 }
 
 }  // namespace
+
+UniqueFile openRegularFile(const char* path, FileKind* kind) {
+    *kind = FileKind::kRegular;
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    struct stat info {};
+    if (fd < 0) {
+        // A socket is no file to open; its name tells it (nothing is read).
+        const int why = errno;
+        if (why == ENXIO && stat(path, &info) == 0 && S_ISSOCK(info.st_mode)) *kind = FileKind::kSocket;
+        errno = why;
+        return UniqueFile();
+    }
+    const int flags = fstat(fd, &info) == 0 ? fcntl(fd, F_GETFL) : -1;
+    if (flags < 0 || !S_ISREG(info.st_mode)) {
+        const int why = errno;
+        if (flags >= 0)
+            *kind = S_ISDIR(info.st_mode)    ? FileKind::kFolder
+                    : S_ISFIFO(info.st_mode) ? FileKind::kPipe
+                    : S_ISSOCK(info.st_mode) ? FileKind::kSocket
+                                             : FileKind::kDevice;
+        close(fd);
+        errno = why;
+        return UniqueFile();
+    }
+    UniqueFile file(fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 ? fdopen(fd, "rb") : nullptr);
+    if (!file) {
+        const int why = errno;
+        close(fd);
+        errno = why;
+    }
+    return file;
+}
 
 std::string userConfigFile(const char* name) { return userFile("XDG_CONFIG_HOME", ".config", name); }
 

@@ -17,6 +17,17 @@ struct FileCloser {
 // A FILE* closed when it goes (its fclose status unread).
 using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 
+// What a path opened for reading is.
+enum class FileKind : unsigned char { kRegular, kFolder, kPipe, kSocket, kDevice };
+// Opens the file at path for reading without ever waiting on it: the
+// descriptor is opened non-blocking (a pipe with no writer, a device, would
+// hold a plain open for good), told from its own fstat, and made blocking
+// again only when it is a regular file, which it then returns. Null
+// otherwise: with *kind what the path is (a socket, which can't be opened,
+// is told from its name), or kRegular and errno set when it couldn't be
+// opened at all.
+UniqueFile openRegularFile(const char* path, FileKind* kind);
+
 // The user's files of ours, each in the folder "zindle" under an XDG base
 // directory when that is an absolute path, else under its default below
 // $HOME; "" when neither is set.

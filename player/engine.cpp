@@ -189,7 +189,10 @@ void zindleDescribeRefusal(const LoadRefusal& why, char* out, std::size_t size) 
         break;
     case LoadRefusalReason::kFolder: std::snprintf(out, size, "a folder, not a file"); break;
     case LoadRefusalReason::kNotRegularFile:
-        std::snprintf(out, size, "not a regular file (a device, pipe or socket)");
+        std::snprintf(out, size, "not a regular file (%s)",
+                      why.not_regular == NotRegularKind::kPipe     ? "a pipe"
+                      : why.not_regular == NotRegularKind::kSocket ? "a socket"
+                                                                   : "a device");
         break;
     case LoadRefusalReason::kXmModule:
         std::snprintf(out, size, "an XM module (FastTracker 2), but not one libxmp reads either");

