@@ -38,3 +38,15 @@ int choicesStepSeparation() {
     resumeSave();
     return percent;
 }
+
+RepeatMode choicesStepRepeat() {
+    const RepeatMode now = playlistRepeat() == RepeatMode::kList  ? RepeatMode::kOne
+                           : playlistRepeat() == RepeatMode::kOne ? RepeatMode::kNone
+                                                                  : RepeatMode::kList;
+    playlistSetRepeat(now);
+    Settings made = resumeChoices();
+    made.repeat = now;
+    resumeSetChoices(made);
+    resumeSave();
+    return now;
+}

@@ -8,6 +8,7 @@
 
 #include "app/module_probe.h"
 #include "app/playlist.h"
+#include "app/settings.h"
 
 namespace {
 
@@ -83,17 +84,28 @@ ListAction listKey(SDLKey key) {
     case SDLK_ESCAPE: return ListAction::kClose;
     case SDLK_LSHIFT: return ListAction::kToggleShuffle;
     case SDLK_LALT: return ListAction::kStepSeparation;
+    case SDLK_SPACE: return ListAction::kStepRepeat;
+    case SDLK_BACKSPACE: return ListAction::kStepSleep;
     default: return ListAction::kNone;
     }
     cursor_entry = entries[to];
     return ListAction::kNone;
 }
 
-ListPage listPage(std::size_t playing, bool shuffle, int separation) {
+void listEntriesAdded(std::size_t after, std::size_t count) {
+    if (cursor_entry > after) cursor_entry += count;
+}
+
+ListPage listPage(std::size_t playing, const ListModes& modes) {
     ListPage page{};
     const std::vector<std::size_t> entries = shown();
     page.cursor = -1;
-    std::snprintf(page.status, sizeof page.status, "Shuffle: %s  Separation: %d", shuffle ? "on" : "off", separation);
+    std::snprintf(page.title, sizeof page.title, "%s", modes.at_end ? "End of the list" : "Modules");
+    std::snprintf(page.status, sizeof page.status, "Shuffle: %s  Separation: %d", modes.shuffle ? "on" : "off",
+                  modes.separation);
+    char sleep[16] = "off";
+    if (modes.sleep_minutes > 0) std::snprintf(sleep, sizeof sleep, "%d min", modes.sleep_minutes);
+    std::snprintf(page.modes, sizeof page.modes, "Repeat: %s  Sleep: %s", repeatWord(modes.repeat), sleep);
     if (entries.empty()) return page;
     const std::size_t at = cursorIndex(entries);
     cursor_entry = entries[at];
@@ -106,7 +118,7 @@ ListPage listPage(std::size_t playing, bool shuffle, int separation) {
         if (i == at) page.cursor = page.count;
         ++page.count;
     }
-    probeWant(cursor_entry, playlistPath(cursor_entry));
-    describe(probeFacts(cursor_entry), page.info);
+    probeWant(playlistPath(cursor_entry));
+    describe(probeFacts(playlistPath(cursor_entry)), page.info);
     return page;
 }

@@ -7,12 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <limits>
 #include <map>
-#include <optional>
 #include <string_view>
+#include <vector>
 
 extern char** environ;
 
@@ -23,13 +24,17 @@ constexpr int kLowestPriority = 19;
 constexpr const char* kRendererName = "zindle-render";
 
 std::string renderer = kRendererName;
-std::map<std::size_t, ModuleFacts> facts;
-std::optional<std::pair<std::size_t, std::string>> wanted;
+// Modules asked for and not yet started, at most this many: a list scrolled
+// fast asks for every page's module.
+constexpr std::size_t kMaxWanted = 4;
+
+std::map<std::string, ModuleFacts> facts;
+std::vector<std::string> wanted;  // the first asked for first
 
 struct Running {
     pid_t pid = -1;
     int fd = -1;
-    std::size_t entry = 0;
+    std::string path;
     std::string out;
 };
 Running child;
@@ -55,22 +60,22 @@ void finish() {
     waitpid(child.pid, &status, 0);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) result.failed = true;
     result.known = true;
-    facts[child.entry] = result;
+    facts[child.path] = result;
     child = Running{};
 }
 
-void giveUp(std::size_t entry) {
+void giveUp(const std::string& path) {
     ModuleFacts none;
     none.known = none.failed = true;
-    facts[entry] = none;
+    facts[path] = none;
 }
 
 // Starts the renderer on path, its standard output into a pipe read here,
 // its standard error to /dev/null, then lowers it to the lowest priority.
-void start(std::size_t entry, const std::string& path) {
+void start(const std::string& path) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
-        giveUp(entry);
+        giveUp(path);
         return;
     }
     posix_spawn_file_actions_t actions;
@@ -86,12 +91,12 @@ void start(std::size_t entry, const std::string& path) {
     if (error != 0) {
         close(fds[0]);
         // No process to be had just now: asked for again with the next page.
-        if (error != EAGAIN && error != ENOMEM) giveUp(entry);
+        if (error != EAGAIN && error != ENOMEM) giveUp(path);
         return;
     }
     setpriority(PRIO_PROCESS, static_cast<id_t>(pid), kLowestPriority);
     fcntl(fds[0], F_SETFL, fcntl(fds[0], F_GETFL) | O_NONBLOCK);
-    child = Running{pid, fds[0], entry, ""};
+    child = Running{pid, fds[0], path, ""};
 }
 
 }  // namespace
@@ -116,9 +121,12 @@ void probeFindRenderer(const char* argv0) {
         }
 }
 
-void probeWant(std::size_t entry, const std::string& path) {
-    if (facts.count(entry)) return;
-    wanted.emplace(entry, path);
+void probeWant(const std::string& path) {
+    if (facts.count(path) || (child.pid > 0 && child.path == path) ||
+        std::find(wanted.begin(), wanted.end(), path) != wanted.end())
+        return;
+    if (wanted.size() >= kMaxWanted) wanted.erase(wanted.begin() + 1);  // the first asked for stays
+    wanted.push_back(path);
 }
 
 bool probePoll() {
@@ -138,18 +146,18 @@ bool probePoll() {
             break;  // EAGAIN: more later
         }
     }
-    if (child.pid <= 0 && wanted) {
-        const auto [entry, path] = *wanted;
-        wanted.reset();
-        if (!facts.count(entry)) start(entry, path);
-        changed = changed || facts.count(entry) != 0;
+    if (child.pid <= 0 && !wanted.empty()) {
+        const std::string path = wanted.front();
+        wanted.erase(wanted.begin());
+        if (!facts.count(path)) start(path);
+        changed = changed || facts.count(path) != 0;
     }
     return changed;
 }
 
-const ModuleFacts& probeFacts(std::size_t entry) {
+const ModuleFacts& probeFacts(const std::string& path) {
     static const ModuleFacts unknown;
-    const auto it = facts.find(entry);
+    const auto it = facts.find(path);
     return it == facts.end() ? unknown : it->second;
 }
 
@@ -161,7 +169,7 @@ void probeStop() {
     }
     child = Running{};
     facts.clear();
-    wanted.reset();
+    wanted.clear();
 }
 
 ModuleFacts probeParse(const std::string& output) {

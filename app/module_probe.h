@@ -1,11 +1,21 @@
 // What the module list tells of a module before it plays: its format,
 // channels and one-pass length, found by zindle-render --probe-line in a
 // child process at low priority, one at a time, so that neither the sound
-// nor the screen waits for it. Results are kept per list entry.
+// nor the screen waits for it. Results are kept per module file.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
+
+// One song's times: where it starts, one pass's frames, and the frame at
+// which one pass first reaches each order position (-1: never).
+struct SongTimes {
+    int start = 0;
+    std::int64_t pass_frames = 0;
+    std::vector<std::int64_t> position_frames;
+};
 
 struct ModuleFacts {
     bool known = false;   // the child has answered
@@ -13,19 +23,22 @@ struct ModuleFacts {
     std::string format;   // "M.K.", "XM", ...
     int channels = 0;
     long duration_ms = 0;
+    std::vector<SongTimes> songs;
 };
 
 // Where zindle-render is, found once from the player's own path (argv0):
 // beside it, in render/ beside it (a build folder), or else on PATH (searched
 // as each child starts).
 void probeFindRenderer(const char* argv0);
-// Asks for the facts of entry (at path); started when no other child runs.
-void probeWant(std::size_t entry, const std::string& path);
+// Asks for the facts of the module at path; started when no other child
+// runs, those asked for first first (of many asked for at once, the latest
+// few are kept).
+void probeWant(const std::string& path);
 // Reads what a running child has written, without waiting; true when a
 // result came in since the last call.
 bool probePoll();
-// The facts of entry so far.
-const ModuleFacts& probeFacts(std::size_t entry);
+// The facts of the module at path so far.
+const ModuleFacts& probeFacts(const std::string& path);
 // Stops a running child and forgets every result.
 void probeStop();
 // Reads what zindle-render --probe-line wrote for one module: a line

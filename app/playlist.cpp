@@ -17,9 +17,12 @@ struct Entry {
     std::string folder;      // the folder argument it was found under; "" when named itself
     std::uint32_t argument;  // the command-line path it came from
     bool refused;            // no engine took it: not tried again
+    int song = 0;            // the module's song it plays (0: the first)
+    bool songs_known = false;  // its module's songs have their entries
 };
 
 std::vector<Entry> entries;
+RepeatMode repeat = RepeatMode::kList;
 std::size_t current = 0;
 std::size_t refused_count = 0;
 
@@ -136,7 +139,8 @@ LoadedSong* loadFrom(std::size_t at, int step, LoadRefusal* why) {
 std::size_t playlistBuild(int count, char* const* paths) {
     playlistClear();
     for (WalkedFile& file : folderWalk(std::vector<std::string>(paths, paths + count)))
-        entries.push_back({std::move(file.path), std::move(file.folder), static_cast<std::uint32_t>(file.argument), false});
+        entries.push_back({std::move(file.path), std::move(file.folder), static_cast<std::uint32_t>(file.argument), false,
+                           0, false});
     return entries.size();
 }
 
@@ -165,8 +169,56 @@ bool playlistRefused(std::size_t index) { return index < entries.size() && entri
 
 std::string playlistName(std::size_t index) {
     const Entry& entry = entries[index];
-    return entry.folder.empty() ? entry.path : folderRelativePath({entry.path, entry.folder});
+    std::string name = entry.folder.empty() ? entry.path : folderRelativePath({entry.path, entry.folder});
+    if (entry.song > 0) name += " #" + std::to_string(entry.song + 1);
+    return name;
 }
+
+int playlistSong(std::size_t index) { return index < entries.size() ? entries[index].song : 0; }
+
+std::size_t playlistSetSongs(std::size_t index, int songs) {
+    if (index >= entries.size() || entries[index].song != 0 || entries[index].songs_known) return 0;
+    entries[index].songs_known = true;
+    if (songs <= 1) return 0;
+    const auto added = static_cast<std::size_t>(songs - 1);
+    std::vector<Entry> more(added, entries[index]);
+    for (std::size_t k = 0; k < added; ++k) more[k].song = static_cast<int>(k + 1);
+    entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(index + 1), more.begin(), more.end());
+    // Entries after it move down; in a shuffled round its songs follow it.
+    const auto moved = [&](std::size_t entry) { return entry > index ? entry + added : entry; };
+    if (shuffled) {
+        const std::size_t at = placeOf(index);
+        for (std::size_t& entry : order) entry = moved(entry);
+        std::vector<std::size_t> songs_order(added);
+        for (std::size_t k = 0; k < added; ++k) songs_order[k] = index + 1 + k;
+        order.insert(order.begin() + static_cast<std::ptrdiff_t>(at + 1), songs_order.begin(), songs_order.end());
+        if (place > at) place += added;
+    } else if (place > index) {
+        place += added;
+    }
+    current = moved(current);
+    return added;
+}
+
+bool playlistAtRoundEnd() {
+    for (std::size_t at = place + 1; at < entries.size(); ++at)
+        if (!entries[entryAt(at)].refused) return false;
+    return true;
+}
+
+bool playlistOneModule() {
+    const std::string* path = nullptr;
+    for (const Entry& entry : entries) {
+        if (entry.refused) continue;
+        if (path && *path != entry.path) return false;
+        path = &entry.path;
+    }
+    return true;
+}
+
+void playlistSetRepeat(RepeatMode mode) { repeat = mode; }
+
+RepeatMode playlistRepeat() { return repeat; }
 
 std::size_t playlistPlayable() { return entries.size() - refused_count; }
 
@@ -202,4 +254,5 @@ void playlistClear() {
     refused_count = 0;
     shuffled = false;
     random_state = 0;
+    repeat = RepeatMode::kList;
 }

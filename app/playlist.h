@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/settings_values.h"
 #include "player/engine.h"
 
 // Replaces the list by the files under the paths, as folderWalk finds them,
@@ -57,5 +58,22 @@ bool playlistShuffled();
 // Seeds the random orders: the same seed gives the same orders (0 after
 // playlistBuild and playlistClear).
 void playlistSetSeed(std::uint64_t seed);
+// The song of its module entry index plays (0: the first). A module of
+// several songs holds one entry per song, once they are known:
+// playlistSetSongs(index, songs) tells them for the module of entry index
+// (its first song's), which is then followed by entries for songs 2..songs
+// (named "NAME #2", ...), in the list and, shuffled, in the round. Returns
+// the entries added (0 when they were told before); every entry after index
+// moves down by as many.
+int playlistSong(std::size_t index);
+std::size_t playlistSetSongs(std::size_t index, int songs);
+// Whether the current entry is the last of the play order's round that
+// isn't refused: the end of the list, shuffled or not.
+bool playlistAtRoundEnd();
+// Whether every entry not refused plays the same module (its songs).
+bool playlistOneModule();
+// What follows a pass (RepeatMode): kList after playlistBuild.
+void playlistSetRepeat(RepeatMode mode);
+RepeatMode playlistRepeat();
 // Empties the list and gives its memory back: no shuffle, seed 0.
 void playlistClear();

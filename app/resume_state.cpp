@@ -2,6 +2,7 @@
 //   zindle state 1
 //   shuffle yes|no          (the buttons' last choices, when made)
 //   separation 0..100
+//   repeat list|one|none
 //   list                    (then for each list, the most recent first:)
 //   path REAL-PATH          (each path the list was made from, in order)
 //   module REAL-PATH        (the module playing)
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "app/playlist.h"
+#include "app/settings.h"
 #include "audio/separation_text.h"
 #include "platform/files.h"
 
@@ -121,6 +123,8 @@ bool parse(const std::string& text) {
             read_choices.shuffle = rest == "yes";
         } else if (field(line, "separation", rest) && parseSeparation(rest, SeparationText::kShortDigits, percent)) {
             read_choices.separation = percent;
+        } else if (RepeatMode mode{}; field(line, "repeat", rest) && parseRepeat(rest, mode)) {
+            read_choices.repeat = mode;
         } else {
             return false;
         }
@@ -138,6 +142,7 @@ std::string serialize() {
     std::string text = std::string(kHeader) + "\n";
     if (choices.shuffle) text += std::string("shuffle ") + (*choices.shuffle ? "yes" : "no") + "\n";
     if (choices.separation) text += "separation " + std::to_string(*choices.separation) + "\n";
+    if (choices.repeat) text += std::string("repeat ") + repeatWord(*choices.repeat) + "\n";
     for (const ListRecord& list : lists) {
         text += "list\n";
         for (const std::string& path : list.paths) text += "path " + escaped(path) + "\n";

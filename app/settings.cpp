@@ -53,7 +53,25 @@ bool parseLine(const std::string& line, Settings& settings, const char*& why) {
         settings.shuffle = value == "yes";
         return true;
     }
-    why = "no such setting (separation, shuffle)";
+    if (name == "repeat") {
+        RepeatMode mode{};
+        if (!parseRepeat(value, mode)) {
+            why = "repeat takes list, one or none";
+            return false;
+        }
+        settings.repeat = mode;
+        return true;
+    }
+    if (name == "status") {
+        StatusMode mode{};
+        if (!parseStatus(value, mode)) {
+            why = "status takes auto, on or off";
+            return false;
+        }
+        settings.status = mode;
+        return true;
+    }
+    why = "no such setting (separation, shuffle, repeat, status)";
     return false;
 }
 
@@ -77,6 +95,36 @@ Settings settingsParse(const std::string& text, const std::string& name) {
 }
 
 }  // namespace
+
+const char* repeatWord(RepeatMode mode) {
+    switch (mode) {
+    case RepeatMode::kOne: return "one";
+    case RepeatMode::kNone: return "none";
+    case RepeatMode::kList: break;
+    }
+    return "list";
+}
+
+bool parseRepeat(const std::string& word, RepeatMode& mode) {
+    for (const RepeatMode each : {RepeatMode::kList, RepeatMode::kOne, RepeatMode::kNone})
+        if (word == repeatWord(each)) {
+            mode = each;
+            return true;
+        }
+    return false;
+}
+
+bool parseStatus(const std::string& word, StatusMode& mode) {
+    if (word == "auto")
+        mode = StatusMode::kAuto;
+    else if (word == "on")
+        mode = StatusMode::kOn;
+    else if (word == "off")
+        mode = StatusMode::kOff;
+    else
+        return false;
+    return true;
+}
 
 Settings settingsReadFile() {
     const std::string file = userConfigFile("zindle.conf");
@@ -102,6 +150,8 @@ Settings settingsChoose(const Settings& command_line, const Settings& buttons, c
     for (const Settings* from : {&file, &buttons, &command_line}) {
         if (from->shuffle) chosen.shuffle = from->shuffle;
         if (from->separation) chosen.separation = from->separation;
+        if (from->repeat) chosen.repeat = from->repeat;
+        if (from->status) chosen.status = from->status;
     }
     return chosen;
 }

@@ -4,12 +4,22 @@
 // of precedence.
 #pragma once
 
+#include <string>
+
 #include "app/settings_values.h"
+
+// The words of a repeat mode and of the status line's setting, as the
+// command line, the settings file and the state write them: "list", "one",
+// "none"; "auto", "on", "off". The parsers take those words alone.
+const char* repeatWord(RepeatMode mode);
+bool parseRepeat(const std::string& word, RepeatMode& mode);
+bool parseStatus(const std::string& word, StatusMode& mode);
 
 // The settings file's settings: none when it is missing; one that can't be
 // read is named on standard error. The file, $XDG_CONFIG_HOME/zindle/zindle.conf
-// (by default ~/.config/zindle/zindle.conf), holds lines "separation = 0..100"
-// and "shuffle = yes|no", '#' starting a comment, and blank lines; the last
+// (by default ~/.config/zindle/zindle.conf), holds lines "separation = 0..100",
+// "shuffle = yes|no", "repeat = list|one|none" and "status = auto|on|off",
+// '#' starting a comment, and blank lines; the last
 // of a kind holds. Each other line is named on standard error with its
 // number and why, and skipped.
 Settings settingsReadFile();

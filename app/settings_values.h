@@ -1,11 +1,23 @@
-// What the player's settings are: shuffle and the stereo separation, each as
+// What the player's settings are: shuffle, the stereo separation, repeat and
+// the status line, each as
 // the command line, the buttons' last choice or the settings file gives it.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+
+// What follows a module's pass: the next in the list, and after the last the
+// first (kList); the same module, without end (kOne); the next, and after
+// the last nothing more (kNone).
+enum class RepeatMode : std::uint8_t { kList, kOne, kNone };
+// Whether the status line shows: with several modules, while paused or while
+// a sleep timer runs (kAuto); always; never.
+enum class StatusMode : std::uint8_t { kAuto, kOn, kOff };
 
 // Each kind of setting, when given.
 struct Settings {
     std::optional<bool> shuffle;    // the list in a random order
     std::optional<int> separation;  // stereo separation in percent, 0..100
+    std::optional<RepeatMode> repeat = std::nullopt;
+    std::optional<StatusMode> status = std::nullopt;
 };

@@ -26,11 +26,13 @@
 #include "app/resume_state.h"
 #include "app/sdl_platform.h"
 #include "app/settings.h"
+#include "app/sleep_timer.h"
 #include "app/terminal_messages.h"
 #include "audio/audio_mixer.h"
 #include "audio/separation_text.h"
 #include "audio/volume.h"
 #include "display/screen.h"
+#include "display/status_line.h"
 #include "display/textout.h"
 #include "display/views.h"
 #include "platform/platform.h"
@@ -47,6 +49,15 @@ constexpr int kMaxVolumeByKeys = 100;
 std::uint32_t next_tick = 0;
 // Set when the module list's page must be drawn again.
 bool list_dirty = false;
+// P: no tick runs, the device gets silence.
+bool paused = false;
+// A list played through with repeat none: the sound has stopped and the
+// list shows "End of the list".
+bool at_end = false;
+// When the status line shows.
+StatusMode status_mode = StatusMode::kAuto;
+// The sleep timer ran out: the music fades, then the player ends.
+bool sleep_fading = false;
 
 // With several modules, the background as made, before any text: the song
 // name is written afresh on a copy of it for each module.
@@ -82,20 +93,106 @@ void copyPixels(SDL_Surface* from, SDL_Surface* to) {
 void paintBackground(const LoadedSong* song) {
     if (plain_background) copyPixels(plain_background, background);
     char song_name[32];
-    std::snprintf(song_name, sizeof song_name, viewsCounterShown() ? kSongNameWithCounter : kSongName,
-                  songFacts(song).title.c_str());
+    std::snprintf(song_name, sizeof song_name, kSongName, songFacts(song).title.c_str());
     textOut(background, 4, 10, song_name, kWhite, 0, 0);
     textOut(background, 4, 1, "Zindle - The simple ProTracker player", kWhite, 0, 0);
 }
 
-// Whether the list goes on to another module when this one's pass ends.
+// Whether Right and Left have another entry to go to.
 bool severalToPlay() { return playlistPlayable() > 1; }
 
-void setCounter() {
-    char counter[24] = "";
+// Whether the song playing stops where its pass ends, for the list to go
+// on: never with repeat one, always with repeat none (the list may end),
+// and with repeat list when there is another module to go on to (a module
+// alone plays without end, its songs stepped by Right and Left).
+bool stopsAtPassEnd() {
+    switch (playlistRepeat()) {
+    case RepeatMode::kOne: return false;
+    case RepeatMode::kNone: return true;
+    case RepeatMode::kList: break;
+    }
+    return !playlistOneModule();
+}
+
+// What the status line says besides the time, and whether it shows.
+StatusFacts statusFacts(std::uint32_t now_ms) {
+    StatusFacts facts;
+    facts.paused = paused;
+    facts.shown = status_mode == StatusMode::kOn ||
+                  (status_mode == StatusMode::kAuto && (playlistSize() > 1 || paused || sleepRunning()));
+    std::string right;
+    if (playlistShuffled()) right += "Shuf ";
+    if (playlistRepeat() == RepeatMode::kOne) right += "Loop ";
+    if (playlistRepeat() == RepeatMode::kNone) right += "Once ";
+    if (sleepRunning()) right += "Sleep " + std::to_string(sleepMinutesLeft(now_ms)) + " ";
     if (playlistSize() > 1)
-        std::snprintf(counter, sizeof counter, "%zu/%zu", playlistPosition() + 1, playlistPlayable());
-    viewsSetCounter(counter);
+        right += std::to_string(playlistPosition() + 1) + "/" + std::to_string(playlistPlayable());
+    while (!right.empty() && right.back() == ' ') right.pop_back();
+    std::snprintf(facts.right, sizeof facts.right, "%s", right.c_str());
+    return facts;
+}
+
+// Tells the status line what changed, under the audio lock (the tick reads it).
+void updateStatus() {
+    static StatusFacts told;
+    const StatusFacts facts = statusFacts(SDL_GetTicks());
+    if (facts.shown == told.shown && facts.paused == told.paused && std::strcmp(facts.right, told.right) == 0) return;
+    told = facts;
+    AudioLock lock;
+    statusSet(facts);
+}
+
+void setPaused(bool on) {
+    paused = on;
+    audioSetPaused(on);
+    updateStatus();
+}
+
+// The song of the current entry, as the probe has timed it, for the status
+// line's time and the order keys: known once the probe has answered.
+void tellTimes(const LoadedSong* song) {
+    const std::size_t entry = playlistCurrent();
+    const ModuleFacts& facts = probeFacts(playlistPath(entry));
+    const auto k = static_cast<std::size_t>(playlistSong(entry));
+    if (!facts.known || facts.failed || k >= facts.songs.size()) return;
+    const SongTimes& times = facts.songs[k];
+    songSetTimes(song, static_cast<std::uint64_t>(times.pass_frames), times.position_frames.data(),
+                 static_cast<int>(times.position_frames.size()));
+}
+
+// The module at path holds songs songs: each gets its entries in the list.
+void addSongEntries(const std::string& path, int songs) {
+    if (songs <= 1) return;
+    for (std::size_t i = 0; i < playlistSize(); ++i) {
+        if (playlistPath(i) != path || playlistSong(i) != 0) continue;
+        const std::size_t added = playlistSetSongs(i, songs);
+        listEntriesAdded(i, added);
+        if (added) list_dirty = true;
+    }
+}
+
+// What the probe has told since the last pass: the songs of the modules it
+// timed, and the times of the one playing.
+void takeProbeResults(const LoadedSong* song) {
+    for (std::size_t i = 0; i < playlistSize(); ++i) {
+        const ModuleFacts& facts = probeFacts(playlistPath(i));
+        if (facts.known && !facts.failed && playlistSong(i) == 0)
+            addSongEntries(playlistPath(i), static_cast<int>(facts.songs.size()));
+    }
+    tellTimes(song);
+}
+
+// Starts song, the current entry's module, at its entry's song; the probe
+// is asked for its times.
+void startEntry(LoadedSong* song) {
+    const SongFacts& facts = songFacts(song);
+    addSongEntries(playlistPath(playlistCurrent()), facts.songs);
+    const auto k = static_cast<std::size_t>(playlistSong(playlistCurrent()));
+    songStopAtPassEnd(stopsAtPassEnd());
+    songPlay(song, k < facts.song_starts.size() ? facts.song_starts[k] : 0);
+    probeWant(playlistPath(playlistCurrent()));
+    tellTimes(song);
+    updateStatus();
 }
 
 // The module playing stopped where a pass ended (see songStopAtPassEnd):
@@ -122,26 +219,40 @@ LoadedSong* switchModule(LoadedSong* playing, LoadedSong* next) {
         AudioLock lock;
         viewsNewModule();
     }
-    songStopAtPassEnd(severalToPlay());
     list_dirty = true;
+    at_end = false;
     if (next) {
         songReportDamage(stderr, playlistPath(playlistCurrent()).c_str(), next);
         songFree(playing);
-        setCounter();
         std::lock_guard<std::mutex> lock(screen_mutex);
         paintBackground(next);
         // View 3 draws nothing: its still picture must not name the old module.
         if (display_mode == kViewNone) {
             SDL_BlitSurface(background, nullptr, screen, nullptr);
-            viewsDrawCounter(screen);
+            viewsForgetIdle();
             screen_dirty = true;
         }
     } else {
         next = playing;
     }
-    songPlay(next, 0);
+    if (paused) setPaused(false);
+    startEntry(next);
     resumeSave();
     return next;
+}
+
+// The end of a pass, with more than one entry or repeat none: the next
+// entry, or with repeat none after the round's last, silence and the list
+// at its first entry saying "End of the list".
+void openList();
+LoadedSong* passEnded(LoadedSong* playing) {
+    if (playlistRepeat() == RepeatMode::kNone && playlistAtRoundEnd()) {
+        at_end = true;
+        openList();
+        listOpen(playlistFirst());
+        return playing;
+    }
+    return switchModule(playing, playlistStep(1));
 }
 
 // View keys and the volume are read by the audio thread's tick: change
@@ -188,6 +299,7 @@ void showView(int view, const LoadedSong* song) {
 // The view shown before the list opened, shown again when it closes.
 int view_before_list = kViewPattern;
 void openList() {
+    if (listIsOpen()) return;
     view_before_list = display_mode;
     setDisplayMode(kViewList);
     listOpen(playlistCurrent());
@@ -204,31 +316,41 @@ void closeList() {
     if (view_before_list == kViewNone) {
         std::lock_guard<std::mutex> lock(screen_mutex);
         SDL_BlitSurface(background, nullptr, screen, nullptr);
-        viewsDrawCounter(screen);
+        viewsForgetIdle();
         screen_dirty = true;
     }
 }
 
-void handleListKey(SDLKey key, LoadedSong*& module) {
+void handleListKey(SDLKey key, LoadedSong*& module, bool& running) {
     list_dirty = true;
     switch (listKey(key)) {
     case ListAction::kPlay:
         module = switchModule(module, playlistLoad(listCursorEntry(), 1));
         closeList();
         break;
-    case ListAction::kClose: closeList(); break;
-    case ListAction::kToggleShuffle:
-        choicesToggleShuffle();
-        setCounter();  // n is the place in the new order
+    case ListAction::kClose:
+        // At the end of the list there is nothing to go back to.
+        if (at_end)
+            running = false;
+        else
+            closeList();
         break;
+    case ListAction::kToggleShuffle: choicesToggleShuffle(); break;
     case ListAction::kStepSeparation: choicesStepSeparation(); break;
+    case ListAction::kStepRepeat:
+        choicesStepRepeat();
+        if (!at_end) songStopAtPassEnd(stopsAtPassEnd());
+        break;
+    case ListAction::kStepSleep:
+        sleepStep(SDL_GetTicks());
+        break;
     case ListAction::kNone: break;
     }
 }
 
 void handleKey(SDLKey key, LoadedSong*& module, bool& running) {
     if (listIsOpen()) {
-        handleListKey(key, module);
+        handleListKey(key, module, running);
         return;
     }
     switch (key) {
@@ -254,6 +376,7 @@ void handleKey(SDLKey key, LoadedSong*& module, bool& running) {
     case SDLK_LCTRL: showView(kViewPattern, module); break;
     case SDLK_LALT: showView(kViewScopes, module); break;
     case SDLK_c: showNextGroup(module); break;
+    case SDLK_p: setPaused(!paused); break;
     default: break;
     }
 }
@@ -263,8 +386,11 @@ void handleKey(SDLKey key, LoadedSong*& module, bool& running) {
 // presenting holds the screen's alone, so no lock waits on the other here.
 void present() {
     viewsDrawScopes();
-    if (listIsOpen() && (probePoll() || list_dirty)) {
-        const ListPage page = listPage(playlistCurrent(), playlistShuffled(), audioSeparation());
+    viewsDrawIdle();
+    if (listIsOpen() && list_dirty) {
+        const ListModes modes{playlistShuffled(), audioSeparation(), playlistRepeat(),
+                              sleepMinutesLeft(SDL_GetTicks()), at_end};
+        const ListPage page = listPage(playlistCurrent(), modes);
         std::lock_guard<std::mutex> lock(screen_mutex);
         drawModuleList(screen, page);
         screen_dirty = true;
@@ -331,12 +457,24 @@ const char kHelp[] =
 // What the command line asks for besides the paths.
 struct Options {
     Settings settings;
+    int sleep_minutes = 0;  // 0: no sleep timer
     bool from_start = false;
     bool seed_given = false;
     std::uint64_t seed = 0;
 };
 
-enum LongOnly { kOptHelp = 256, kOptVersion, kOptShuffle, kOptNoShuffle, kOptSeed, kOptSeparation, kOptFromStart };
+enum LongOnly {
+    kOptHelp = 256,
+    kOptVersion,
+    kOptShuffle,
+    kOptNoShuffle,
+    kOptSeed,
+    kOptSeparation,
+    kOptFromStart,
+    kOptRepeat,
+    kOptStatus,
+    kOptSleep,
+};
 
 const option kLongOptions[] = {
     {"help", no_argument, nullptr, kOptHelp},
@@ -346,6 +484,9 @@ const option kLongOptions[] = {
     {"seed", required_argument, nullptr, kOptSeed},
     {"separation", required_argument, nullptr, kOptSeparation},
     {"from-start", no_argument, nullptr, kOptFromStart},
+    {"repeat", required_argument, nullptr, kOptRepeat},
+    {"status", required_argument, nullptr, kOptStatus},
+    {"sleep", required_argument, nullptr, kOptSleep},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -388,6 +529,25 @@ int parseOptions(int argc, char** argv, Options& options) {
                 return usageError("--separation needs a percentage from 0 to 100");
             options.settings.separation = percent;
             break;
+        case kOptRepeat: {
+            RepeatMode mode{};
+            if (!parseRepeat(optarg, mode)) return usageError("--repeat takes list, one or none");
+            options.settings.repeat = mode;
+            break;
+        }
+        case kOptStatus: {
+            StatusMode mode{};
+            if (!parseStatus(optarg, mode)) return usageError("--status takes auto, on or off");
+            options.settings.status = mode;
+            break;
+        }
+        case kOptSleep: {
+            std::uint64_t minutes = 0;
+            if (!parseNumber(optarg, kMaxSleepMinutes, minutes) || minutes == 0)
+                return usageError("--sleep needs minutes, 1 to " + std::to_string(kMaxSleepMinutes));
+            options.sleep_minutes = static_cast<int>(minutes);
+            break;
+        }
         case ':': return usageError(std::string(argv[optind - 1]) + " needs a value");
         default: return usageError(std::string("unknown option ") + argv[optind - 1]);
         }
@@ -431,6 +591,8 @@ LoadedSong* loadFirst(int count, char** paths, const Options& options) {
     resumeOpen(count, paths);
     const Settings chosen = settingsChoose(options.settings, resumeChoices(), settingsReadFile());
     audioSetSeparation(chosen.separation.value_or(kFullSeparation));
+    playlistSetRepeat(chosen.repeat.value_or(RepeatMode::kList));
+    status_mode = chosen.status.value_or(StatusMode::kAuto);
     playlistSetSeed(options.seed_given ? options.seed : freshSeed());
     const std::size_t left_at = options.from_start ? playlistSize() : resumeEntry();
     if (chosen.shuffle.value_or(false)) playlistSetShuffle(true, left_at);
@@ -508,7 +670,6 @@ int shutDown(LoadedSong* module, int status) {
     resumeClose();
     freeSurface(background);
     freeSurface(plain_background);
-    viewsSetCounter("");
     if (sdl_started)
         stopSdl();
     else
@@ -545,13 +706,13 @@ int zindleMain(int argc, char** argv) {
         std::fprintf(stderr, "Couldn't create the background: %s\n", SDL_GetError());
         return shutDown(module, 1);
     }
-    setCounter();
+    if (options.sleep_minutes > 0) sleepSet(options.sleep_minutes, SDL_GetTicks());
     paintBackground(module);
-    songStopAtPassEnd(severalToPlay());
-    songPlay(module, 0);
+    startEntry(module);
     resumeSave();
 
     bool running = true;
+    int minutes_shown = sleepMinutesLeft(SDL_GetTicks());
     while (running && !quit_signalled) {
         SDL_Event event;
         while (SDL_PollEvent(&event)) {
@@ -561,9 +722,27 @@ int zindleMain(int argc, char** argv) {
             }
             if (event.type == SDL_KEYDOWN) handleKey(event.key.keysym.sym, module, running);
         }
-        if (playlistSize() > 1 && songStopped()) module = switchModule(module, playlistStep(1));
+        if (probePoll()) {
+            takeProbeResults(module);
+            list_dirty = true;
+        }
+        if (!at_end && songStopped()) module = passEnded(module);
+        const std::uint32_t now = SDL_GetTicks();
+        if (sleepMinutesLeft(now) != minutes_shown) {
+            minutes_shown = sleepMinutesLeft(now);
+            list_dirty = true;
+        }
+        if (sleepDue(now) && !sleep_fading) {
+            // Paused, there is nothing to fade.
+            if (paused) running = false;
+            audioStartFade(static_cast<std::uint32_t>(kSleepFadeSeconds * kOutputRate));
+            sleep_fading = true;
+        }
+        if (sleep_fading && audioFadeDone()) running = false;
+        updateStatus();
         present();
         syncframe();
     }
+    resumeSave();
     return shutDown(module, 0);
 }

@@ -164,6 +164,28 @@ void scaleFrames(std::uint8_t* out, int frames, int volume) {
     }
 }
 
+// The fade to silence: of fade_frames frames in all, fade_left are still to
+// come; 0 of 0 is no fade. Each sample is scaled by what is left of it,
+// rounded toward zero, the last frame of the fade and all after it silent.
+std::uint32_t fade_frames = 0;
+std::uint32_t fade_left = 0;
+
+void fadeFrames(std::uint8_t* out, int frames) {
+    for (int i = 0; i < frames; ++i) {
+        if (fade_left > 0) --fade_left;
+        for (int side = 0; side < 2; ++side) {
+            std::uint8_t* at = out + kBytesPerFrame * i + 2 * side;
+            const auto sample = static_cast<std::int16_t>(at[0] | at[1] << 8);
+            const auto scaled = static_cast<std::uint16_t>(std::int64_t{sample} * fade_left / fade_frames);
+            at[0] = static_cast<std::uint8_t>(scaled & 0xFF);
+            at[1] = static_cast<std::uint8_t>(scaled >> 8);
+        }
+    }
+}
+
+// Paused, the source is asked for nothing: it stays at the frame it reached.
+bool paused = false;
+
 void mixChunk(std::uint8_t* out, int frames) {
     std::fill(mixbuf, mixbuf + frames, kSilence);
     for (Voice& voice : v) mixVoice(voice, frames);
@@ -214,11 +236,16 @@ void mixOutputSse2(std::uint8_t* out, int frames) {
 #endif
 
 void mixaudio(void*, std::uint8_t* stream, int len) {
+    if (paused) {
+        std::memset(stream, 0, static_cast<std::size_t>(std::max(len, 0)));
+        return;
+    }
     int frames = len / kBytesPerFrame;
     while (frames > 0) {
         // The accumulators hold one device buffer; longer requests go in pieces.
         const int n = frame_source(stream, std::min(frames, kChunkFrames));
         if (master_volume < kFullMasterVolume) scaleFrames(stream, n, master_volume);
+        if (fade_frames != 0) fadeFrames(stream, n);
         frames -= n;
         stream += kBytesPerFrame * n;
     }
@@ -238,6 +265,26 @@ void audioStop() {
 void audioSetMasterVolume(int volume) {
     AudioLock lock;
     master_volume = std::clamp(volume, 0, kFullMasterVolume);
+}
+
+void audioSetPaused(bool on) {
+    AudioLock lock;
+    paused = on;
+}
+
+bool audioPaused() {
+    AudioLock lock;
+    return paused;
+}
+
+void audioStartFade(std::uint32_t frames) {
+    AudioLock lock;
+    fade_frames = fade_left = frames;
+}
+
+bool audioFadeDone() {
+    AudioLock lock;
+    return fade_frames != 0 && fade_left == 0;
 }
 
 int audioMasterVolume() {

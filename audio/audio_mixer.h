@@ -63,6 +63,17 @@ void audioPause();
 constexpr int kFullMasterVolume = 100;
 void audioSetMasterVolume(int volume);
 int audioMasterVolume();
+// Paused, the callback writes silence and asks the frame source for
+// nothing, so that playing resumes at the very frame it stopped at. Off at
+// program start; set under the audio lock.
+void audioSetPaused(bool on);
+bool audioPaused();
+// Fades what plays to silence over the next frames output frames (level
+// falling linearly from full to none, the software master volume applied
+// first), silent from then on; 0 ends any fade (full level). Off at program
+// start. audioFadeDone: a fade started has reached silence.
+void audioStartFade(std::uint32_t frames);
+bool audioFadeDone();
 // The stereo separation, 0..100 percent: each voice is heard with the gains
 // L' = floor((L (100 + P) + R (100 - P)) / 200) and
 // R' = floor((R (100 + P) + L (100 - P)) / 200) in place of its own L and R.

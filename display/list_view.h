@@ -1,5 +1,5 @@
 // The module list screen, drawn by the main thread while the list is open:
-// a title line with the cursor's "n/N", a status line, one module a line
+// a title line with the cursor's "n/N", two status lines, one module a line
 // (the one under the cursor highlighted, the one playing marked) and what is
 // known of the module under the cursor.
 #pragma once
@@ -7,7 +7,7 @@
 #include <SDL/SDL.h>
 
 constexpr int kListColumns = 40;
-constexpr int kListLines = 23;  // module lines on one page
+constexpr int kListLines = 22;  // module lines on one page
 
 struct ListLine {
     char text[kListColumns + 1];  // the module's name, cut to fit after the mark
@@ -15,8 +15,10 @@ struct ListLine {
 };
 
 struct ListPage {
+    char title[kListColumns + 1];        // "Modules", or why the list opened
     char position[24];                   // "n/N" of the cursor
     char status[kListColumns + 1];       // shuffle and separation
+    char modes[kListColumns + 1];        // repeat and the sleep timer
     ListLine lines[kListLines];
     int count;                           // lines in use
     int cursor;                          // the highlighted line, -1 for none

@@ -14,12 +14,15 @@
 
 #include "audio/volume.h"
 #include "display/screen.h"
+#include "display/status_line.h"
 #include "display/textout.h"
 #include "display/views.h"
 
 namespace {
 
 constexpr int kLines = 25;
+// With the status line below, one line less.
+constexpr int kLinesAboveStatus = kLines - 1;
 constexpr int kPlayingLine = 12;   // the highlighted line: the row being played
 constexpr int kFirstLineY = 35;
 constexpr int kLineHeight = 8;
@@ -205,7 +208,8 @@ void drawPattern(SDL_Surface* screen, SDL_Surface* background, const NowPlaying&
     }
 
     CellText cell;
-    for (int line = 0; line < kLines; ++line) {
+    const int lines = statusShown() ? kLinesAboveStatus : kLines;
+    for (int line = 0; line < lines; ++line) {
         const int r = now.row + line - kPlayingLine;
         if (r < 0 || r >= now.rows) continue;
         const int y = kFirstLineY + kLineHeight * line;

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "display/screen.h"
+#include "display/status_line.h"
 #include "display/textout.h"
 #include "display/views.h"
 
@@ -67,12 +68,14 @@ constexpr int kScopeX = 32;
 constexpr int kScopeWidth = 256;
 constexpr int kScopeFirstBaseline = 37;
 constexpr int kScopeSpacing = 55;
+constexpr int kScopeSpacingAboveStatus = 53;  // with the status line below
 // Up to 4 channels get the tall scopes above; 5 or more up to kChannelsShown
 // scopes of half the height, closer together.
 constexpr int kTallScopes = 4;
 constexpr int kTallScale = 256;  // sample x volume per pixel
 constexpr int kShortFirstBaseline = 35;
 constexpr int kShortSpacing = 27;
+constexpr int kShortSpacingAboveStatus = 25;
 constexpr int kShortScale = 512;
 constexpr int kGroupX = kTitleX + 28 * kCell;  // after the position line
 constexpr int kLastY = kScreenHeight - 1;
@@ -117,7 +120,7 @@ void clearWithTitles(SDL_Surface* screen, const Titles& t) {
     clearScreen(screen);
     char line[64];
     // Beside a counter the title is shorter, leaving room for the channel group.
-    std::snprintf(line, sizeof line, viewsCounterShown() ? "Playing: %s" : "Now Playing: %s", t.name);
+    std::snprintf(line, sizeof line, "Now Playing: %s", t.name);
     textOut(screen, kTitleX, kNameY, line, kWhite, 0, 0);
     std::snprintf(line, sizeof line, "#%03d/%03d - %03dbpm (%02d ticks)", t.order, t.song_length, t.bpm,
                   t.speed);
@@ -152,7 +155,7 @@ std::int32_t pointAt(const void* data, std::uint32_t p) {
 // The row of trace column j of a voice whose baseline is y0, scale sample x
 // volume units to the pixel.
 template <bool kSixteenBit>
-int traceY(const ScopeVoice& voice, std::uint32_t j, int y0, int scale) {
+int traceY(const ScopeVoice& voice, std::uint32_t j, int y0, int scale, int last_y) {
     int y = y0;
     if (voice.data) {
         std::uint32_t p = j + voice.position;
@@ -168,30 +171,27 @@ int traceY(const ScopeVoice& voice, std::uint32_t j, int y0, int scale) {
             if (y < 0) y = 0;
         }
     }
-    return y < kLastY ? y : kLastY;
+    return y < last_y ? y : last_y;
 }
 
 // One trace: kScopeWidth columns of a voice from baseline y0, coloured from
 // wheel entry (j + i + offset) for column j.
 template <bool kSixteenBit>
-void drawTrace(std::uint16_t* pixels, int width, const ScopeVoice& voice, int y0, int scale, int i, int offset) {
+void drawTrace(std::uint16_t* pixels, int width, const ScopeVoice& voice, int y0, int scale, int i, int offset,
+               int last_y) {
     for (int j = 0; j < kScopeWidth; ++j) {
-        const int y = traceY<kSixteenBit>(voice, static_cast<std::uint32_t>(j), y0, scale);
+        const int y = traceY<kSixteenBit>(voice, static_cast<std::uint32_t>(j), y0, scale, last_y);
         pixels[y * width + kScopeX + j] =
             static_cast<std::uint16_t>(coltab[static_cast<std::size_t>((j + i + offset) % kColtabSize)]);
     }
 }
 
-// "first-last" of a group of columns, where the title lines have room for it:
-// the end of the position line, or of the title line beside a counter.
-void drawGroup(SDL_Surface* screen, const char* group) {
-    if (viewsCounterShown()) {
-        const int width = kCell * static_cast<int>(std::strlen(group + 1));
-        textOut(screen, kScreenWidth - kTitleX - width, kNameY, group + 1, kWhite, 0, 0);
-    } else {
-        textOut(screen, kGroupX, kPositionY, group, kWhite, 0, 0);
-    }
-}
+// "first-last" of a group of columns, at the end of the position line.
+void drawGroup(SDL_Surface* screen, const char* group) { textOut(screen, kGroupX, kPositionY, group, kWhite, 0, 0); }
+
+// Where the pictures end: the screen's last line, or the one above the status line.
+int lastRow() { return statusShown() ? kScreenRows - 1 : kScreenRows; }
+int lastY() { return statusShown() ? kStatusLineY - 1 : kLastY; }
 
 }  // namespace
 
@@ -207,10 +207,11 @@ void drawSampleViewer(SDL_Surface* screen, const NowPlaying& now) {
     }
 
     for (int i = 0; i < shown; ++i) {
-        // Guards against a meter taller than the screen.
-        const int m = std::clamp(viewsMeter(first + i + 1), 0, kMaxMeter);
+        // Guards against a meter taller than the screen; above the status
+        // line the tallest loses a line.
+        const int m = std::clamp(viewsMeter(first + i + 1), 0, kMaxMeter - (kScreenRows - lastRow()));
         const int colour = coltab[static_cast<std::size_t>((kColumnHue * i + colindex) % kColtabSize)];
-        for (int n = 0; n < m; ++n) textOut(screen, kCell * i, (kScreenRows - m + n) * kCell, "#", colour, 0, 0);
+        for (int n = 0; n < m; ++n) textOut(screen, kCell * i, (lastRow() - m + n) * kCell, "#", colour, 0, 0);
         if (++c == kColumnsPerMove) {
             c = 0;
             stepIndex(colindex);
@@ -235,13 +236,17 @@ void drawQuadrascopes(SDL_Surface* screen, const NowPlaying& now, const ScopeVoi
     }
     auto* const pixels = static_cast<std::uint16_t*>(screen->pixels);
     const int width = screen->w;
+    const bool status = statusShown();
+    const int last_y = lastY();
     for (int i = 0; i < shown; ++i) {
-        const int y0 = tall ? kScopeFirstBaseline + kScopeSpacing * i : kShortFirstBaseline + kShortSpacing * i;
+        const int spacing = tall ? (status ? kScopeSpacingAboveStatus : kScopeSpacing)
+                                 : (status ? kShortSpacingAboveStatus : kShortSpacing);
+        const int y0 = (tall ? kScopeFirstBaseline : kShortFirstBaseline) + spacing * i;
         const int scale = tall ? kTallScale : kShortScale;
         if (voices[i].sixteen_bit)
-            drawTrace<true>(pixels, width, voices[i], y0, scale, i, colindex2);
+            drawTrace<true>(pixels, width, voices[i], y0, scale, i, colindex2, last_y);
         else
-            drawTrace<false>(pixels, width, voices[i], y0, scale, i, colindex2);
+            drawTrace<false>(pixels, width, voices[i], y0, scale, i, colindex2, last_y);
         if (++c2 == kTracesPerMove) {
             c2 = 0;
             stepIndex(colindex2);

@@ -9,6 +9,7 @@
 #include "display/pattern_viewer.h"
 #include "display/sample_viewer.h"
 #include "display/screen.h"
+#include "display/status_line.h"
 #include "display/textout.h"
 #include "platform/platform.h"
 #include "player/engine.h"
@@ -27,14 +28,14 @@ int c2 = 0;
 
 namespace {
 
-// Where "n/N" stands with several modules: the right end of the line of the
-// song name in view 1 and of the position line in views 2 and 4.
-constexpr int kCounterY = 10;
-constexpr int kCounterMargin = 4;
-
-// "n/N" while the list has several modules, "" with one: then the screens
-// are exactly the single module's.
-char counter[kCounterMaxChars + 1] = "";
+// What viewsDrawIdle last drew: the view, its groups and the status line.
+struct IdlePicture {
+    int view = 0;
+    int channel = 0;
+    int instrument = 0;
+    char status[kStatusChars + 1] = "";
+};
+IdlePicture idle_drawn;
 
 // Instrument n's meter is entry n - 1.
 int meters[kMaxInstruments] = {};
@@ -65,19 +66,6 @@ void viewsSetMeter(int instrument, int height) {
     if (instrument >= 1 && instrument <= kMaxInstruments) meters[instrument - 1] = std::clamp(height, 0, kMaxMeter);
 }
 
-void viewsSetCounter(const char* text) {
-    std::strncpy(counter, text, sizeof counter - 1);
-    counter[sizeof counter - 1] = '\0';
-}
-
-bool viewsCounterShown() { return counter[0] != '\0'; }
-
-void viewsDrawCounter(SDL_Surface* surface) {
-    if (!counter[0] || !surface) return;
-    const int width = kCellSize * static_cast<int>(std::strlen(counter));
-    textOut(surface, kScreenWidth - kCounterMargin - width, kCounterY, counter, kWhite, 0, 0);
-}
-
 void viewsDrawTick() {
     if (display_mode != kViewPattern && display_mode != kViewMeters) return;
     NowPlaying now;
@@ -91,7 +79,7 @@ void viewsDrawTick() {
             for (int& meter : meters)
                 if (meter != 0) --meter;
     }
-    viewsDrawCounter(screen);
+    statusDraw(screen, now);
     screen_dirty = true;
 }
 
@@ -115,9 +103,35 @@ void viewsDrawScopes() {
     // takes them the other way.
     drawQuadrascopes(screen, now, voices);
     std::lock_guard<std::mutex> lock(screen_mutex);
-    viewsDrawCounter(screen);
+    statusDraw(screen, now);
     screen_dirty = true;
 }
+
+void viewsDrawIdle() {
+    const bool tick_view = display_mode == kViewPattern || display_mode == kViewMeters;
+    if (display_mode != kViewNone && !(tick_view && statusPaused())) {
+        idle_drawn = IdlePicture{};
+        return;
+    }
+    NowPlaying now;
+    {
+        AudioLock lock;
+        songDescribe(&now);
+    }
+    IdlePicture picture{display_mode, first_shown_channel, first_shown_instrument, ""};
+    if (statusShown()) statusText(now, picture.status, sizeof picture.status);
+    const bool view_changed = picture.view != idle_drawn.view || picture.channel != idle_drawn.channel ||
+                              picture.instrument != idle_drawn.instrument;
+    if (!view_changed && std::strcmp(picture.status, idle_drawn.status) == 0) return;
+    idle_drawn = picture;
+    std::lock_guard<std::mutex> lock(screen_mutex);
+    if (view_changed && display_mode == kViewPattern) drawPattern(screen, background, now);
+    if (view_changed && display_mode == kViewMeters) drawSampleViewer(screen, now);
+    statusDraw(screen, now);
+    screen_dirty = true;
+}
+
+void viewsForgetIdle() { idle_drawn = IdlePicture{}; }
 
 void viewsNewModule() {
     first_shown_channel = 0;
@@ -129,7 +143,8 @@ void viewsNewModule() {
 void viewsReset() {
     display_mode = 0;
     screen_dirty = false;
-    counter[0] = '\0';
+    statusReset();
+    idle_drawn = IdlePicture{};
     viewsNewModule();
 }
 

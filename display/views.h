@@ -1,6 +1,5 @@
 // The views: which one is shown, what they keep between frames (the meters
-// and their fall, the colour cycles, the channel and instrument groups, the
-// "n/N" counter), the screen
+// and their fall, the colour cycles, the channel and instrument groups), the screen
 // and background surfaces with the lock that keeps their drawing apart, and
 // how the views are drawn, at the tick's redraw point, from what plays. The drawing of each
 // view is in pattern_viewer (view 1) and sample_viewer (views 2 and 4).
@@ -76,31 +75,29 @@ extern int colindex2;
 extern int c2;
 
 // At the tick's redraw point (audio thread): draws view 1, or view 2 and lets
-// its meters fall by one, when that view is shown, then the counter.
+// its meters fall by one, when that view is shown, then the status line.
 void viewsDrawTick();
 // A note was triggered on instrument (1..kMaxInstruments) at volume (0..64),
 // on the audio thread: while view 2 shows, its meter jumps to volume / 2.
 void viewsNoteTriggered(int instrument, int volume);
-// Main thread: draws view 4 when it is shown (with the counter), from what
+// Main thread: draws view 4 when it is shown (with the status line), from what
 // plays and its voices, copied under the audio lock.
 void viewsDrawScopes();
-// "n/N" drawn at the top right of every view, or nothing for "". Set on the
-// main thread while no tick runs.
-// The counter has the right end of the second text line to itself: with it
-// shown the texts to its left are the shorter ones (kSongNameWithCounter,
-// views 2 and 4's shorter title with the channel group beside it).
-constexpr int kCounterMaxChars = 11;  // "99999/99999"
-void viewsSetCounter(const char* text);
-bool viewsCounterShown();
-void viewsDrawCounter(SDL_Surface* surface);
-// The song-name line of view 1's background, without and with the counter.
+// Main thread, once a pass: while no tick draws the view (view 3, or views
+// 1 and 2 while paused), draws what changed: view 1 or 2 when it was chosen
+// (or its group) while paused, and the status line when its text changed.
+// View 3 keeps its picture but for the status line.
+void viewsDrawIdle();
+// The screen was painted over while no tick draws: viewsDrawIdle draws all
+// it draws again.
+void viewsForgetIdle();
+// The song-name line of view 1's background.
 constexpr const char* kSongName = "Song name: %.20s";
-constexpr const char* kSongNameWithCounter = "Song: %.20s";
 // A new module: the channel and instrument groups, the meters and the colour
 // cycles back at their start; the view shown stays.
 void viewsNewModule();
 // Program-start state of the views: no view chosen, nothing waiting to be
-// presented, no counter, the channel group and colour cycles at their start.
+// presented, no status line, the channel group and colour cycles at their start.
 // The surfaces stay with whoever made them.
 void viewsReset();
 

@@ -5,6 +5,7 @@
 #include "player/engine.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -29,6 +30,25 @@ const EngineTable* playing = &kModEngine;
 const LoadedSong* playing_song = nullptr;
 // What songStopAtPassEnd last said, since the last reset.
 bool stop_at_pass_end = false;
+
+// The song playing's own time: frames heard since it started, set back at a
+// jump and at each new pass to the time one pass first reaches the position
+// it goes on from, where that is known. Audio thread or under the audio lock.
+struct SongClock {
+    std::uint64_t elapsed = 0;
+    std::uint64_t pass_frames = 0;  // one pass's frames; 0 until known
+    int positions = 0;              // entries of position_frames known
+    std::array<std::int64_t, kMaxOrderPositions> position_frames{};
+};
+SongClock song_clock;
+
+// Where the song's own time stands at order position order, or keep when
+// no pass reaches it (or that isn't known).
+std::uint64_t clockAt(int order, std::uint64_t keep) {
+    if (order < 0 || order >= song_clock.positions) return keep;
+    const std::int64_t frame = song_clock.position_frames[static_cast<std::size_t>(order)];
+    return frame >= 0 ? static_cast<std::uint64_t>(frame) : keep;
+}
 
 // Files our loader refuses for what they hold, not for how they could be
 // read: those are offered to libxmp.
@@ -118,14 +138,51 @@ void songPlay(LoadedSong* song, int order) {
     AudioLock lock;
     playing = song->engine;
     playing_song = song;
+    song_clock = SongClock{};
     audioSetFrameSource(songMix);
 }
 
-void songJump(int order) { playing->jump(order); }
+void songSetTimes(const LoadedSong* song, std::uint64_t pass_frames, const std::int64_t* position_frames, int count) {
+    if (!song || song != playing_song) return;
+    count = std::clamp(count, 0, kMaxOrderPositions);
+    AudioLock lock;
+    song_clock.pass_frames = pass_frames;
+    song_clock.positions = count;
+    std::copy(position_frames, position_frames + count, song_clock.position_frames.begin());
+}
+
+std::uint64_t songElapsedFrames() {
+    AudioLock lock;
+    return song_clock.elapsed;
+}
+
+void songJump(int order) {
+    playing->jump(order);
+    AudioLock lock;
+    song_clock.elapsed = clockAt(playing->order(), song_clock.elapsed);
+}
+
 int songOrder() { return playing->order(); }
-int songMix(std::uint8_t* out, int frames) { return playing->mix(out, frames); }
+
+int songMix(std::uint8_t* out, int frames) {
+    const int passes_before = playing->passes();
+    const int n = playing->mix(out, frames);
+    // Frames of a song that stopped are silence, not its time.
+    if (!playing->playing()) return n;
+    // The tick run first in this call began a new pass.
+    if (playing->passes() != passes_before) song_clock.elapsed = clockAt(playing->order(), 0);
+    song_clock.elapsed += static_cast<std::uint64_t>(n);
+    return n;
+}
+
 int songSkip(int frames) { return playing->skip(frames); }
-void songDescribe(NowPlaying* now) { playing->describe(now); }
+
+void songDescribe(NowPlaying* now) {
+    playing->describe(now);
+    now->elapsed_frames = song_clock.elapsed;
+    now->pass_frames = song_clock.pass_frames;
+    now->pass = playing->passes() + 1;
+}
 void songDescribeVoices(ScopeVoice* out, int first, int count) { playing->describe_voices(out, first, count); }
 int songPasses() { return playing->passes(); }
 bool songPlaying() { return playing->playing(); }
@@ -145,12 +202,15 @@ void songResetEngine() {
     playing_song = nullptr;
     audioSetFrameSource(songMix);
     stop_at_pass_end = false;
+    song_clock = SongClock{};
 }
 
 void zindleReset() {
     songResetEngine();
     audioSetMasterVolume(kFullMasterVolume);
     audioSetSeparation(kFullSeparation);
+    audioSetPaused(false);
+    audioStartFade(0);
     platform().reset_views();
 }
 

@@ -114,6 +114,7 @@ struct SongFacts {
     int patterns = 0;
     int restart = -1;      // the order position a song goes on from at its end; -1 none
     int songs = 1;         // songs in the module (one pass plays the first)
+    std::vector<int> song_starts;  // each song's start position
     int missing = 0;       // bytes of sample data the file lacks, in all
     std::vector<InstrumentFacts> instrument_list;  // others' instruments with a name or samples
     std::vector<SampleFacts> sample_list;          // the samples with data or a name
@@ -206,8 +207,23 @@ void songReportDamage(std::FILE* out, const char* path, const LoadedSong* song);
 bool songProbe(const char* path, LoadRefusal* why = nullptr);
 
 // Plays song at order position order (below 0: the first) from its engine's
-// start state; whatever played before stops.
+// start state; whatever played before stops. Its own time starts at 0.
 void songPlay(LoadedSong* song, int order);
+// Order positions a song has at most, in every format an engine reads.
+constexpr int kMaxOrderPositions = 256;
+// What one pass of song, when it plays, looks like in time: pass_frames
+// frames in all, and position_frames[i] the frame at which one pass first
+// reaches order position i (-1: never), for count positions (at most
+// kMaxOrderPositions are kept). Kept until another song plays; ignored for
+// a song that doesn't play. Takes the audio lock.
+void songSetTimes(const LoadedSong* song, std::uint64_t pass_frames, const std::int64_t* position_frames, int count);
+// The song playing's own time, in frames at 48000 Hz: the frames it has
+// played since it started, within a tick of where a one-pass render of it
+// stands at the same point. A jump sets it to the time one pass first
+// reaches the new position, and each new pass to that of the position it
+// goes on from; where that isn't known (songSetTimes) or no pass reaches it,
+// it counts on (a new pass: from 0). Takes the audio lock.
+std::uint64_t songElapsedFrames();
 // The engine table's functions for the song playing (the idle MOD engine
 // before any): see EngineTable.
 void songJump(int order);

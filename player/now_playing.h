@@ -46,6 +46,11 @@ struct NowPlaying {
     bool hex_rows = false;     // row numbers in hexadecimal (patterns past 100 rows)
     const void* song = nullptr;
     CellReader cell = nullptr;
+    // The song's own time (songElapsedFrames), one pass's length (0 until
+    // known) in frames at 48000 Hz, and the pass playing (1..).
+    std::uint64_t elapsed_frames = 0;
+    std::uint64_t pass_frames = 0;
+    int pass = 1;
 };
 
 // The voice under one channel, for its oscilloscope: a copy of what the

@@ -376,7 +376,10 @@ void xmpJump(int order) {
     const int length = moduleOf(song).len;
     if (order < 0) order = length > 0 ? length - 1 : 0;
     if (order >= length) order = 0;
-    xmp_set_position(song->context, order);
+    // The position playing is the new one from now, not from its first tick:
+    // a second key pressed before that tick steps on from it.
+    const int now = xmp_set_position(song->context, order);
+    if (now >= 0) frame.pos = now;
     passes = 0;
     loops_seen = frame.loop_count;
 }

@@ -348,7 +348,7 @@ TEST(Playlist, ShuffleNeverPlaysAModuleTwiceInARow) {
     playlistClear();
 }
 
-// The list screen's keys: Up and Down step, Left and Right a page of 23
+// The list screen's keys: Up and Down step, Left and Right a page of 22
 // lines, never past either end; the page shown is the whole page the cursor
 // falls in, not one scrolled along with it; the other keys ask the player.
 TEST(ListScreen, KeysMoveTheCursorAndThePagesFlipWhole) {
@@ -359,7 +359,7 @@ TEST(ListScreen, KeysMoveTheCursorAndThePagesFlipWhole) {
         std::snprintf(text, sizeof text, "%02zu.mod", n);
         return std::string(text);
     };
-    constexpr std::size_t kEntries = 50;  // pages from 0, 23 and 46
+    constexpr std::size_t kEntries = 50;  // pages from 0, 22 and 44
     for (std::size_t n = 0; n < kEntries; ++n) harness::writeBytes(songs + "/" + name(n), {});
     std::string folder = songs;
     char* args[] = {folder.data()};
@@ -373,13 +373,14 @@ TEST(ListScreen, KeysMoveTheCursorAndThePagesFlipWhole) {
     };
     const Case cases[] = {
         {0, SDLK_DOWN, ListAction::kNone, 1, 0},       {0, SDLK_UP, ListAction::kNone, 0, 0},
-        {22, SDLK_DOWN, ListAction::kNone, 23, 23},    {23, SDLK_UP, ListAction::kNone, 22, 0},
-        {0, SDLK_RIGHT, ListAction::kNone, 23, 23},    {25, SDLK_RIGHT, ListAction::kNone, 48, 46},
-        {26, SDLK_RIGHT, ListAction::kNone, 49, 46},   {27, SDLK_RIGHT, ListAction::kNone, 49, 46},
-        {49, SDLK_RIGHT, ListAction::kNone, 49, 46},   {49, SDLK_DOWN, ListAction::kNone, 49, 46},
-        {30, SDLK_LEFT, ListAction::kNone, 7, 0},      {22, SDLK_LEFT, ListAction::kNone, 0, 0},
-        {47, SDLK_RETURN, ListAction::kPlay, 47, 46},  {5, SDLK_LCTRL, ListAction::kPlay, 5, 0},
+        {21, SDLK_DOWN, ListAction::kNone, 22, 22},    {22, SDLK_UP, ListAction::kNone, 21, 0},
+        {0, SDLK_RIGHT, ListAction::kNone, 22, 22},    {25, SDLK_RIGHT, ListAction::kNone, 47, 44},
+        {27, SDLK_RIGHT, ListAction::kNone, 49, 44},   {28, SDLK_RIGHT, ListAction::kNone, 49, 44},
+        {49, SDLK_RIGHT, ListAction::kNone, 49, 44},   {49, SDLK_DOWN, ListAction::kNone, 49, 44},
+        {30, SDLK_LEFT, ListAction::kNone, 8, 0},      {21, SDLK_LEFT, ListAction::kNone, 0, 0},
+        {47, SDLK_RETURN, ListAction::kPlay, 47, 44},  {5, SDLK_LCTRL, ListAction::kPlay, 5, 0},
         {5, SDLK_ESCAPE, ListAction::kClose, 5, 0},    {5, SDLK_LSHIFT, ListAction::kToggleShuffle, 5, 0},
+        {5, SDLK_SPACE, ListAction::kStepRepeat, 5, 0}, {5, SDLK_BACKSPACE, ListAction::kStepSleep, 5, 0},
         {5, SDLK_LALT, ListAction::kStepSeparation, 5, 0}, {5, SDLK_a, ListAction::kNone, 5, 0},
     };
     for (const Case& k : cases) {
@@ -387,7 +388,7 @@ TEST(ListScreen, KeysMoveTheCursorAndThePagesFlipWhole) {
         listOpen(k.from);
         EXPECT_TRUE(listKey(k.key) == k.action) << what;
         EXPECT_EQ(listCursorEntry(), k.to) << what;
-        const ListPage page = listPage(0, false, 100);
+        const ListPage page = listPage(0, ListModes{});
         EXPECT_STREQ(page.position, (std::to_string(k.to + 1) + "/50").c_str()) << what;
         EXPECT_EQ(page.count, static_cast<int>(std::min<std::size_t>(kListLines, kEntries - k.page))) << what;
         EXPECT_EQ(page.lines[0].text, name(k.page)) << what;
@@ -613,7 +614,7 @@ TEST(Settings, FileLinesCommentsAndBadLines) {
     const Settings settings = settingsReadFile();
     const std::string at = "zindle: " + conf + ":";
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              at + "5: no such setting (separation, shuffle), skipped: volume = 3\n" +
+              at + "5: no such setting (separation, shuffle, repeat, status), skipped: volume = 3\n" +
               at + "6: separation takes 0 to 100, skipped: separation = 150\n" +
               at + "7: shuffle takes yes or no, skipped: shuffle = maybe\n" +
               at + "9: not \"name = value\", skipped: nonsense\n" +
@@ -962,9 +963,9 @@ namespace {
 
 using Window = xsession::WindowTest;
 
-// The "n/N" at the right end of the line at y = 10.
+// The "n/N" at the right end of the status line.
 std::string counterText(const Image& img, int chars) {
-    return screentext::readText(img, 316 - 8 * chars, 10, chars, 0xFFFF);
+    return screentext::readText(img, 320 - 8 * chars, 232, chars, 0xFFFF);
 }
 
 }  // namespace
@@ -1023,10 +1024,10 @@ TEST_F(Window, ArrowKeysStepThroughTheModulesOfAFolder) {
     EXPECT_EQ(player.waitForExit(20), 0);
 }
 
-// With a list the "n/N" counter has the right end of the second line to
-// itself in every view: a 20-character song name, N = 10000 and the channel
-// group all stay whole. Six channels spread their compact cells over the
-// width; sixteen show eight, every other one a shade darker.
+// With a list the "n/N" counter stands on the status line in every view: a
+// 20-character song name, N = 10000 and the channel group all stay whole in
+// the long forms of the title lines. Six channels spread their compact cells
+// over the width; sixteen show eight, every other one a shade darker.
 TEST_F(Window, CounterCoversNothingAndCompactCellsStayApart) {
     const std::string title = "WideNameOf20CharsXYZ";
     for (const auto& [channels, tag] : {std::pair<int, const char*>{6, "6CHN"}, {16, "16CH"}}) {
@@ -1058,16 +1059,16 @@ TEST_F(Window, CounterCoversNothingAndCompactCellsStayApart) {
     // View 1's texts, each read whole: the song name's line, the header, the
     // channel numbers and the counter.
     const auto patternView = [&](const Image& i, const std::string& counter, const std::string& numbers) {
-        why = "song line '" + screentext::readText(i, 4, 10, 26, 0xFFFF) + "', header '" + xsession::patternHeader(i) +
+        why = "song line '" + screentext::readText(i, 4, 10, 31, 0xFFFF) + "', header '" + xsession::patternHeader(i) +
               "', channels '" + screentext::readNarrowNumbers(i, 27, 0xD6BA) + "'";
-        return screentext::readText(i, 4, 10, 26, 0xFFFF) == "Song: " + title &&
+        return screentext::readText(i, 4, 10, 31, 0xFFFF) == "Song name: " + title &&
                xsession::patternHeader(i).rfind("#000/003 - 033bpm (31 ticks) - Vol: ", 0) == 0 &&
                counterText(i, static_cast<int>(counter.size())) == counter &&
                screentext::readNarrowNumbers(i, 27, 0xD6BA) == numbers;
     };
     const auto titles = [&](const Image& i) {
         why = "title '" + xsession::titleName(i) + "', position '" + xsession::titlePosition(i) + "'";
-        return screentext::readText(i, 4, 0, 29, 0xFFFF) == "Playing: " + title &&
+        return screentext::readText(i, 4, 0, 33, 0xFFFF) == "Now Playing: " + title &&
                xsession::titlePosition(i) == "#000/003 - 033bpm (31 ticks)" && counterText(i, 11) == "10000/10000";
     };
     EXPECT_TRUE(xsession::waitForPicture(
@@ -1086,7 +1087,7 @@ TEST_F(Window, CounterCoversNothingAndCompactCellsStayApart) {
         << fail("sixteen-channels");
     ASSERT_TRUE(player.key("Alt_L"));
     EXPECT_TRUE(xsession::waitForPicture(
-        player, [&](const Image& i) { return titles(i) && screentext::readText(i, 252, 0, 8, 0xFFFF) == "ch 01-08"; },
+        player, [&](const Image& i) { return titles(i) && screentext::readText(i, 236, 10, 8, 0xFFFF) == "ch 01-08"; },
         15000, img))
         << fail("scopes");
     ASSERT_TRUE(player.key("Shift_L"));
@@ -1125,11 +1126,11 @@ TEST_F(Window, ListPicksAModuleFromThreeHundred) {
             player,
             [&](const Image& i) {
                 const std::string position = std::to_string(n + 1) + "/300";
-                const int y = 24 + 8 * (n % 23);
+                const int y = 30 + 8 * (n % 22);
                 return screentext::readText(i, 4, 0, 7, 0xFFFF) == "Modules" &&
                        screentext::readText(i, 316 - 8 * static_cast<int>(position.size()), 0,
                                             static_cast<int>(position.size()), 0xFFFF) == position &&
-                       i.at(319, y) == 0x43D3 && i.at(319, y == 24 ? 32 : 24) != 0x43D3;
+                       i.at(319, y) == 0x43D3 && i.at(319, y == 30 ? 38 : 30) != 0x43D3;
             },
             15000, img);
     };

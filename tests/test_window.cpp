@@ -299,7 +299,7 @@ TEST_F(Window, TheListTellsWhatEachModuleIs) {
     ASSERT_TRUE(started);
     Player& player = *started;
     ASSERT_TRUE(player.key("Return"));
-    const auto info = [](const Image& i) { return screentext::readText(i, 4, 214, 40, 0x171F); };
+    const auto info = [](const Image& i) { return screentext::readText(i, 4, 212, 40, 0x171F); };
     Image img;
     for (const char* expected : {"M.K., 4 channels, 7:30", "XM, 6 channels, 0:02", "?", "?"}) {
         EXPECT_TRUE(xsession::waitForPicture(

@@ -80,13 +80,14 @@ bool fitsShape(const std::string& text, const std::string& shape) {
 }
 
 const std::string kPositionShape = "#999/999 - 999bpm (99 ticks)";
+// Where the status line stands, when it shows.
+constexpr int kStatusY = 232;
 
 // The two title lines of views 2 and 4, and black between them and the picture.
 bool hasBlackTitles(const Image& img, const std::string& title, std::string* why) {
     if (img.width != 320 || img.height != 240) return fail(why, "not 320x240");
-    // Beside an "n/N" counter the title is the shorter one.
     const std::string name = titleName(img);
-    if (name != "Now Playing: " + title && name.rfind("Playing: " + title, 0) != 0)
+    if (name != "Now Playing: " + title)
         return fail(why, "title reads '" + name + "'");
     if (!fitsShape(titlePosition(img), kPositionShape))
         return fail(why, "position line reads '" + titlePosition(img) + "'");
@@ -324,11 +325,8 @@ bool isPatternView(const Image& img, const std::string& title, std::string* why)
     static const std::set<std::uint16_t> allowed = {0, kWhite, kRowColour, 0x171F, 0xFF0F, kHighlight, 0xBDF7};
     if (img.width != 320 || img.height != 240) return fail(why, "not 320x240");
     if (readText(img, 4, 1, 37, kWhite) != kProgramTitle) return fail(why, "no program title");
-    // Beside an "n/N" counter the song name's line is the shorter one.
     const std::string song_line = "Song name: " + title;
-    const std::string short_line = "Song: " + title;
-    if (readText(img, 4, 10, static_cast<int>(song_line.size()), kWhite) != song_line &&
-        readText(img, 4, 10, static_cast<int>(short_line.size()), kWhite) != short_line)
+    if (readText(img, 4, 10, static_cast<int>(song_line.size()), kWhite) != song_line)
         return fail(why, "no song name line");
     if (!fitsShape(patternHeader(img), kPositionShape + " - Vol: 999"))
         return fail(why, "header reads '" + patternHeader(img) + "'");
@@ -349,7 +347,8 @@ bool isPatternView(const Image& img, const std::string& title, std::string* why)
         }
     if (paper == 0) return fail(why, "no highlight");
     const int row = std::stoi(playing);
-    for (int line = 0; line < 25; ++line) {
+    // The last of the 25 lines gives way to the status line when that shows.
+    for (int line = 0; line < 24; ++line) {
         const int r = row + line - 12;
         const std::string number = readText(img, 0, 35 + 8 * line, 2, kRowColour);
         char expected[3] = "  ";
@@ -359,15 +358,23 @@ bool isPatternView(const Image& img, const std::string& title, std::string* why)
     return true;
 }
 
+bool hasStatusLine(const Image& img) {
+    for (int y = kStatusY; y < 240; ++y)
+        for (int x = 0; x < 320; ++x)
+            if (img.at(x, y) == kWhite) return true;
+    return false;
+}
+
 bool isMeterView(const Image& img, const std::string& title, std::string* why) {
     if (!hasBlackTitles(img, title, why)) return false;
-    for (int y = 18; y < 240; ++y)
+    const int bottom = hasStatusLine(img) ? kStatusY : 240;
+    for (int y = 18; y < bottom; ++y)
         for (int x = 0; x < 320; ++x)
             if ((y < 24 || x >= 248) && img.at(x, y) != 0) return fail(why, "ink beside the meters");
     for (int column = 0; column < 31; ++column) {
         bool bar = false;
         std::uint16_t colour = 0;
-        for (int y = 24; y < 240; y += 8) {
+        for (int y = 24; y < bottom; y += 8) {
             const std::string cell = readText(img, 8 * column, y, 1, [](std::uint16_t p) { return p != 0; });
             if (cell != "#" && cell != " ") return fail(why, "meter column " + std::to_string(column) + " is torn");
             if (bar && cell != "#") return fail(why, "meter column " + std::to_string(column) + " has a gap");
@@ -387,25 +394,29 @@ bool isMeterView(const Image& img, const std::string& title, std::string* why) {
 }
 
 bool hasMeterBar(const Image& img) {
+    const int y = hasStatusLine(img) ? kStatusY - 8 : kStatusY;
     for (int column = 0; column < 31; ++column)
-        if (readText(img, 8 * column, 232, 1, [](std::uint16_t p) { return p != 0; }) == "#") return true;
+        if (readText(img, 8 * column, y, 1, [](std::uint16_t p) { return p != 0; }) == "#") return true;
     return false;
 }
 
 bool isScopeView(const Image& img, const std::string& title, std::string* why) {
     if (!hasBlackTitles(img, title, why)) return false;
-    constexpr int kBaseline[4] = {37, 92, 147, 202};
+    // Above the status line the scopes stand closer together.
+    const bool status = hasStatusLine(img);
+    const int spacing = status ? 53 : 55;
+    const int bottom = status ? kStatusY : 240;
     for (int x = 0; x < 320; ++x) {
         const bool trace_column = x >= 32 && x < 288;
         int in_band[4] = {};
-        for (int y = 18; y < 240; ++y) {
+        for (int y = 18; y < bottom; ++y) {
             const std::uint16_t p = img.at(x, y);
             if (p == 0) continue;
             if (!trace_column) return fail(why, "ink beside the traces");
             if (!wheelColours().count(p)) return fail(why, "a trace pixel of a colour not on the wheel");
             int band = -1;
             for (int i = 0; i < 4; ++i)
-                if (y >= kBaseline[i] - 13 && y <= kBaseline[i] + 12) band = i;
+                if (y >= 37 + spacing * i - 13 && y <= 37 + spacing * i + 12) band = i;
             if (band < 0) return fail(why, "ink between the traces");
             ++in_band[band];
         }

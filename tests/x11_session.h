@@ -108,5 +108,7 @@ bool isMeterView(const screentext::Image& img, const std::string& title, std::st
 bool isScopeView(const screentext::Image& img, const std::string& title, std::string* why = nullptr);
 // At least one meter bar is up.
 bool hasMeterBar(const screentext::Image& img);
+// Whether the status line shows at the bottom (white text there).
+bool hasStatusLine(const screentext::Image& img);
 
 }  // namespace xsession
