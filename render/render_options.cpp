@@ -46,9 +46,11 @@ const char kUsage[] =
     "  -i, --info          print each module's title, format, song, samples and one-pass length\n"
     "      --json          the same as --info, as one JSON object per line\n"
     "      --probe-line    print each module's format, channels and one-pass length in ms as\n"
-    "                      one line of three tab-separated fields, FORMAT CHANNELS MS (FORMAT as\n"
-    "                      --info names it, empty for an untagged MOD): what the player's module\n"
-    "                      list shows; a module that can't be loaded prints an empty line\n"
+    "                      one line of tab-separated fields, FORMAT CHANNELS MS (FORMAT as\n"
+    "                      --info names it, empty for an untagged MOD), then one per song,\n"
+    "                      START/FRAMES/F0,F1,... (the frame each position is first played at\n"
+    "                      in one pass of it, - for never): what the player's module list\n"
+    "                      shows; a module that can't be loaded prints an empty line\n"
     "  -h, --help          show this text\n"
     "      --version       show the version\n";
 
