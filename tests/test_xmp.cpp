@@ -451,7 +451,7 @@ TEST(Libxmp, InfoNamesTheFormatAndWhatTheModuleHolds) {
                                        : "Engine:    libxmp 4.5.0\n"),
                   std::string::npos) << text.out;
         if (packed) continue;
-        EXPECT_EQ(harness::run({kRender, "--probe-line", file.path}).out, name + "\t6\t2880\n");
+        EXPECT_EQ(harness::run({kRender, "--probe-line", file.path}).out, name + "\t6\t2880\t0/138240/0,46080,92160\n");
         EXPECT_NE(text.out.find("Format:    " + name + ", " + type + " (" + tracker + "), 6 channels, 3 instruments, 3 samples\n"
                                 "Engine:    libxmp 4.5.0\n"
                                 "Song:      3 positions, " + patterns + " patterns, 1 song, restart at position 0\n"
