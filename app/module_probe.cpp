@@ -14,6 +14,7 @@
 #include <map>
 #include <string_view>
 #include <vector>
+#include <utility>
 
 extern char** environ;
 
@@ -50,6 +51,34 @@ bool wholeNumber(std::string_view field, Number high, Number& value) {
     if (field.empty() || error != std::errc() || stop != end || parsed > static_cast<unsigned long long>(high))
         return false;
     value = static_cast<Number>(parsed);
+    return true;
+}
+
+// The parts of text between the separators.
+std::vector<std::string_view> split(std::string_view text, char separator) {
+    std::vector<std::string_view> parts;
+    for (std::size_t from = 0;;) {
+        const std::size_t at = text.find(separator, from);
+        parts.push_back(text.substr(from, at == std::string_view::npos ? at : at - from));
+        if (at == std::string_view::npos) return parts;
+        from = at + 1;
+    }
+}
+
+// A song's field of a probe line, START/PASS_FRAMES/F0,F1,... (Fi a frame
+// or "-"; no Fi for a module of no positions).
+bool songTimes(std::string_view field, ModuleFacts::SongTimes& song) {
+    constexpr std::int64_t kMostFrames = std::numeric_limits<std::int64_t>::max();
+    const std::vector<std::string_view> parts = split(field, '/');
+    if (parts.size() != 3 || !wholeNumber(parts[0], std::numeric_limits<int>::max(), song.start) ||
+        !wholeNumber(parts[1], kMostFrames, song.pass_frames))
+        return false;
+    if (parts[2].empty()) return true;
+    for (std::string_view frame : split(parts[2], ',')) {
+        std::int64_t value = -1;
+        if (frame != "-" && !wholeNumber(frame, kMostFrames, value)) return false;
+        song.position_frames.push_back(value);
+    }
     return true;
 }
 
@@ -177,17 +206,17 @@ ModuleFacts probeParse(const std::string& output) {
     result.failed = true;
     if (output.empty() || output.back() != '\n') return result;
     const std::string_view line(output.data(), output.size() - 1);
-    const std::size_t first_tab = line.find('\t');
-    if (first_tab == std::string_view::npos || line.find('\n') != std::string_view::npos) return result;
-    const std::size_t second_tab = line.find('\t', first_tab + 1);
-    if (second_tab == std::string_view::npos || line.find('\t', second_tab + 1) != std::string_view::npos) return result;
-    const std::string_view format = line.substr(0, first_tab);
-    const std::string_view channels = line.substr(first_tab + 1, second_tab - first_tab - 1);
-    const std::string_view ms = line.substr(second_tab + 1);
-    if (format.empty() || !wholeNumber(channels, std::numeric_limits<int>::max(), result.channels) ||
-        !wholeNumber(ms, std::numeric_limits<long>::max(), result.duration_ms))
+    if (line.find('\n') != std::string_view::npos) return result;
+    const std::vector<std::string_view> fields = split(line, '\t');
+    if (fields.size() < 3 || fields[0].empty() ||
+        !wholeNumber(fields[1], std::numeric_limits<int>::max(), result.channels) ||
+        !wholeNumber(fields[2], std::numeric_limits<long>::max(), result.duration_ms))
         return result;
-    result.format = format;
+    std::vector<ModuleFacts::SongTimes> songs(fields.size() - 3);
+    for (std::size_t i = 3; i < fields.size(); ++i)
+        if (!songTimes(fields[i], songs[i - 3])) return result;
+    result.songs = std::move(songs);
+    result.format = fields[0];
     result.failed = false;
     return result;
 }

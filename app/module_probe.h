@@ -9,21 +9,20 @@
 #include <string>
 #include <vector>
 
-// One song's times: where it starts, one pass's frames, and the frame at
-// which one pass first reaches each order position (-1: never).
-struct SongTimes {
-    int start = 0;
-    std::int64_t pass_frames = 0;
-    std::vector<std::int64_t> position_frames;
-};
-
 struct ModuleFacts {
     bool known = false;   // the child has answered
     bool failed = false;  // it couldn't tell (not a module, no renderer)
     std::string format;   // "M.K.", "XM", ...
     int channels = 0;
     long duration_ms = 0;
-    std::vector<SongTimes> songs;
+    // One pass of each song of the module: where it starts, its frames, and
+    // for each order position the frame at which it is first played.
+    struct SongTimes {
+        int start = 0;
+        std::int64_t pass_frames = 0;
+        std::vector<std::int64_t> position_frames;  // -1: never
+    };
+    std::vector<SongTimes> songs;  // empty from a renderer that tells none
 };
 
 // Where zindle-render is, found once from the player's own path (argv0):
@@ -42,7 +41,9 @@ const ModuleFacts& probeFacts(const std::string& path);
 // Stops a running child and forgets every result.
 void probeStop();
 // Reads what zindle-render --probe-line wrote for one module: a line
-// FORMAT<TAB>CHANNELS<TAB>MILLISECONDS. Failed for anything else (the empty
-// line of a module that can't be loaded, a cut line), and for a format
-// without a name (an untagged MOD): the list has nothing to show of it.
+// FORMAT<TAB>CHANNELS<TAB>MILLISECONDS, then a field START/PASS_FRAMES/F0,F1,...
+// per song (Fi a frame, "-" for never). Failed for anything else (the empty
+// line of a module that can't be loaded, a cut line, a song field that isn't
+// one), and for a format without a name (an untagged MOD): the list has
+// nothing to show of it.
 ModuleFacts probeParse(const std::string& output);

@@ -155,7 +155,7 @@ void tellTimes(const LoadedSong* song) {
     const ModuleFacts& facts = probeFacts(playlistPath(entry));
     const auto k = static_cast<std::size_t>(playlistSong(entry));
     if (!facts.known || facts.failed || k >= facts.songs.size()) return;
-    const SongTimes& times = facts.songs[k];
+    const ModuleFacts::SongTimes& times = facts.songs[k];
     songSetTimes(song, static_cast<std::uint64_t>(times.pass_frames), times.position_frames.data(),
                  static_cast<int>(times.position_frames.size()));
 }

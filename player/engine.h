@@ -114,7 +114,7 @@ struct SongFacts {
     int patterns = 0;
     int restart = -1;      // the order position a song goes on from at its end; -1 none
     int songs = 1;         // songs in the module (one pass plays the first)
-    std::vector<int> song_starts;  // each song's start position
+    std::vector<int> song_starts;  // each song's start order position, the first song's first
     int missing = 0;       // bytes of sample data the file lacks, in all
     std::vector<InstrumentFacts> instrument_list;  // others' instruments with a name or samples
     std::vector<SampleFacts> sample_list;          // the samples with data or a name

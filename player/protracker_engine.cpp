@@ -80,6 +80,7 @@ void modFacts(const void* song, SongFacts* out) {
     out->positions = module.song_length;
     out->patterns = module.num_patterns;
     out->restart = module.restart_enabled ? module.restart_pos : -1;
+    out->song_starts = {0};
     out->missing = zindleMissingSampleBytes(module);
     for (int i = 0; i < module.num_samples; ++i) {
         const Sample& s = module.samples[i];

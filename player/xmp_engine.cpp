@@ -316,6 +316,8 @@ void xmpFacts(const void* handle, SongFacts* out) {
     out->patterns = mod.pat;
     out->restart = mod.rst;
     out->songs = s->info.num_sequences;
+    for (int i = 0; s->info.seq_data && i < s->info.num_sequences; ++i)
+        out->song_starts.push_back(s->info.seq_data[i].entry_point);
     for (int i = 0; i < mod.ins; ++i) {
         const xmp_instrument& instrument = mod.xxi[i];
         if (instrument.nsm <= 0 && instrument.name[0] == 0) continue;

@@ -102,6 +102,15 @@ std::string padded(const std::string& name, std::size_t width) {
     return name + std::string(width - std::min(chars, width), ' ');
 }
 
+// Frames as M:SS.mmm, rounded to the millisecond.
+std::string clockText(std::uint64_t frames) {
+    const std::uint64_t ms = milliseconds(frames);
+    char text[32];
+    std::snprintf(text, sizeof text, "%llu:%02llu.%03llu", static_cast<unsigned long long>(ms / 60000),
+                  static_cast<unsigned long long>(ms / 1000 % 60), static_cast<unsigned long long>(ms % 1000));
+    return text;
+}
+
 // A module's text (its title, a name) as shown: see moduleText.
 std::string shownText(const std::string& field) { return moduleText(field.c_str(), field.size()); }
 
@@ -113,11 +122,43 @@ void printLoop(std::FILE* out, const SampleFacts& s) {
         std::fprintf(out, "  %10s  %11s", "-", "-");
 }
 
+// The songs of a module for a person: a table of their starts and passes
+// when there are several, then the positions each pass plays, with the time
+// it first plays them, a few to the line.
+void printSongsText(std::FILE* out, const SongFacts& facts, const std::vector<PassTimes>& songs) {
+    constexpr int kPositionsPerLine = 5;
+    constexpr const char* kIndent = "          ";  // under the first line's positions
+    const bool several = songs.size() > 1;
+    if (several) {
+        std::fputs("Songs:\n    #  Start  One pass\n", out);
+        for (std::size_t i = 0; i < songs.size(); ++i)
+            std::fprintf(out, "  %3zu  %5d  %s (%llu frames)\n", i + 1, facts.song_starts[i],
+                         clockText(songs[i].frames).c_str(), static_cast<unsigned long long>(songs[i].frames));
+    }
+    std::fputs(several ? "Positions:\n" : "Positions:", out);
+    for (std::size_t i = 0; i < songs.size(); ++i) {
+        if (several) std::fprintf(out, "  song %-3s", (std::to_string(i + 1) + ":").c_str());
+        int on_line = 0;
+        for (std::size_t p = 0; p < songs[i].position_frames.size(); ++p) {
+            const std::int64_t frame = songs[i].position_frames[p];
+            if (frame < 0) continue;
+            if (on_line == kPositionsPerLine) {
+                std::fprintf(out, "\n%s", kIndent);
+                on_line = 0;
+            }
+            std::fprintf(out, " %3zu %s", p, clockText(static_cast<std::uint64_t>(frame)).c_str());
+            ++on_line;
+        }
+        std::fputc('\n', out);
+    }
+}
+
 // Prints what is known of a module (loaded from path; one pass lasts
-// pass_frames frames at 48000 Hz) for a person, ending with an empty line.
-// damage: the warning on what is damaged but playable, or "".
+// pass_frames frames at 48000 Hz; songs: one pass of each of its songs) for
+// a person, ending with an empty line. damage: the warning on what is
+// damaged but playable, or "".
 void printInfoText(std::FILE* out, const std::string& path, const SongFacts& facts, const std::string& damage,
-                   std::uint64_t pass_frames) {
+                   std::uint64_t pass_frames, const std::vector<PassTimes>& songs) {
     const std::uint64_t ms = milliseconds(pass_frames);
     const bool named = !facts.format.empty();
     std::fprintf(out, "File:      %s\n", path.c_str());
@@ -142,6 +183,7 @@ void printInfoText(std::FILE* out, const std::string& path, const SongFacts& fac
     std::fprintf(out, "One pass:  %llu:%02llu.%03llu (%llu frames)\n", static_cast<unsigned long long>(ms / 60000),
                  static_cast<unsigned long long>(ms / 1000 % 60), static_cast<unsigned long long>(ms % 1000),
                  static_cast<unsigned long long>(pass_frames));
+    printSongsText(out, facts, songs);
     if (!damage.empty()) std::fprintf(out, "Warning:   %s\n", damage.c_str());
     if (named) {
         constexpr std::size_t kNameWidth = 32;
@@ -174,8 +216,11 @@ void printInfoText(std::FILE* out, const std::string& path, const SongFacts& fac
 // jsonPath); the module's own text is ASCII: control bytes and bytes above
 // 126 escaped, the latter read as ISO 8859-1. What the file lacks of a
 // sample's data is "missing_bytes", for the module and each such sample. A
-// module of a format by name has its engine, its instruments and its songs.
-void printInfoJson(std::FILE* out, const std::string& path, const SongFacts& facts, std::uint64_t pass_frames) {
+// module of a format by name has its engine, its instruments and its songs'
+// count. Every module ends with its songs: each one's start position, one
+// pass and the time that pass first plays each position (null: never).
+void printInfoJson(std::FILE* out, const std::string& path, const SongFacts& facts, std::uint64_t pass_frames,
+                   const std::vector<PassTimes>& songs) {
     const bool named = !facts.format.empty();
     std::fprintf(out, "{\"file\":%s,\"title\":%s,\"format\":{", jsonPath(path).c_str(), jsonString(facts.title).c_str());
     if (named)
@@ -225,16 +270,46 @@ void printInfoJson(std::FILE* out, const std::string& path, const SongFacts& fac
         std::fputc('}', out);
         separator = ",";
     }
+    std::fputs("],\"song_list\":[", out);
+    for (std::size_t i = 0; i < songs.size(); ++i) {
+        std::fprintf(out, "%s{\"number\":%zu,\"start\":%d,\"duration_ms\":%llu,\"duration_frames\":%llu,\"position_ms\":[",
+                     i > 0 ? "," : "", i + 1, facts.song_starts[i], static_cast<unsigned long long>(milliseconds(songs[i].frames)),
+                     static_cast<unsigned long long>(songs[i].frames));
+        for (std::size_t p = 0; p < songs[i].position_frames.size(); ++p) {
+            const std::int64_t frame = songs[i].position_frames[p];
+            if (p > 0) std::fputc(',', out);
+            if (frame < 0)
+                std::fputs("null", out);
+            else
+                std::fprintf(out, "%llu", static_cast<unsigned long long>(milliseconds(static_cast<std::uint64_t>(frame))));
+        }
+        std::fputs("]}", out);
+    }
     std::fputs("]}\n", out);
 }
 
 // The same as the module list needs it, on one line: the format, the
-// channels and the one-pass length in milliseconds, tab-separated. The
-// format is text as --info prints it, so no tab or line feed is in it.
-void printProbeLine(std::FILE* out, const SongFacts& facts, std::uint64_t pass_frames) {
+// channels and the one-pass length in milliseconds, then a field per song,
+// START/PASS_FRAMES/F0,F1,... (Fi: the frame at which its pass first plays
+// position i, "-" for never), tab-separated. The format is text as --info
+// prints it, so no tab or line feed is in it.
+void printProbeLine(std::FILE* out, const SongFacts& facts, std::uint64_t pass_frames,
+                    const std::vector<PassTimes>& songs) {
     const std::string& format = facts.format.empty() ? facts.tag : facts.format;
-    std::fprintf(out, "%s\t%d\t%llu\n", shownText(format).c_str(), facts.channels,
+    std::fprintf(out, "%s\t%d\t%llu", shownText(format).c_str(), facts.channels,
                  static_cast<unsigned long long>(milliseconds(pass_frames)));
+    for (std::size_t i = 0; i < songs.size(); ++i) {
+        std::fprintf(out, "\t%d/%llu/", facts.song_starts[i], static_cast<unsigned long long>(songs[i].frames));
+        for (std::size_t p = 0; p < songs[i].position_frames.size(); ++p) {
+            const std::int64_t frame = songs[i].position_frames[p];
+            if (p > 0) std::fputc(',', out);
+            if (frame < 0)
+                std::fputc('-', out);
+            else
+                std::fprintf(out, "%lld", static_cast<long long>(frame));
+        }
+    }
+    std::fputc('\n', out);
 }
 
 }  // namespace
@@ -278,11 +353,15 @@ int printInfo(const std::vector<WalkedFile>& files, InfoForm form) {
         // What the file said, before the ticks can change it.
         const SongFacts& facts = songFacts(song);
         const std::string damage = songDamageWarning(song);
-        const std::uint64_t frames = onePassFrames(song);
+        // One scan per song; the first song's, from position 0, is the module's one pass.
+        std::vector<PassTimes> songs;
+        for (int start : facts.song_starts) songs.push_back(onePassTimes(song, start));
+        const std::uint64_t frames =
+            !songs.empty() && facts.song_starts.front() == 0 ? songs.front().frames : onePassFrames(song);
         switch (form) {
-        case InfoForm::kText: printInfoText(stdout, path, facts, damage, frames); break;
-        case InfoForm::kJson: printInfoJson(stdout, path, facts, frames); break;
-        case InfoForm::kProbeLine: printProbeLine(stdout, facts, frames); break;
+        case InfoForm::kText: printInfoText(stdout, path, facts, damage, frames, songs); break;
+        case InfoForm::kJson: printInfoJson(stdout, path, facts, frames, songs); break;
+        case InfoForm::kProbeLine: printProbeLine(stdout, facts, frames, songs); break;
         }
         songFree(song);
         ++told;

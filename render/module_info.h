@@ -15,8 +15,9 @@ enum class InfoForm {
     kJson,  // --json
     // --probe-line: FORMAT<TAB>CHANNELS<TAB>MILLISECONDS, the format as --info
     // names it (a MOD's tag, "" for an untagged one), the one-pass length
-    // rounded to the millisecond; an empty line for a module that can't be
-    // loaded.
+    // rounded to the millisecond, then <TAB>START/FRAMES/F0,F1,... per song
+    // (Fi the frame of one pass of it at which position i first plays, "-"
+    // for never); an empty line for a module that can't be loaded.
     kProbeLine,
 };
 

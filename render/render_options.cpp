@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 #include "audio/audio_mixer.h"
 #include "audio/separation_text.h"
@@ -28,6 +29,8 @@ const char kUsage[] =
     "                      of the song, until it comes back to a row it has played (at most 30 min)\n"
     "      --loops N       render N passes of the song (default 1)\n"
     "      --start ORDER   start at order position ORDER, 0 to 255 (default 0)\n"
+    "      --song K        render the module's K-th song (1 is the first) from the position it\n"
+    "                      starts at, one pass per loop as usual; not with --start\n"
     "      --separation P  stereo separation in percent, 0 (mono) to 100 (default 100)\n"
     "  -f, --format F      wav, flac or raw (bare interleaved s16le frames); default: the\n"
     "                      output's extension, else wav\n"
@@ -43,9 +46,11 @@ const char kUsage[] =
     "  -i, --info          print each module's title, format, song, samples and one-pass length\n"
     "      --json          the same as --info, as one JSON object per line\n"
     "      --probe-line    print each module's format, channels and one-pass length in ms as\n"
-    "                      one line of three tab-separated fields, FORMAT CHANNELS MS (FORMAT as\n"
-    "                      --info names it, empty for an untagged MOD): what the player's module\n"
-    "                      list shows; a module that can't be loaded prints an empty line\n"
+    "                      one line of tab-separated fields, FORMAT CHANNELS MS (FORMAT as\n"
+    "                      --info names it, empty for an untagged MOD), then one per song,\n"
+    "                      START/FRAMES/F0,F1,... (the frame each position is first played at\n"
+    "                      in one pass of it, - for never): what the player's module list\n"
+    "                      shows; a module that can't be loaded prints an empty line\n"
     "  -h, --help          show this text\n"
     "      --version       show the version\n";
 
@@ -82,7 +87,7 @@ bool parseInt(const char* text, int low, int high, int& value) {
     return true;
 }
 
-enum LongOnly { kOptStart = 256, kOptSeparation, kOptLoops, kOptOutputDir, kOptRaw, kOptTrace, kOptJson, kOptProbeLine, kOptVersion };
+enum LongOnly { kOptStart = 256, kOptSong, kOptSeparation, kOptLoops, kOptOutputDir, kOptRaw, kOptTrace, kOptJson, kOptProbeLine, kOptVersion };
 
 const option kLongOptions[] = {
     {"seconds", required_argument, nullptr, 's'},  {"loops", required_argument, nullptr, kOptLoops},
@@ -92,7 +97,7 @@ const option kLongOptions[] = {
     {"trace", no_argument, nullptr, kOptTrace},      {"info", no_argument, nullptr, 'i'},
     {"json", no_argument, nullptr, kOptJson},        {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kOptVersion},  {"separation", required_argument, nullptr, kOptSeparation},
-    {"probe-line", no_argument, nullptr, kOptProbeLine},
+    {"probe-line", no_argument, nullptr, kOptProbeLine}, {"song", required_argument, nullptr, kOptSong},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -125,6 +130,11 @@ int parseOptions(int argc, char** argv, RenderOptions& options) {
                 break;
             case kOptStart:
                 if (!parseInt(optarg, 0, kMaxStart, options.start)) return usageError("--start needs an order position (0 to 255)");
+                options.start_given = true;
+                break;
+            case kOptSong:
+                if (!parseInt(optarg, 1, std::numeric_limits<int>::max(), options.song))
+                    return usageError("--song needs a song number (1 or more)");
                 break;
             case 'f':
                 if (!outputFormatNamed(optarg, options.format)) return usageError("--format needs wav, flac or raw");
@@ -175,6 +185,7 @@ int parseOptions(int argc, char** argv, RenderOptions& options) {
     options.modules.assign(argv + optind, argv + argc);
     if (options.modules.empty()) return usageError("no module given");
     if (options.seconds_given && options.loops_given) return usageError("--seconds and --loops exclude each other");
+    if (options.start_given && options.song > 0) return usageError("--song and --start exclude each other");
     if (options.info) return -1;
     if (output_given && !options.output_dir.empty()) return usageError("--output and --output-dir exclude each other");
     if (output_given && !options.format_given) outputFormatOfPath(options.output, options.format);

@@ -19,6 +19,8 @@ struct RenderOptions {
     int loops = 1;
     bool loops_given = false;
     int start = 0;  // 0..255
+    bool start_given = false;
+    int song = 0;   // the song to render, 1..; 0: the first, from start
     int separation = 100;  // stereo separation in percent, 0..100
     OutputFormat format = OutputFormat::kWav;
     bool format_given = false;

@@ -34,6 +34,9 @@ struct Watch {
     std::FILE* trace_out = nullptr;
     std::uint64_t tick_frame = 0;   // frame at which the next tick starts
     std::uint64_t end_frame = 0;    // frames to render; lowered when the last pass ends
+    // When set, each order position's first frame in the render, -1 until
+    // it plays; sized to the module's positions beforehand.
+    std::vector<std::int64_t>* first_frames = nullptr;
 };
 Watch watch;
 
@@ -53,6 +56,11 @@ void onTick() {
         return;
     }
     if (watch.trace) traceTick(frame);
+    if (watch.first_frames) {
+        const auto order = static_cast<std::size_t>(songOrder());
+        if (order < watch.first_frames->size() && (*watch.first_frames)[order] < 0)
+            (*watch.first_frames)[order] = static_cast<std::int64_t>(frame);
+    }
 }
 
 const Platform kRenderPlatform = [] {
@@ -66,14 +74,17 @@ int render_separation = kFullSeparation;
 
 // Plays song from the program-start state at order position start and
 // sets the watch for it: frames frames, or passes passes (0: frames alone)
-// when they end first.
-void startPlayback(LoadedSong* song, int start, int passes, std::uint64_t frames, bool trace) {
+// when they end first; first_frames, when given, to note each position's
+// first frame in.
+void startPlayback(LoadedSong* song, int start, int passes, std::uint64_t frames, bool trace,
+                   std::vector<std::int64_t>* first_frames = nullptr) {
     zindleReset();
     audioSetSeparation(render_separation);
     watch.trace = trace;
     watch.passes = passes;
     watch.tick_frame = 0;
     watch.end_frame = frames;
+    watch.first_frames = first_frames;
     songPlay(song, start);
 }
 
@@ -86,15 +97,18 @@ std::uint64_t framesBound(const RenderOptions& options) {
 }
 
 // The frames a render of song will take, found by running its ticks
-// without writing frames. The ticks may change the song: render from a
+// without writing frames, noting each position's first frame in
+// first_frames when given. The ticks may change the song: render from a
 // fresh load afterwards.
-std::uint64_t renderLength(LoadedSong* song, int start, int passes, std::uint64_t bound) {
-    startPlayback(song, start, passes, bound, false);
+std::uint64_t renderLength(LoadedSong* song, int start, int passes, std::uint64_t bound,
+                           std::vector<std::int64_t>* first_frames = nullptr) {
+    startPlayback(song, start, passes, bound, false, first_frames);
     while (watch.tick_frame < watch.end_frame) {
         // A song that stopped for good runs no more ticks: it ends here.
         if (!songPlaying()) watch.end_frame = watch.tick_frame;
         if (songSkip(INT_MAX) <= 0) break;
     }
+    watch.first_frames = nullptr;
     return watch.end_frame;
 }
 
@@ -167,6 +181,13 @@ void rendererUseSeparation(int percent) { render_separation = percent; }
 
 std::uint64_t onePassFrames(LoadedSong* song) { return renderLength(song, 0, 1, kPassCapFrames); }
 
+PassTimes onePassTimes(LoadedSong* song, int start) {
+    PassTimes times;
+    times.position_frames.assign(static_cast<std::size_t>(std::max(songFacts(song).positions, 0)), -1);
+    times.frames = renderLength(song, start, 1, kPassCapFrames, &times.position_frames);
+    return times;
+}
+
 std::string refusalText(const LoadRefusal& why) {
     char text[kRefusalTextBytes];
     zindleDescribeRefusal(why, text, sizeof text);
@@ -205,6 +226,14 @@ int renderModule(const RenderOptions& options, const std::string& module_path, c
         return 1;
     }
     const int positions = songFacts(module).positions;
+    const std::vector<int>& song_starts = songFacts(module).song_starts;
+    if (options.song > static_cast<int>(song_starts.size())) {
+        std::fprintf(stderr, "%szindle-render: %s: --song %d but the module has %zu song%s\n", render_message_start,
+                     module_path.c_str(), options.song, song_starts.size(), song_starts.size() == 1 ? "" : "s");
+        songFree(module);
+        return 1;
+    }
+    const int start = options.song > 0 ? song_starts[static_cast<std::size_t>(options.song - 1)] : options.start;
     if (options.start > 0 && options.start >= positions) {
         std::fprintf(stderr, "%szindle-render: %s: --start %d is past the end of the song (%d positions)\n",
                      render_message_start, module_path.c_str(), options.start, positions);
@@ -218,7 +247,7 @@ int renderModule(const RenderOptions& options, const std::string& module_path, c
     std::uint64_t frames = framesBound(options);
     bool exact = options.seconds_given;
     if (!exact && RenderOutput::needsExactLength(path, options.format, frames)) {
-        frames = renderLength(module, options.start, passesToRender(options), frames);
+        frames = renderLength(module, start, passesToRender(options), frames);
         exact = true;
         songFree(module);
         if (!(module = songLoad(module_path.c_str(), &why))) {
@@ -237,7 +266,7 @@ int renderModule(const RenderOptions& options, const std::string& module_path, c
     if (ok) {
         watch.trace_out = path == "-" ? stderr : stdout;
         Progress progress(show_progress && !(options.trace && path == "-"));
-        startPlayback(module, options.start, passesToRender(options), frames, options.trace);
+        startPlayback(module, start, passesToRender(options), frames, options.trace);
         ok = renderFrames(output, progress) && output.finish();
     }
     if (!ok) std::fprintf(stderr, "%s%s\n", render_message_start, output.error().c_str());

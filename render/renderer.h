@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "player/engine.h"
 #include "render/render_options.h"
@@ -31,6 +32,17 @@ int renderModule(const RenderOptions& options, const std::string& module_path, c
 // minutes), found by running its ticks without writing frames. The ticks
 // may change the song (E5 sets a finetune, EF rewrites sample data).
 std::uint64_t onePassFrames(LoadedSong* song);
+
+// One pass of a song from an order position: its frames, and for each order
+// position of the module the frame at which the pass first plays it (-1:
+// the pass never does).
+struct PassTimes {
+    std::uint64_t frames = 0;
+    std::vector<std::int64_t> position_frames;
+};
+// The times of one pass of song from order position start (at most 30
+// minutes), found as onePassFrames finds its length.
+PassTimes onePassTimes(LoadedSong* song, int start);
 
 // Says that the module at path couldn't be loaded and why: one line in a
 // batch or --info, else the loader's full account.

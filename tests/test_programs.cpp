@@ -1055,7 +1055,8 @@ TEST(Render, InfoDescribesEachModule) {
     const harness::Result line = harness::run({kRender, "--probe-line", good, refused, strange});
     EXPECT_EQ(line.status, 1);
     EXPECT_EQ(line.err, json.err);
-    EXPECT_EQ(line.out, "M.K.\t4\t15360\n\nM.K.\t4\t7680\n");
+    // One song each, from position 0: 64 rows of 6 ticks of 960 frames to a position.
+    EXPECT_EQ(line.out, "M.K.\t4\t15360\t0/737280/0,368640\n\nM.K.\t4\t7680\t0/368640/0\n");
     const std::uint64_t frames = 128 * kRowFrames;
     EXPECT_EQ(objects[0],
               "{\"file\":\"" + good + "\",\"title\":\"Tab\\u0009here \\\"q\\\" \\\\ \\u00e9t\\u00e9\","
@@ -1063,7 +1064,8 @@ TEST(Render, InfoDescribesEachModule) {
               "\"duration_ms\":15360,\"duration_frames\":" + std::to_string(frames) + ",\"samples\":["
               "{\"number\":1,\"name\":\"lead\",\"length\":1024,\"loop_start\":0,\"loop_length\":1024,\"volume\":40,\"finetune\":-1},"
               "{\"number\":2,\"name\":\"bass\\u0001\\u007f\\u00ff\",\"length\":600,\"loop_start\":0,\"loop_length\":600,\"volume\":50,\"finetune\":0},"
-              "{\"number\":5,\"name\":\"a message\",\"length\":0,\"loop_start\":0,\"loop_length\":0,\"volume\":64,\"finetune\":0}]}");
+              "{\"number\":5,\"name\":\"a message\",\"length\":0,\"loop_start\":0,\"loop_length\":0,\"volume\":64,\"finetune\":0}],"
+              "\"song_list\":[{\"number\":1,\"start\":0,\"duration_ms\":15360,\"duration_frames\":737280,\"position_ms\":[0,7680]}]}");
     // Whatever the file said: ASCII without control characters, the loader's clamped values.
     for (char c : objects[1]) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << static_cast<int>(c);
     EXPECT_NE(objects[1].find("\"title\":\"" + std::string("\\u001b") + "\\u001b"), std::string::npos) << objects[1];
@@ -1074,7 +1076,7 @@ TEST(Render, InfoDescribesEachModule) {
     EXPECT_EQ(objects[1].rfind("{\"file\":\"" + dir.path() + "/odd\\udce9.mod\",", 0), 0u) << objects[1];
     EXPECT_NE(objects[1].find("\"duration_frames\":" + std::to_string(64 * kRowFrames) + ",\"missing_bytes\":99070,\"samples\":["),
               std::string::npos) << objects[1];
-    EXPECT_NE(objects[1].find("\"finetune\":0,\"missing_bytes\":99070}]}"), std::string::npos) << objects[1];
+    EXPECT_NE(objects[1].find("\"finetune\":0,\"missing_bytes\":99070}],\"song_list\":"), std::string::npos) << objects[1];
     const harness::Result warned = harness::run({kRender, "--info", strange});
     EXPECT_NE(warned.out.find("\nWarning:   sample data cut short: 99070 bytes missing (sample 3: 99070), played as silence\n"),
               std::string::npos) << warned.out;
@@ -1095,7 +1097,7 @@ TEST(Render, InfoDescribesEachModule) {
     for (const std::string& expected :
          {std::string("Title:     Tab.here \"q\" \\ \xC3\xA9t\xC3\xA9\n"), std::string("Format:    M.K., 4 channels, 31 samples\n"),
           std::string("Song:      2 positions, 2 patterns, restart at position 1\n"),
-          std::string("One pass:  0:15.360 (737280 frames)\n"),
+          std::string("One pass:  0:15.360 (737280 frames)\nPositions:   0 0:00.000   1 0:07.680\n"),
           std::string("   1  lead                      1024           0         1024      40        -1\n"),
           std::string("   2  bass..\xC3\xBF                    600           0          600      50        +0\n"),
           std::string("   5  a message                    0           -            -      64        +0\n")})
@@ -1103,18 +1105,26 @@ TEST(Render, InfoDescribesEachModule) {
     EXPECT_EQ(text.out.find("   3  "), std::string::npos) << "an empty, unnamed sample is listed";
 }
 
-// The module list's reading of a probe line: the three fields, or nothing
-// to show.
+// The module list's reading of a probe line: the three fields and a field
+// per song, or nothing to show.
 TEST(Player, ReadsWhatTheProbeLineSays) {
     const std::pair<std::string, std::string> cases[] = {  // the child's output, the facts read
         {"M.K.\t4\t15360\n", "M.K. 4 15360"},
         {"Fast Tracker II\t32\t0\n", "Fast Tracker II 32 0"},
+        {"M.K.\t4\t15360\t0/737280/0,368640\n", "M.K. 4 15360 0/737280/0,368640"},
+        {"XM\t2\t3840\t0/184320/0,-,-\t2/92160/-,-,0\n", "XM 2 3840 0/184320/0,-,- 2/92160/-,-,0"},
+        {"XM\t2\t0\t0/0/\n", "XM 2 0 0/0/"},  // no positions
         {"\t4\t14620\n", "?"},  // an untagged MOD
         {"\n", "?"},              // a module that can't be loaded
         {"", "?"},
         {"M.K.\t4\t15360", "?"},  // cut short
         {"M.K.\t4\n", "?"},
         {"M.K.\t4\t1\t2\n", "?"},
+        {"M.K.\t4\t1\t0/5\n", "?"},
+        {"M.K.\t4\t1\t0/5/1,\n", "?"},
+        {"M.K.\t4\t1\t0/5/-1\n", "?"},
+        {"M.K.\t4\t1\t0/5/1/2\n", "?"},
+        {"M.K.\t4\t1\t0/5/1\t\n", "?"},
         {"M.K.\tfour\t1\n", "?"},
         {"M.K.\t4\t-1\n", "?"},
         {"M.K.\t+4\t1\n", "?"},
@@ -1124,8 +1134,13 @@ TEST(Player, ReadsWhatTheProbeLineSays) {
     };
     for (const auto& [output, read] : cases) {
         const ModuleFacts facts = probeParse(output);
-        EXPECT_EQ(facts.failed ? "?" : facts.format + " " + std::to_string(facts.channels) + " " + std::to_string(facts.duration_ms),
-                  read) << output;
+        std::string text = facts.format + " " + std::to_string(facts.channels) + " " + std::to_string(facts.duration_ms);
+        for (const ModuleFacts::SongTimes& song : facts.songs) {
+            text += " " + std::to_string(song.start) + "/" + std::to_string(song.pass_frames) + "/";
+            for (std::size_t i = 0; i < song.position_frames.size(); ++i)
+                text += (i ? "," : "") + (song.position_frames[i] < 0 ? "-" : std::to_string(song.position_frames[i]));
+        }
+        EXPECT_EQ(facts.failed ? "?" : text, read) << output;
     }
 }
 

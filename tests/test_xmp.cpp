@@ -18,6 +18,7 @@
 #include "tests/engine_harness.h"
 #include "tests/process.h"
 #include "tests/screen_text.h"
+#include "tools/module_sets.h"
 
 using harness::TempDir;
 using harness::TrackerFormat;
@@ -84,6 +85,46 @@ TEST(Libxmp, RawRendersAreLibxmpsOwnBitForBit) {
             EXPECT_TRUE(a == b) << file.what << " " << run.reference[1] << " " << run.reference[2] << ": "
                                 << a.size() << " bytes against " << b.size();
         }
+    }
+}
+
+// A module of three songs (songs.xm: positions 0-1, 2-3 and 4-5, each pass
+// 2 x 16 rows of 6 ticks): each song's start and position times are told,
+// --song K renders that song alone as libxmp plays it from its start, and a
+// song past the module's last, or one named with a start, is refused.
+TEST(Libxmp, EachSongOfAModuleIsToldAndRendered) {
+    TempDir dir;
+    const std::string module = dir.file("songs.xm");
+    for (const ModuleFile& file : trackerModules())
+        if (file.name == "songs.xm") harness::writeBytes(module, file.bytes);
+    const harness::Result json = harness::run({kRender, "--json", module});
+    ASSERT_EQ(json.status, 0) << json.err;
+    EXPECT_NE(json.out.find("\"songs\":3,"), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find(
+                  "\"song_list\":[{\"number\":1,\"start\":0,\"duration_ms\":3840,\"duration_frames\":184320,"
+                  "\"position_ms\":[0,1920,null,null,null,null]},{\"number\":2,\"start\":2,\"duration_ms\":3840,"
+                  "\"duration_frames\":184320,\"position_ms\":[null,null,0,1920,null,null]},{\"number\":3,\"start\":4,"
+                  "\"duration_ms\":3840,\"duration_frames\":184320,\"position_ms\":[null,null,null,null,0,1920]}]}\n"),
+              std::string::npos) << json.out;
+    EXPECT_EQ(harness::run({kRender, "--probe-line", module}).out,
+              "XM\t2\t3840\t0/184320/0,92160,-,-,-,-\t2/184320/-,-,0,92160,-,-\t4/184320/-,-,-,-,0,92160\n");
+
+    const harness::Result second = harness::run({kRender, "--raw", "-o", dir.file("ours.raw"), "--song", "2", module});
+    ASSERT_EQ(second.status, 0) << second.err;
+    ASSERT_EQ(harness::run({kReference, module, dir.file("theirs.raw"), "2", "loops", "1"}).status, 0);
+    const std::vector<std::uint8_t> ours = harness::readBytes(dir.file("ours.raw"));
+    EXPECT_EQ(ours.size(), 4u * 184320);
+    EXPECT_TRUE(ours == harness::readBytes(dir.file("theirs.raw")));
+
+    const harness::Result past = harness::run({kRender, "--raw", "-o", dir.file("past.raw"), "--song", "4", module});
+    EXPECT_EQ(past.status, 1);
+    EXPECT_EQ(past.err, "zindle-render: " + module + ": --song 4 but the module has 3 songs\n");
+    for (const std::vector<std::string>& options : {std::vector<std::string>{"--song", "0"}, {"--song", "two"},
+                                                    {"--song", "2", "--start", "2"}}) {
+        std::vector<std::string> argv = {kRender, "--raw", "-o", dir.file("bad.raw")};
+        argv.insert(argv.end(), options.begin(), options.end());
+        argv.push_back(module);
+        EXPECT_EQ(harness::run(argv).status, 2) << options[1];
     }
 }
 
@@ -410,7 +451,7 @@ TEST(Libxmp, InfoNamesTheFormatAndWhatTheModuleHolds) {
                                        : "Engine:    libxmp 4.5.0\n"),
                   std::string::npos) << text.out;
         if (packed) continue;
-        EXPECT_EQ(harness::run({kRender, "--probe-line", file.path}).out, name + "\t6\t2880\n");
+        EXPECT_EQ(harness::run({kRender, "--probe-line", file.path}).out, name + "\t6\t2880\t0/138240/0,46080,92160\n");
         EXPECT_NE(text.out.find("Format:    " + name + ", " + type + " (" + tracker + "), 6 channels, 3 instruments, 3 samples\n"
                                 "Engine:    libxmp 4.5.0\n"
                                 "Song:      3 positions, " + patterns + " patterns, 1 song, restart at position 0\n"

@@ -42,7 +42,7 @@ constexpr std::array<ModuleSet, 7> kSets = {{
     {"bench", "the benchmarks' comparison set: sparse, medium, dense, bigsamples", benchModules},
     {"bench-large", "the same and large.mod, the largest module the loader accepts", benchLargeModules},
     {"formats", "6 to 32 channels, FLT8, 15 samples (bench/timelines.sh)", formatModules},
-    {"trackers", "an XM, an S3M and an IT of 8 channels, for libxmp (the README's pictures)", trackerModules},
+    {"trackers", "an XM, an S3M and an IT of 8 channels, for libxmp (the README's pictures); songs.xm, 3 songs", trackerModules},
 }};
 
 void printUsage(std::FILE* out) {

@@ -30,5 +30,5 @@ std::vector<ModuleFile> fuzzSeedModules();
 std::vector<ModuleFile> formatModules();
 
 // An XM, an S3M and an IT of eight channels on 8- and 16-bit instruments,
-// for libxmp's engine (tools/tracker_modules.cpp).
+// for libxmp's engine, and an XM of three songs (tools/tracker_modules.cpp).
 std::vector<ModuleFile> trackerModules();

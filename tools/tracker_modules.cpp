@@ -1,7 +1,8 @@
 // An XM, an S3M and an IT composed in code, for libxmp's engine: eight
 // channels (bass, a chord, a lead and drums) on synthesized 8- and 16-bit
 // instruments, with vibrato and volume slides. The README's pictures of a
-// module libxmp plays are taken of trackers.xm.
+// module libxmp plays are taken of trackers.xm. And songs.xm, three songs in
+// one module, each of two positions that jump back to its own first.
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -77,10 +78,36 @@ Song composition(bool letters_from_a) {
     return song;
 }
 
+// Songs start at positions 0, 2 and 4; the second position of each ends
+// in a jump back to the first, so no pass of one reaches another. Patterns
+// of 16 rows at speed 6, 125 BPM: a position lasts 16 * 6 * 960 frames.
+Song threeSongs() {
+    constexpr int kSongs = 3;
+    constexpr int kRows = 16;
+    static const char* kNotes[kSongs] = {"C-4", "E-4", "G-4"};
+    Song song;
+    song.title = "zindle three songs";
+    song.channels = 2;
+    song.samples = {wave("square", 2, false, 32, true)};
+    for (int p = 0; p < 2 * kSongs; ++p) {
+        song.orders.push_back(p);
+        song.patterns.push_back(trackerwriter::Pattern{kRows, {}});
+        for (int row = 0; row < kRows; row += 4)
+            song.row(p, row, std::string(kNotes[p / 2]) + " 01 40 ... | " + (row == 0 ? "C-3 01 30 ..." : "--- .. .. ..."));
+    }
+    for (int s = 0; s < kSongs; ++s) {
+        char jump[] = "--- .. .. B00 | --- .. .. ...";
+        jump[12] = static_cast<char>('0' + 2 * s);
+        song.row(2 * s + 1, kRows - 1, jump);
+    }
+    return song;
+}
+
 }  // namespace
 
 std::vector<ModuleFile> trackerModules() {
     return {{"trackers.xm", composition(false).xm()},
             {"trackers.s3m", composition(true).s3m()},
-            {"trackers.it", composition(true).it()}};
+            {"trackers.it", composition(true).it()},
+            {"songs.xm", threeSongs().xm()}};
 }
