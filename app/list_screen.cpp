@@ -9,6 +9,7 @@
 #include "app/module_probe.h"
 #include "app/playlist.h"
 #include "app/settings.h"
+#include "audio/audio_mixer.h"
 
 namespace {
 
@@ -40,13 +41,18 @@ void nameOf(std::size_t entry, char (&out)[kListColumns + 1]) {
     std::snprintf(out, sizeof out, "%s", name.c_str());
 }
 
-void describe(const ModuleFacts& facts, char (&out)[kListColumns + 1]) {
+// What the list tells of song (0..) of a module: its format, channels and
+// the song's one-pass length.
+void describe(const ModuleFacts& facts, int song, char (&out)[kListColumns + 1]) {
     if (!facts.known) {
         std::snprintf(out, sizeof out, "...");
     } else if (facts.failed) {
         std::snprintf(out, sizeof out, "?");
     } else {
-        const long seconds = facts.duration_ms / kMsPerSecond;
+        const auto k = static_cast<std::size_t>(song);
+        const long seconds = k < facts.songs.size() && k > 0
+                                 ? static_cast<long>(facts.songs[k].pass_frames / kOutputRate)
+                                 : facts.duration_ms / kMsPerSecond;
         char text[96];
         std::snprintf(text, sizeof text, "%.12s, %d channels, %ld:%02ld", facts.format.c_str(), facts.channels,
                       seconds / kSecondsPerMinute, seconds % kSecondsPerMinute);
@@ -119,6 +125,6 @@ ListPage listPage(std::size_t playing, const ListModes& modes) {
         ++page.count;
     }
     probeWant(playlistPath(cursor_entry));
-    describe(probeFacts(playlistPath(cursor_entry)), page.info);
+    describe(probeFacts(playlistPath(cursor_entry)), playlistSong(cursor_entry), page.info);
     return page;
 }
