@@ -5,6 +5,9 @@
 # is given). Needs xvfb, xdotool,
 # x11-apps and imagemagick. BUILD names the build folder (build).
 # Usage: scripts/screenshots.sh [module.mod|FOLDER [SUFFIX]]
+# With the suffix "status" (a folder, say of the demo and trackers.xm) it
+# takes the paused views with the status line instead: status-view1.png,
+# status-view2.png and status-view4.png.
 # The 8-channel pictures: scripts/screenshots.sh ch8.mod 8ch, with ch8.mod
 # written by `zindle-make-modules formats DIR` (tools/format_modules.cpp).
 set -e
@@ -49,6 +52,24 @@ shot() {
   xwd -silent -id "$window" | convert xwd:- "png:$out/$1"
   echo "wrote docs/$1"
 }
+if [ "$suffix" = "-status" ]; then
+  sleep 4
+  xdotool key p
+  sleep 1
+  shot status-view1.png
+  # The meters rise while view 2 shows: let them, then pause again.
+  xdotool key p Shift_L
+  sleep 1.5
+  xdotool key p
+  sleep 1
+  shot status-view2.png
+  xdotool key Alt_L
+  sleep 1
+  shot status-view4.png
+  xdotool key Escape
+  wait "$pid"
+  exit 0
+fi
 sleep 3
 shot view1-pattern$suffix.png
 xdotool key Shift_L
