@@ -748,12 +748,11 @@ int zindleMain(int argc, char** argv) {
             list_dirty = true;
         }
         if (sleepDue(now) && !sleep_fading) {
-            // Paused, there is nothing to fade.
-            if (paused) running = false;
             audioStartFade(static_cast<std::uint32_t>(kSleepFadeSeconds * kOutputRate));
             sleep_fading = true;
         }
-        if (sleep_fading && audioFadeDone()) running = false;
+        // Paused, the fade stands still: there is nothing left to fade.
+        if (sleep_fading && (paused || audioFadeDone())) running = false;
         updateStatus();
         present();
         syncframe();
