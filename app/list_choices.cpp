@@ -17,25 +17,29 @@ int nextSeparation(int percent) {
     return from == 0 ? kFullSeparation : (from - 1) / kSeparationStep * kSeparationStep;
 }
 
+// Keeps value as the last choice made with the buttons of the setting
+// field names, written to the state at once.
+template <typename Value>
+void keepChoice(std::optional<Value> Settings::*field, Value value) {
+    Settings made = resumeChoices();
+    made.*field = value;
+    resumeSetChoices(made);
+    resumeSave();
+}
+
 }  // namespace
 
 bool choicesToggleShuffle() {
     const bool on = !playlistShuffled();
     playlistSetShuffle(on, playlistCurrent());
-    Settings made = resumeChoices();
-    made.shuffle = on;
-    resumeSetChoices(made);
-    resumeSave();
+    keepChoice(&Settings::shuffle, on);
     return on;
 }
 
 int choicesStepSeparation() {
     const int percent = nextSeparation(audioSeparation());
     audioSetSeparation(percent);
-    Settings made = resumeChoices();
-    made.separation = percent;
-    resumeSetChoices(made);
-    resumeSave();
+    keepChoice(&Settings::separation, percent);
     return percent;
 }
 
@@ -44,9 +48,6 @@ RepeatMode choicesStepRepeat() {
                            : playlistRepeat() == RepeatMode::kOne ? RepeatMode::kNone
                                                                   : RepeatMode::kList;
     playlistSetRepeat(now);
-    Settings made = resumeChoices();
-    made.repeat = now;
-    resumeSetChoices(made);
-    resumeSave();
+    keepChoice(&Settings::repeat, now);
     return now;
 }
