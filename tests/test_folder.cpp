@@ -608,7 +608,11 @@ TEST(Settings, FileLinesCommentsAndBadLines) {
                              "shuffle = maybe\n"
                              "  separation =  25 \r\n"
                              "nonsense\n"
-                             "separation = -1";
+                             "separation = -1\n"
+                             "repeat = none\n"
+                             "status=on\n"
+                             "repeat = all\n"
+                             "status = yes\n";
     harness::writeBytes(conf, std::vector<std::uint8_t>(text.begin(), text.end()));
     testing::internal::CaptureStderr();
     const Settings settings = settingsReadFile();
@@ -618,8 +622,12 @@ TEST(Settings, FileLinesCommentsAndBadLines) {
               at + "6: separation takes 0 to 100, skipped: separation = 150\n" +
               at + "7: shuffle takes yes or no, skipped: shuffle = maybe\n" +
               at + "9: not \"name = value\", skipped: nonsense\n" +
-              at + "10: separation takes 0 to 100, skipped: separation = -1\n");
+              at + "10: separation takes 0 to 100, skipped: separation = -1\n" +
+              at + "13: repeat takes list, one or none, skipped: repeat = all\n" +
+              at + "14: status takes auto, on or off, skipped: status = yes\n");
     EXPECT_EQ(settings.separation, 25);
+    EXPECT_TRUE(settings.repeat == RepeatMode::kNone);
+    EXPECT_TRUE(settings.status == StatusMode::kOn);
     EXPECT_EQ(settings.shuffle, true);
     harness::writeBytes(conf, {'s', 'h', 'u', 'f', 'f', 'l', 'e', '=', 'n', 'o', '\n'});
     EXPECT_FALSE(settingsReadFile().separation);
@@ -1154,30 +1162,36 @@ TEST_F(Window, ListPicksAModuleFromThreeHundred) {
     EXPECT_EQ(player.waitForExit(20), 0);
 }
 
-// The list's Left Alt and Left Shift take effect at once and are kept as the
-// last choice: the player started again on the same state plays in mono and
-// shuffled.
+// The list's Left Alt, Left Shift and Space take effect at once and are kept
+// as the last choice: the player started again on the same state plays in
+// mono, shuffled, with repeat none.
 TEST_F(Window, ListButtonsChoicesSurviveARestart) {
     const std::string songs = makeFolder(dir.file("songs"));
     for (const char* title : {"one", "two", "three"})
         ASSERT_TRUE(xsession::windowSong(title).write(songs + "/" + title + ".mod"));
     Image img;
-    const auto listSays = [&](xsession::Player& player, const std::string& status) {
+    // The list's two lines of choices, the second about repeat and the sleep timer.
+    const auto listSays = [&](xsession::Player& player, const std::string& status, const std::string& modes) {
         return xsession::waitForPicture(
-            player, [&](const Image& i) { return screentext::readText(i, 4, 10, 40, 0xD6BA).rfind(status, 0) == 0; },
+            player,
+            [&](const Image& i) {
+                return screentext::readText(i, 4, 10, 40, 0xD6BA).rfind(status, 0) == 0 &&
+                       screentext::readText(i, 4, 19, 40, 0xD6BA).rfind(modes, 0) == 0;
+            },
             15000, img);
     };
     const auto fail = [&](const std::string& name) {
-        return keep(img, name) + name + ": status '" + screentext::readText(img, 4, 10, 40, 0xD6BA) + "'";
+        return keep(img, name) + name + ": status '" + screentext::readText(img, 4, 10, 40, 0xD6BA) + "', modes '" +
+               screentext::readText(img, 4, 19, 40, 0xD6BA) + "'";
     };
     {
         const auto first = play(songs);
         ASSERT_TRUE(first);
         xsession::Player& player = *first;
         ASSERT_TRUE(player.key("Return"));
-        ASSERT_TRUE(listSays(player, "Shuffle: off  Separation: 100")) << fail("first list");
-        for (const char* key : {"Alt_L", "Alt_L", "Alt_L", "Alt_L", "Shift_L"}) ASSERT_TRUE(player.key(key));
-        ASSERT_TRUE(listSays(player, "Shuffle: on  Separation: 0")) << fail("chosen");
+        ASSERT_TRUE(listSays(player, "Shuffle: off  Separation: 100", "Repeat: list  Sleep: off")) << fail("first list");
+        for (const char* key : {"Alt_L", "Alt_L", "Alt_L", "Alt_L", "Shift_L", "space", "space"}) ASSERT_TRUE(player.key(key));
+        ASSERT_TRUE(listSays(player, "Shuffle: on  Separation: 0", "Repeat: none  Sleep: off")) << fail("chosen");
         ASSERT_TRUE(player.key("Escape"));
         ASSERT_TRUE(player.key("Escape"));
         ASSERT_EQ(player.waitForExit(20), 0);
@@ -1187,7 +1201,7 @@ TEST_F(Window, ListButtonsChoicesSurviveARestart) {
     xsession::Player& player = *again;
     ASSERT_TRUE(harness::waitForSize(player.audioFile(), 48000 * kBytesPerFrame, 30));
     ASSERT_TRUE(player.key("Return"));
-    EXPECT_TRUE(listSays(player, "Shuffle: on  Separation: 0")) << fail("after the restart");
+    EXPECT_TRUE(listSays(player, "Shuffle: on  Separation: 0", "Repeat: none  Sleep: off")) << fail("after the restart");
     ASSERT_TRUE(player.key("Escape"));
     ASSERT_TRUE(player.key("Escape"));
     ASSERT_EQ(player.waitForExit(20), 0);
