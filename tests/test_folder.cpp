@@ -28,6 +28,7 @@
 #include "app/playlist.h"
 #include "app/resume_state.h"
 #include "app/settings.h"
+#include "tools/module_sets.h"
 #include "audio/separation_text.h"
 #include "tests/engine_harness.h"
 #include "tests/process.h"
@@ -910,6 +911,39 @@ TEST(Player, ShufflesInTheSameOrderForTheSameSeed) {
     EXPECT_EQ(play({"--shuffle", "--seed", "12345", "--no-shuffle"}), (std::vector<int>{0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3}));
 }
 
+// --repeat one plays the module playing without end, pass after pass as
+// zindle-render --loops 2 renders it; by default the list goes on to the
+// next module after one pass.
+TEST(Player, RepeatOnePlaysTheModuleAgainAndAgain) {
+    TempDir dir;
+    const std::string songs = makeFolder(dir.file("songs"));
+    const std::string first = writeSong(songs + "/1.mod", tune(1, 6, 7));  // 8 rows: 46080 frames
+    writeSong(songs + "/2.mod", tune(2, 6, 7));
+    const harness::Result twice = harness::run({kRender, "--raw", "--loops", "2", "--output", dir.file("r.raw"), first});
+    ASSERT_EQ(twice.status, 0) << twice.err;
+    const std::vector<std::vector<std::uint8_t>> renders = {harness::readBytes(dir.file("r.raw")), rendered(dir, first),
+                                                            rendered(dir, songs + "/2.mod")};
+    ASSERT_EQ(renders[0].size(), 2 * renders[1].size());
+    struct Case {
+        std::vector<std::string> options;
+        std::vector<int> played;  // by renders' index
+    };
+    // Repeat one: two passes, then a third; list: the second module after the first.
+    const Case cases[] = {{{"--repeat", "one"}, {0, 1}}, {{"--repeat=list"}, {1, 2}}};
+    for (const Case& k : cases) {
+        const std::string run = makeFolder(dir.file("run" + k.options[0]));
+        std::vector<std::string> argv = {kZindle};
+        argv.insert(argv.end(), k.options.begin(), k.options.end());
+        argv.push_back(songs);
+        harness::Child child(argv, harness::headlessEnv(run + "/audio.raw"), run + "/out", run + "/err");
+        std::vector<int> played = waitForModules(run + "/audio.raw", renders, k.played.size());
+        child.signal(SIGTERM);
+        EXPECT_EQ(child.wait(30), 0);
+        played.resize(std::min(played.size(), k.played.size()));
+        EXPECT_EQ(played, k.played) << k.options[0] << " " << harness::readText(run + "/err");
+    }
+}
+
 // Whatever is where the state belongs, the player plays, saying so in one
 // line at most.
 TEST(Player, PlaysWhateverTheStateFolderHolds) {
@@ -1213,4 +1247,76 @@ TEST_F(Window, ListButtonsChoicesSurviveARestart) {
         if (played[i] != 0 || played[i + 1] != 0) ++sound;
     }
     EXPECT_GT(sound, 24000u);
+}
+
+// --repeat none: each module of the folder plays one pass, as zindle-render
+// renders it, then the sound stops and the list opens on the first module,
+// titled "End of the list"; Return plays the list again, Escape quits.
+TEST_F(Window, RepeatNoneStopsAfterTheLastModule) {
+    const std::string songs = makeFolder(dir.file("songs"));
+    std::vector<std::vector<std::uint8_t>> renders;
+    TempDir renders_dir;
+    for (int i = 0; i < 3; ++i)
+        renders.push_back(rendered(renders_dir, writeSong(songs + "/" + std::to_string(i) + ".mod", tune(i, 6, 7))));
+    const auto started = play(songs, {"--repeat", "none"});
+    ASSERT_TRUE(started);
+    xsession::Player& player = *started;
+    Image img;
+    const auto title = [](const Image& i) { return screentext::readText(i, 4, 0, 15, 0xFFFF); };
+    const auto atEnd = [&]() {
+        return xsession::waitForPicture(player, [&](const Image& i) { return title(i) == "End of the list"; }, 30000, img);
+    };
+    ASSERT_TRUE(atEnd()) << keep(img, "end") << "title '" << title(img) << "'";
+    // Half a second more of silence after the last pass.
+    struct stat info {};
+    ASSERT_EQ(stat(player.audioFile().c_str(), &info), 0);
+    ASSERT_TRUE(harness::waitForSize(player.audioFile(), info.st_size + 24000 * kBytesPerFrame, 30));
+    std::vector<std::uint8_t> played = harness::readBytes(player.audioFile());
+    EXPECT_EQ(modulesPlayed(played, renders), (std::vector<int>{0, 1, 2}));
+    std::size_t last = played.size();
+    while (last > 0 && played[last - 1] == 0) --last;
+    EXPECT_LE(last + 24000 * kBytesPerFrame, played.size()) << "sound after the last pass";
+
+    ASSERT_TRUE(player.key("Return"));
+    EXPECT_EQ(waitForModules(player.audioFile(), renders, 4), (std::vector<int>{0, 1, 2, 0})) << "Return doesn't play the list again";
+    ASSERT_TRUE(atEnd()) << keep(img, "end-again") << "title '" << title(img) << "'";
+    ASSERT_TRUE(player.key("Escape"));
+    EXPECT_EQ(player.waitForExit(20), 0);
+}
+
+// A module of three songs (songs.xm of the trackers set) in a folder with a
+// MOD: the list shows an entry for each song, and the songs play one pass
+// each, one after another, each as zindle-render --song K renders it.
+TEST_F(Window, PlaysEachSongOfAModuleInAFolder) {
+    const std::string songs = makeFolder(dir.file("songs"));
+    writeSong(songs + "/a.mod", tune(1, 6, 7));
+    for (const ModuleFile& file : trackerModules())
+        if (file.name == "songs.xm") harness::writeBytes(songs + "/songs.xm", file.bytes);
+    TempDir renders_dir;
+    std::vector<std::vector<std::uint8_t>> renders = {rendered(renders_dir, songs + "/a.mod")};
+    for (const char* k : {"1", "2", "3"}) {
+        const harness::Result r =
+            harness::run({kRender, "--raw", "--song", k, "--output", renders_dir.file("r.raw"), songs + "/songs.xm"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        renders.push_back(harness::readBytes(renders_dir.file("r.raw")));
+        EXPECT_EQ(renders.back().size(), 184320u * kBytesPerFrame) << "song " << k;
+    }
+    const auto started = play(songs);
+    ASSERT_TRUE(started);
+    xsession::Player& player = *started;
+    ASSERT_TRUE(player.key("Return"));
+    const auto lines = [](const Image& i) {
+        std::string text;
+        for (int n = 0; n < 5; ++n)
+            text += screentext::readText(i, 8, 30 + 8 * n, 12, [](std::uint16_t p) { return p != 0 && p != 0x43D3; }) + "|";
+        return text;
+    };
+    const std::string wanted = "a.mod       |songs.xm    |songs.xm #2 |songs.xm #3 |            |";
+    Image img;
+    EXPECT_TRUE(xsession::waitForPicture(player, [&](const Image& i) { return lines(i) == wanted; }, 15000, img))
+        << keep(img, "list") << "lines '" << lines(img) << "'";
+    ASSERT_TRUE(player.key("Escape"));
+    EXPECT_EQ(waitForModules(player.audioFile(), renders, 5), (std::vector<int>{0, 1, 2, 3, 0}));
+    ASSERT_TRUE(player.key("Escape"));
+    EXPECT_EQ(player.waitForExit(20), 0);
 }
