@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -942,6 +943,52 @@ TEST(Player, RepeatOnePlaysTheModuleAgainAndAgain) {
         played.resize(std::min(played.size(), k.played.size()));
         EXPECT_EQ(played, k.played) << k.options[0] << " " << harness::readText(run + "/err");
     }
+}
+
+// --sleep 1: a minute of real time on, the sound fades linearly to silence
+// over ten seconds, then the player ends as Escape ends it, the state
+// naming the module of the list it was playing. Until the fade the sound is
+// zindle-render's.
+TEST(Player, SleepTimerFadesOutAndEnds) {
+    if (std::string(ZINDLE_EMULATOR) != "")
+        GTEST_SKIP() << "a minute of real time, far more under " ZINDLE_EMULATOR;
+    TempDir dir;
+    // A list, whose state keeps the module playing: the first plays 7:30 a pass.
+    const std::string songs = makeFolder(dir.file("songs"));
+    const std::string module = writeSong(songs + "/1.mod", xsession::windowSong("sleep"));
+    writeSong(songs + "/2.mod", tune(2));
+    harness::Env env = harness::headlessEnv(dir.file("audio.raw"));
+    env.push_back({"SDL_DISKAUDIODELAY", "20"});  // about real time: the timer counts real time
+    harness::Child child({kZindle, "--sleep", "1", songs}, env, dir.file("out"), dir.file("err"));
+    ASSERT_EQ(child.wait(120), 0) << harness::readText(dir.file("err"));
+    EXPECT_NE(harness::readText(dir.file("xdg-state/zindle/state")).find(module), std::string::npos)
+        << harness::readText(dir.file("xdg-state/zindle/state"));
+
+    const std::vector<std::uint8_t> played = harness::readBytes(dir.file("audio.raw"));
+    const std::size_t lead = startOfSound(played, 0);
+    const std::vector<std::uint8_t> expected =
+        rendered(dir, module, std::to_string((played.size() - lead) / (48000 * kBytesPerFrame) + 1));
+    std::size_t same = 0;
+    while (lead + same < played.size() && played[lead + same] == expected[same]) ++same;
+    const std::size_t fade = same / kBytesPerFrame;  // the fade's first frame, scaled below full
+    EXPECT_GT(fade, 40u * 48000) << "the fade came too soon";
+    const auto rms = [&](const std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t frames) {
+        double sum = 0;
+        for (std::size_t i = from * kBytesPerFrame; i < (from + frames) * kBytesPerFrame; i += 2) {
+            const double sample = static_cast<std::int16_t>(bytes[i] | bytes[i + 1] << 8);
+            sum += sample * sample;
+        }
+        return std::sqrt(sum / static_cast<double>(frames * 2));
+    };
+    constexpr std::size_t kFadeFrames = 480000, kSecond = 48000;
+    ASSERT_GE(played.size(), lead + (fade + kFadeFrames) * kBytesPerFrame) << "ended before the fade did";
+    const std::vector<std::uint8_t> from_song(played.begin() + static_cast<std::ptrdiff_t>(lead), played.end());
+    for (std::size_t second = 0; second < 10; ++second) {
+        const double ratio = rms(from_song, fade + second * kSecond, kSecond) / rms(expected, fade + second * kSecond, kSecond);
+        EXPECT_NEAR(ratio, 1 - (static_cast<double>(second) + 0.5) / 10, 0.03) << "second " << second << " of the fade";
+    }
+    for (std::size_t i = (fade + kFadeFrames) * kBytesPerFrame; i < from_song.size(); ++i)
+        ASSERT_EQ(from_song[i], 0) << "sound after the fade, at frame " << i / kBytesPerFrame - fade << " of it";
 }
 
 // Whatever is where the state belongs, the player plays, saying so in one
