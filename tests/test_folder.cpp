@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -28,6 +29,7 @@
 #include "app/playlist.h"
 #include "app/resume_state.h"
 #include "app/settings.h"
+#include "tools/module_sets.h"
 #include "audio/separation_text.h"
 #include "tests/engine_harness.h"
 #include "tests/process.h"
@@ -608,7 +610,11 @@ TEST(Settings, FileLinesCommentsAndBadLines) {
                              "shuffle = maybe\n"
                              "  separation =  25 \r\n"
                              "nonsense\n"
-                             "separation = -1";
+                             "separation = -1\n"
+                             "repeat = none\n"
+                             "status=on\n"
+                             "repeat = all\n"
+                             "status = yes\n";
     harness::writeBytes(conf, std::vector<std::uint8_t>(text.begin(), text.end()));
     testing::internal::CaptureStderr();
     const Settings settings = settingsReadFile();
@@ -618,8 +624,12 @@ TEST(Settings, FileLinesCommentsAndBadLines) {
               at + "6: separation takes 0 to 100, skipped: separation = 150\n" +
               at + "7: shuffle takes yes or no, skipped: shuffle = maybe\n" +
               at + "9: not \"name = value\", skipped: nonsense\n" +
-              at + "10: separation takes 0 to 100, skipped: separation = -1\n");
+              at + "10: separation takes 0 to 100, skipped: separation = -1\n" +
+              at + "13: repeat takes list, one or none, skipped: repeat = all\n" +
+              at + "14: status takes auto, on or off, skipped: status = yes\n");
     EXPECT_EQ(settings.separation, 25);
+    EXPECT_TRUE(settings.repeat == RepeatMode::kNone);
+    EXPECT_TRUE(settings.status == StatusMode::kOn);
     EXPECT_EQ(settings.shuffle, true);
     harness::writeBytes(conf, {'s', 'h', 'u', 'f', 'f', 'l', 'e', '=', 'n', 'o', '\n'});
     EXPECT_FALSE(settingsReadFile().separation);
@@ -902,6 +912,85 @@ TEST(Player, ShufflesInTheSameOrderForTheSameSeed) {
     EXPECT_EQ(play({"--shuffle", "--seed", "12345", "--no-shuffle"}), (std::vector<int>{0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3}));
 }
 
+// --repeat one plays the module playing without end, pass after pass as
+// zindle-render --loops 2 renders it; by default the list goes on to the
+// next module after one pass.
+TEST(Player, RepeatOnePlaysTheModuleAgainAndAgain) {
+    TempDir dir;
+    const std::string songs = makeFolder(dir.file("songs"));
+    const std::string first = writeSong(songs + "/1.mod", tune(1, 6, 7));  // 8 rows: 46080 frames
+    writeSong(songs + "/2.mod", tune(2, 6, 7));
+    const harness::Result twice = harness::run({kRender, "--raw", "--loops", "2", "--output", dir.file("r.raw"), first});
+    ASSERT_EQ(twice.status, 0) << twice.err;
+    const std::vector<std::vector<std::uint8_t>> renders = {harness::readBytes(dir.file("r.raw")), rendered(dir, first),
+                                                            rendered(dir, songs + "/2.mod")};
+    ASSERT_EQ(renders[0].size(), 2 * renders[1].size());
+    struct Case {
+        std::vector<std::string> options;
+        std::vector<int> played;  // by renders' index
+    };
+    // Repeat one: two passes, then a third; list: the second module after the first.
+    const Case cases[] = {{{"--repeat", "one"}, {0, 1}}, {{"--repeat=list"}, {1, 2}}};
+    for (const Case& k : cases) {
+        const std::string run = makeFolder(dir.file("run" + k.options[0]));
+        std::vector<std::string> argv = {kZindle};
+        argv.insert(argv.end(), k.options.begin(), k.options.end());
+        argv.push_back(songs);
+        harness::Child child(argv, harness::headlessEnv(run + "/audio.raw"), run + "/out", run + "/err");
+        std::vector<int> played = waitForModules(run + "/audio.raw", renders, k.played.size());
+        child.signal(SIGTERM);
+        EXPECT_EQ(child.wait(30), 0);
+        played.resize(std::min(played.size(), k.played.size()));
+        EXPECT_EQ(played, k.played) << k.options[0] << " " << harness::readText(run + "/err");
+    }
+}
+
+// --sleep 1: a minute of real time on, the sound fades linearly to silence
+// over ten seconds, then the player ends as Escape ends it, the state
+// naming the module of the list it was playing. Until the fade the sound is
+// zindle-render's.
+TEST(Player, SleepTimerFadesOutAndEnds) {
+    if (std::string(ZINDLE_EMULATOR) != "")
+        GTEST_SKIP() << "a minute of real time, far more under " ZINDLE_EMULATOR;
+    TempDir dir;
+    // A list, whose state keeps the module playing: the first plays 7:30 a pass.
+    const std::string songs = makeFolder(dir.file("songs"));
+    const std::string module = writeSong(songs + "/1.mod", xsession::windowSong("sleep"));
+    writeSong(songs + "/2.mod", tune(2));
+    harness::Env env = harness::headlessEnv(dir.file("audio.raw"));
+    env.push_back({"SDL_DISKAUDIODELAY", "20"});  // about real time: the timer counts real time
+    harness::Child child({kZindle, "--sleep", "1", songs}, env, dir.file("out"), dir.file("err"));
+    ASSERT_EQ(child.wait(120), 0) << harness::readText(dir.file("err"));
+    EXPECT_NE(harness::readText(dir.file("xdg-state/zindle/state")).find(module), std::string::npos)
+        << harness::readText(dir.file("xdg-state/zindle/state"));
+
+    const std::vector<std::uint8_t> played = harness::readBytes(dir.file("audio.raw"));
+    const std::size_t lead = startOfSound(played, 0);
+    const std::vector<std::uint8_t> expected =
+        rendered(dir, module, std::to_string((played.size() - lead) / (48000 * kBytesPerFrame) + 1));
+    std::size_t same = 0;
+    while (lead + same < played.size() && played[lead + same] == expected[same]) ++same;
+    const std::size_t fade = same / kBytesPerFrame;  // the fade's first frame, scaled below full
+    EXPECT_GT(fade, 40u * 48000) << "the fade came too soon";
+    const auto rms = [&](const std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t frames) {
+        double sum = 0;
+        for (std::size_t i = from * kBytesPerFrame; i < (from + frames) * kBytesPerFrame; i += 2) {
+            const double sample = static_cast<std::int16_t>(bytes[i] | bytes[i + 1] << 8);
+            sum += sample * sample;
+        }
+        return std::sqrt(sum / static_cast<double>(frames * 2));
+    };
+    constexpr std::size_t kFadeFrames = 480000, kSecond = 48000;
+    ASSERT_GE(played.size(), lead + (fade + kFadeFrames) * kBytesPerFrame) << "ended before the fade did";
+    const std::vector<std::uint8_t> from_song(played.begin() + static_cast<std::ptrdiff_t>(lead), played.end());
+    for (std::size_t second = 0; second < 10; ++second) {
+        const double ratio = rms(from_song, fade + second * kSecond, kSecond) / rms(expected, fade + second * kSecond, kSecond);
+        EXPECT_NEAR(ratio, 1 - (static_cast<double>(second) + 0.5) / 10, 0.03) << "second " << second << " of the fade";
+    }
+    for (std::size_t i = (fade + kFadeFrames) * kBytesPerFrame; i < from_song.size(); ++i)
+        ASSERT_EQ(from_song[i], 0) << "sound after the fade, at frame " << i / kBytesPerFrame - fade << " of it";
+}
+
 // Whatever is where the state belongs, the player plays, saying so in one
 // line at most.
 TEST(Player, PlaysWhateverTheStateFolderHolds) {
@@ -1154,30 +1243,36 @@ TEST_F(Window, ListPicksAModuleFromThreeHundred) {
     EXPECT_EQ(player.waitForExit(20), 0);
 }
 
-// The list's Left Alt and Left Shift take effect at once and are kept as the
-// last choice: the player started again on the same state plays in mono and
-// shuffled.
+// The list's Left Alt, Left Shift and Space take effect at once and are kept
+// as the last choice: the player started again on the same state plays in
+// mono, shuffled, with repeat none.
 TEST_F(Window, ListButtonsChoicesSurviveARestart) {
     const std::string songs = makeFolder(dir.file("songs"));
     for (const char* title : {"one", "two", "three"})
         ASSERT_TRUE(xsession::windowSong(title).write(songs + "/" + title + ".mod"));
     Image img;
-    const auto listSays = [&](xsession::Player& player, const std::string& status) {
+    // The list's two lines of choices, the second about repeat and the sleep timer.
+    const auto listSays = [&](xsession::Player& player, const std::string& status, const std::string& modes) {
         return xsession::waitForPicture(
-            player, [&](const Image& i) { return screentext::readText(i, 4, 10, 40, 0xD6BA).rfind(status, 0) == 0; },
+            player,
+            [&](const Image& i) {
+                return screentext::readText(i, 4, 10, 40, 0xD6BA).rfind(status, 0) == 0 &&
+                       screentext::readText(i, 4, 19, 40, 0xD6BA).rfind(modes, 0) == 0;
+            },
             15000, img);
     };
     const auto fail = [&](const std::string& name) {
-        return keep(img, name) + name + ": status '" + screentext::readText(img, 4, 10, 40, 0xD6BA) + "'";
+        return keep(img, name) + name + ": status '" + screentext::readText(img, 4, 10, 40, 0xD6BA) + "', modes '" +
+               screentext::readText(img, 4, 19, 40, 0xD6BA) + "'";
     };
     {
         const auto first = play(songs);
         ASSERT_TRUE(first);
         xsession::Player& player = *first;
         ASSERT_TRUE(player.key("Return"));
-        ASSERT_TRUE(listSays(player, "Shuffle: off  Separation: 100")) << fail("first list");
-        for (const char* key : {"Alt_L", "Alt_L", "Alt_L", "Alt_L", "Shift_L"}) ASSERT_TRUE(player.key(key));
-        ASSERT_TRUE(listSays(player, "Shuffle: on  Separation: 0")) << fail("chosen");
+        ASSERT_TRUE(listSays(player, "Shuffle: off  Separation: 100", "Repeat: list  Sleep: off")) << fail("first list");
+        for (const char* key : {"Alt_L", "Alt_L", "Alt_L", "Alt_L", "Shift_L", "space", "space"}) ASSERT_TRUE(player.key(key));
+        ASSERT_TRUE(listSays(player, "Shuffle: on  Separation: 0", "Repeat: none  Sleep: off")) << fail("chosen");
         ASSERT_TRUE(player.key("Escape"));
         ASSERT_TRUE(player.key("Escape"));
         ASSERT_EQ(player.waitForExit(20), 0);
@@ -1187,7 +1282,7 @@ TEST_F(Window, ListButtonsChoicesSurviveARestart) {
     xsession::Player& player = *again;
     ASSERT_TRUE(harness::waitForSize(player.audioFile(), 48000 * kBytesPerFrame, 30));
     ASSERT_TRUE(player.key("Return"));
-    EXPECT_TRUE(listSays(player, "Shuffle: on  Separation: 0")) << fail("after the restart");
+    EXPECT_TRUE(listSays(player, "Shuffle: on  Separation: 0", "Repeat: none  Sleep: off")) << fail("after the restart");
     ASSERT_TRUE(player.key("Escape"));
     ASSERT_TRUE(player.key("Escape"));
     ASSERT_EQ(player.waitForExit(20), 0);
@@ -1199,4 +1294,76 @@ TEST_F(Window, ListButtonsChoicesSurviveARestart) {
         if (played[i] != 0 || played[i + 1] != 0) ++sound;
     }
     EXPECT_GT(sound, 24000u);
+}
+
+// --repeat none: each module of the folder plays one pass, as zindle-render
+// renders it, then the sound stops and the list opens on the first module,
+// titled "End of the list"; Return plays the list again, Escape quits.
+TEST_F(Window, RepeatNoneStopsAfterTheLastModule) {
+    const std::string songs = makeFolder(dir.file("songs"));
+    std::vector<std::vector<std::uint8_t>> renders;
+    TempDir renders_dir;
+    for (int i = 0; i < 3; ++i)
+        renders.push_back(rendered(renders_dir, writeSong(songs + "/" + std::to_string(i) + ".mod", tune(i, 6, 7))));
+    const auto started = play(songs, {"--repeat", "none"});
+    ASSERT_TRUE(started);
+    xsession::Player& player = *started;
+    Image img;
+    const auto title = [](const Image& i) { return screentext::readText(i, 4, 0, 15, 0xFFFF); };
+    const auto atEnd = [&]() {
+        return xsession::waitForPicture(player, [&](const Image& i) { return title(i) == "End of the list"; }, 30000, img);
+    };
+    ASSERT_TRUE(atEnd()) << keep(img, "end") << "title '" << title(img) << "'";
+    // Half a second more of silence after the last pass.
+    struct stat info {};
+    ASSERT_EQ(stat(player.audioFile().c_str(), &info), 0);
+    ASSERT_TRUE(harness::waitForSize(player.audioFile(), info.st_size + 24000 * kBytesPerFrame, 30));
+    std::vector<std::uint8_t> played = harness::readBytes(player.audioFile());
+    EXPECT_EQ(modulesPlayed(played, renders), (std::vector<int>{0, 1, 2}));
+    std::size_t last = played.size();
+    while (last > 0 && played[last - 1] == 0) --last;
+    EXPECT_LE(last + 24000 * kBytesPerFrame, played.size()) << "sound after the last pass";
+
+    ASSERT_TRUE(player.key("Return"));
+    EXPECT_EQ(waitForModules(player.audioFile(), renders, 4), (std::vector<int>{0, 1, 2, 0})) << "Return doesn't play the list again";
+    ASSERT_TRUE(atEnd()) << keep(img, "end-again") << "title '" << title(img) << "'";
+    ASSERT_TRUE(player.key("Escape"));
+    EXPECT_EQ(player.waitForExit(20), 0);
+}
+
+// A module of three songs (songs.xm of the trackers set) in a folder with a
+// MOD: the list shows an entry for each song, and the songs play one pass
+// each, one after another, each as zindle-render --song K renders it.
+TEST_F(Window, PlaysEachSongOfAModuleInAFolder) {
+    const std::string songs = makeFolder(dir.file("songs"));
+    writeSong(songs + "/a.mod", tune(1, 6, 7));
+    for (const ModuleFile& file : trackerModules())
+        if (file.name == "songs.xm") harness::writeBytes(songs + "/songs.xm", file.bytes);
+    TempDir renders_dir;
+    std::vector<std::vector<std::uint8_t>> renders = {rendered(renders_dir, songs + "/a.mod")};
+    for (const char* k : {"1", "2", "3"}) {
+        const harness::Result r =
+            harness::run({kRender, "--raw", "--song", k, "--output", renders_dir.file("r.raw"), songs + "/songs.xm"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        renders.push_back(harness::readBytes(renders_dir.file("r.raw")));
+        EXPECT_EQ(renders.back().size(), 184320u * kBytesPerFrame) << "song " << k;
+    }
+    const auto started = play(songs);
+    ASSERT_TRUE(started);
+    xsession::Player& player = *started;
+    ASSERT_TRUE(player.key("Return"));
+    const auto lines = [](const Image& i) {
+        std::string text;
+        for (int n = 0; n < 5; ++n)
+            text += screentext::readText(i, 8, 30 + 8 * n, 12, [](std::uint16_t p) { return p != 0 && p != 0x43D3; }) + "|";
+        return text;
+    };
+    const std::string wanted = "a.mod       |songs.xm    |songs.xm #2 |songs.xm #3 |            |";
+    Image img;
+    EXPECT_TRUE(xsession::waitForPicture(player, [&](const Image& i) { return lines(i) == wanted; }, 15000, img))
+        << keep(img, "list") << "lines '" << lines(img) << "'";
+    ASSERT_TRUE(player.key("Escape"));
+    EXPECT_EQ(waitForModules(player.audioFile(), renders, 5), (std::vector<int>{0, 1, 2, 3, 0}));
+    ASSERT_TRUE(player.key("Escape"));
+    EXPECT_EQ(player.waitForExit(20), 0);
 }

@@ -380,6 +380,60 @@ TEST(Player, PlaysExactlyWhatTheRendererRenders) {
     EXPECT_NE(expected[same], 0) << "renderer and player agree up to the shutdown";
 }
 
+// The song's own time, as the status line tells it: songElapsedFrames
+// counts the frames mixaudio has played since songPlay, as far as a one-pass
+// render has come, within a tick, on our engine and on libxmp's; given the
+// positions' times zindle-render --probe-line tells, a jump forward sets it
+// to the frame at which one pass first plays the new position.
+TEST(Engine, ElapsedTimeCountsFramesAndJumpsToThePositionsTime) {
+    TempDir dir;
+    const auto xm = harness::TrackerFormat::kXm;
+    const std::string mod = writeSong(dir, busy(3));
+    const std::string xm_path = dir.file("song.xm");
+    harness::writeBytes(xm_path, harness::trackerBytes(xm, harness::trackerSong(xm)));
+    for (const std::string& module : {mod, xm_path}) {
+        SCOPED_TRACE(module);
+        // "FORMAT\tCHANNELS\tMS\tSTART/PASS/F0,F1,...": the first song's times.
+        const harness::Result r = harness::run({kRender, "--probe-line", module});
+        ASSERT_EQ(r.status, 0) << r.err;
+        std::stringstream fields(r.out);
+        std::string field;
+        for (int i = 0; i < 4; ++i) std::getline(fields, field, '\t');
+        unsigned long long pass = 0;
+        int start = -1, used = 0;
+        ASSERT_EQ(std::sscanf(field.c_str(), "%d/%llu/%n", &start, &pass, &used), 2) << r.out;
+        std::vector<std::int64_t> times;
+        std::stringstream list(field.substr(static_cast<std::size_t>(used)));
+        while (std::getline(list, field, ',')) times.push_back(field == "-" ? -1 : std::stoll(field));
+        ASSERT_EQ(times.size(), 3u) << r.out;
+
+        harness::resetGlobals();
+        LoadedSong* song = songLoad(module.c_str());
+        ASSERT_NE(song, nullptr);
+        songPlay(song, 0);
+        std::uint8_t buffer[4 * 1024];
+        std::uint64_t mixed = 0;
+        const auto mix = [&](std::uint64_t frames) {
+            for (std::uint64_t n = 0; n < frames; n += 1024) mixaudio(nullptr, buffer, sizeof buffer);
+            mixed += frames;
+        };
+        const auto near = [](std::uint64_t a, std::uint64_t b) { return (a > b ? a - b : b - a) <= static_cast<std::uint64_t>(songTickFrames()); };
+        mix(20 * 1024);
+        EXPECT_PRED2(near, songElapsedFrames(), mixed);
+        songSetTimes(song, pass, times.data(), static_cast<int>(times.size()));
+        EXPECT_PRED2(near, songElapsedFrames(), mixed) << "the times alone moved the clock";
+        for (int position = 1; position <= 2; ++position) {
+            songJump(songOrder() + 1);
+            mix(1024);
+            EXPECT_EQ(songOrder(), position);
+            EXPECT_PRED2(near, songElapsedFrames(), static_cast<std::uint64_t>(times[static_cast<std::size_t>(position)]) + 1024)
+                << "after the jump to position " << position;
+        }
+        songFree(song);
+        harness::resetGlobals();
+    }
+}
+
 // The stereo separation from the command line, else the buttons' last
 // choice (a state written as the list's Left Alt writes it), else the
 // settings file; at 0 the sound is mono, both sides the same.

@@ -170,8 +170,8 @@ void WindowTest::SetUp() {
     ASSERT_TRUE(x_->ok()) << "Xvfb didn't start";
 }
 
-std::unique_ptr<Player> WindowTest::play(const std::string& module_path) {
-    auto player = std::make_unique<Player>(*x_, module_path, dir.path());
+std::unique_ptr<Player> WindowTest::play(const std::string& module_path, const std::vector<std::string>& options) {
+    auto player = std::make_unique<Player>(*x_, module_path, dir.path(), options);
     if (player->waitForWindow(15000)) return player;
     ADD_FAILURE() << "no window";
     return nullptr;
@@ -182,10 +182,19 @@ std::string WindowTest::keep(const screentext::Image& img, const std::string& na
     return "";
 }
 
-Player::Player(const Xvfb& x, const std::string& module_path, const std::string& work_dir)
+namespace {
+std::string quoted(const std::vector<std::string>& words) {
+    std::string out;
+    for (const std::string& w : words) out += "'" + w + "' ";
+    return out;
+}
+}  // namespace
+
+Player::Player(const Xvfb& x, const std::string& module_path, const std::string& work_dir,
+               const std::vector<std::string>& options)
     : display_(x.display()),
       work_dir_(work_dir),
-      child_({"/bin/sh", "-c", "cd '" + work_dir + "' && exec '" ZINDLE_BIN "' '" + module_path + "'"},
+      child_({"/bin/sh", "-c", "cd '" + work_dir + "' && exec '" ZINDLE_BIN "' " + quoted(options) + "'" + module_path + "'"},
              playerEnv(x, work_dir), work_dir + "/zindle.out", work_dir + "/zindle.err") {}
 
 bool Player::waitForWindow(int timeout_ms) {
@@ -357,6 +366,8 @@ bool isPatternView(const Image& img, const std::string& title, std::string* why)
     }
     return true;
 }
+
+std::string statusLine(const Image& img) { return screentext::readText(img, 0, kStatusY, 40, 0xFFFF); }
 
 bool hasStatusLine(const Image& img) {
     for (int y = kStatusY; y < 240; ++y)

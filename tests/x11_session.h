@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tests/engine_harness.h"
 #include "tests/process.h"
@@ -41,7 +42,9 @@ class Xvfb {
 // picture lies).
 class Player {
   public:
-    Player(const Xvfb& x, const std::string& module_path, const std::string& work_dir);
+    // options go before module_path on the command line.
+    Player(const Xvfb& x, const std::string& module_path, const std::string& work_dir,
+           const std::vector<std::string>& options = {});
     // Waits for the window and gives it the keyboard focus.
     bool waitForWindow(int timeout_ms);
     // Presses and releases a key, by X keysym name ("Alt_L", "space", ...).
@@ -71,7 +74,7 @@ class WindowTest : public ::testing::Test {
     void SetUp() override;
     // zindle playing module_path on the server, its window focused; null
     // (and a failure) when no window comes.
-    std::unique_ptr<Player> play(const std::string& module_path);
+    std::unique_ptr<Player> play(const std::string& module_path, const std::vector<std::string>& options = {});
     // Writes the picture to name.ppm in dir, for looking at a failure; "".
     std::string keep(const screentext::Image& img, const std::string& name) const;
 
@@ -110,5 +113,7 @@ bool isScopeView(const screentext::Image& img, const std::string& title, std::st
 bool hasMeterBar(const screentext::Image& img);
 // Whether the status line shows at the bottom (white text there).
 bool hasStatusLine(const screentext::Image& img);
+// The status line's 40 characters.
+std::string statusLine(const screentext::Image& img);
 
 }  // namespace xsession
