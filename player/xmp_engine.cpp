@@ -380,8 +380,10 @@ void xmpJump(int order) {
     if (order >= length) order = 0;
     // The position playing is the new one from now, not from its first tick:
     // a second key pressed before that tick steps on from it.
-    const int now = xmp_set_position(song->context, order);
-    if (now >= 0) frame.pos = now;
+    // libxmp answers position 0 with -1 (it steps on from there at the next
+    // tick): only its errors leave the song where it was.
+    const int status = xmp_set_position(song->context, order);
+    if (status != -XMP_ERROR_INVALID && status != -XMP_ERROR_STATE) frame.pos = order;
     passes = 0;
     loops_seen = frame.loop_count;
 }

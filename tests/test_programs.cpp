@@ -23,6 +23,7 @@
 #include "app/resume_state.h"
 #include "tests/engine_harness.h"
 #include "tests/process.h"
+#include "tools/module_sets.h"
 
 using harness::TempDir;
 
@@ -380,18 +381,19 @@ TEST(Player, PlaysExactlyWhatTheRendererRenders) {
     EXPECT_NE(expected[same], 0) << "renderer and player agree up to the shutdown";
 }
 
-// The song's own time, as the status line tells it: songElapsedFrames
-// counts the frames mixaudio has played since songPlay, as far as a one-pass
-// render has come, within a tick, on our engine and on libxmp's; given the
-// positions' times zindle-render --probe-line tells, a jump forward sets it
-// to the frame at which one pass first plays the new position.
+// The song's own time, as the status line tells it: at 10 s and 30 s into
+// the song, songElapsedFrames points at the tick a one-pass render plays at
+// the same point (its --trace: the same order position and row), on our
+// engine and on libxmp's; given the positions' times zindle-render
+// --probe-line tells, two jumps forward set it to the frame at which one
+// pass first plays each new position, within a tick.
 TEST(Engine, ElapsedTimeCountsFramesAndJumpsToThePositionsTime) {
     TempDir dir;
-    const auto xm = harness::TrackerFormat::kXm;
-    const std::string mod = writeSong(dir, busy(3));
-    const std::string xm_path = dir.file("song.xm");
-    harness::writeBytes(xm_path, harness::trackerBytes(xm, harness::trackerSong(xm)));
-    for (const std::string& module : {mod, xm_path}) {
+    const std::string mod = writeSong(dir, busy(5));  // 38.4 s
+    const std::string xm = dir.file("trackers.xm");     // 38.4 s
+    for (const ModuleFile& file : trackerModules())
+        if (file.name == "trackers.xm") harness::writeBytes(xm, file.bytes);
+    for (const std::string& module : {mod, xm}) {
         SCOPED_TRACE(module);
         // "FORMAT\tCHANNELS\tMS\tSTART/PASS/F0,F1,...": the first song's times.
         const harness::Result r = harness::run({kRender, "--probe-line", module});
@@ -405,29 +407,48 @@ TEST(Engine, ElapsedTimeCountsFramesAndJumpsToThePositionsTime) {
         std::vector<std::int64_t> times;
         std::stringstream list(field.substr(static_cast<std::size_t>(used)));
         while (std::getline(list, field, ',')) times.push_back(field == "-" ? -1 : std::stoll(field));
-        ASSERT_EQ(times.size(), 3u) << r.out;
+        ASSERT_EQ(times.size(), 5u) << r.out;
+        // Each tick of the render: its first frame, order position and row.
+        struct Tick {
+            std::uint64_t frame;
+            int order, row;
+        };
+        std::vector<Tick> ticks;
+        std::stringstream trace(harness::run({kRender, "--trace", "--raw", "-o", "/dev/null", module}).out);
+        for (Tick t{}; trace >> t.frame >> t.order >> t.row && std::getline(trace, field);) ticks.push_back(t);
+        ASSERT_FALSE(ticks.empty());
+        const auto renderAt = [&](std::uint64_t frame) {
+            const auto after = std::upper_bound(ticks.begin(), ticks.end(), frame,
+                                                [](std::uint64_t f, const Tick& t) { return f < t.frame; });
+            return *(after - 1);
+        };
 
         harness::resetGlobals();
         LoadedSong* song = songLoad(module.c_str());
         ASSERT_NE(song, nullptr);
         songPlay(song, 0);
-        std::uint8_t buffer[4 * 1024];
-        std::uint64_t mixed = 0;
-        const auto mix = [&](std::uint64_t frames) {
-            for (std::uint64_t n = 0; n < frames; n += 1024) mixaudio(nullptr, buffer, sizeof buffer);
-            mixed += frames;
-        };
-        const auto near = [](std::uint64_t a, std::uint64_t b) { return (a > b ? a - b : b - a) <= static_cast<std::uint64_t>(songTickFrames()); };
-        mix(20 * 1024);
-        EXPECT_PRED2(near, songElapsedFrames(), mixed);
         songSetTimes(song, pass, times.data(), static_cast<int>(times.size()));
-        EXPECT_PRED2(near, songElapsedFrames(), mixed) << "the times alone moved the clock";
-        for (int position = 1; position <= 2; ++position) {
+        std::uint8_t buffer[4 * 1024];
+        const auto mixUntil = [&](std::uint64_t frames) {
+            while (songElapsedFrames() < frames) mixaudio(nullptr, buffer, sizeof buffer);
+        };
+        const auto near = [](std::uint64_t a, std::uint64_t b) {
+            return (a > b ? a - b : b - a) <= static_cast<std::uint64_t>(songTickFrames());
+        };
+        for (const int seconds : {10, 30}) {
+            mixUntil(static_cast<std::uint64_t>(seconds) * kOutputRate);
+            NowPlaying now;
+            songDescribe(&now);
+            const Tick render = renderAt(songElapsedFrames());
+            EXPECT_EQ(now.order, render.order) << seconds << " s";
+            EXPECT_EQ(now.row, render.row) << seconds << " s";
+        }
+        for (int jumps = 1; jumps <= 2; ++jumps) {
+            const int to = (songOrder() + 1) % 5;
             songJump(songOrder() + 1);
-            mix(1024);
-            EXPECT_EQ(songOrder(), position);
-            EXPECT_PRED2(near, songElapsedFrames(), static_cast<std::uint64_t>(times[static_cast<std::size_t>(position)]) + 1024)
-                << "after the jump to position " << position;
+            EXPECT_EQ(songOrder(), to);
+            EXPECT_PRED2(near, songElapsedFrames(), static_cast<std::uint64_t>(times[static_cast<std::size_t>(to)]))
+                << "after the jump to position " << to;
         }
         songFree(song);
         harness::resetGlobals();
