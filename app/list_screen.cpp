@@ -10,6 +10,7 @@
 #include "app/playlist.h"
 #include "app/settings.h"
 #include "audio/audio_mixer.h"
+#include "player/shown_text.h"
 
 namespace {
 
@@ -34,9 +35,10 @@ std::size_t cursorIndex(const std::vector<std::size_t>& entries) {
 }
 
 // The entry's name as the list shows it: its path below the folder it was
-// found in, cut at the front when it doesn't fit.
+// found in, read as UTF-8 and drawn as the font draws it (player/shown_text.h),
+// cut at the front when it doesn't fit.
 void nameOf(std::size_t entry, char (&out)[kListColumns + 1]) {
-    std::string name = playlistName(entry);
+    std::string name = shownFromUtf8(playlistName(entry));
     if (name.size() > static_cast<std::size_t>(kNameColumns)) name = ".." + name.substr(name.size() - kNameColumns + 2);
     std::snprintf(out, sizeof out, "%s", name.c_str());
 }

@@ -89,11 +89,11 @@ void copyPixels(SDL_Surface* from, SDL_Surface* to) {
                     static_cast<const std::uint8_t*>(from->pixels) + y * from->pitch, row_bytes);
 }
 
-// The program's title and the module's song name on the background.
+// The program's title and the module's song name (or its file's) on the background.
 void paintBackground(const LoadedSong* song) {
     if (plain_background) copyPixels(plain_background, background);
     char song_name[32];
-    std::snprintf(song_name, sizeof song_name, kSongName, songFacts(song).title.c_str());
+    std::snprintf(song_name, sizeof song_name, kSongName, songShownTitle(song));
     textOut(background, 4, 10, song_name, kWhite, 0, 0);
     textOut(background, 4, 1, "Zindle - The simple ProTracker player", kWhite, 0, 0);
 }

@@ -10,7 +10,7 @@ namespace {
 constexpr int kCell = 8;
 constexpr int kCellPixels = kCell * kCell;
 
-// The glyphs of codes 32..122 in code order, 8 rows of 8 columns each,
+// The glyphs of codes 32..126 in code order, 8 rows of 8 columns each,
 // '#' = ink. A glyph keeps off its right-hand column and bottom row so that
 // characters and lines stay apart; descenders and the 4's bar may use them.
 constexpr char kGlyphArt[] =
@@ -832,9 +832,45 @@ constexpr char kGlyphArt[] =
     "...#...."
     "..#....."
     ".#####.."
+    "........"
+    // 123 {
+    "....##.."
+    "...#...."
+    "...#...."
+    "..#....."
+    "...#...."
+    "...#...."
+    "....##.."
+    "........"
+    // 124 |
+    "...#...."
+    "...#...."
+    "...#...."
+    "...#...."
+    "...#...."
+    "...#...."
+    "...#...."
+    "........"
+    // 125 }
+    ".##....."
+    "...#...."
+    "...#...."
+    "....#..."
+    "...#...."
+    "...#...."
+    ".##....."
+    "........"
+    // 126 ~
+    "........"
+    "........"
+    "..#....."
+    ".#.#.#.."
+    "....#..."
+    "........"
+    "........"
     "........";
 
-static_assert(sizeof kGlyphArt == kFontGlyphs * kCellPixels + 1, "91 glyphs of 8 rows of 8");
+static_assert(sizeof kGlyphArt == kFontGlyphs * kCellPixels + 1, "95 glyphs of 8 rows of 8");
 
 constexpr char art(int code, int row, int column) {
     return kGlyphArt[(code - kFontFirstCode) * kCellPixels + row * kCell + column];

@@ -12,11 +12,13 @@
 
 #include "audio/audio_mixer.h"
 #include "platform/platform.h"
+#include "player/shown_text.h"
 
 struct LoadedSong {
     const EngineTable* engine;
     void* handle;
     SongFacts facts;  // as the engine read them at the load
+    char shown_title[kShownTitleChars + 1];  // songShownTitle
 };
 
 namespace {
@@ -30,6 +32,9 @@ const EngineTable* playing = &kModEngine;
 const LoadedSong* playing_song = nullptr;
 // What songStopAtPassEnd last said, since the last reset.
 bool stop_at_pass_end = false;
+// The shown title of the song last started (songShownTitle), for the views:
+// set and cleared with playing_song, under the audio lock; "" while none.
+char playing_title[kShownTitleChars + 1] = {};
 
 // The song playing's own time: frames heard since it started, set back at a
 // jump and at each new pass to the time one pass first reaches the position
@@ -76,7 +81,7 @@ LoadedSong* songLoad(const char* path, LoadRefusal* why) {
     }
     if (why) *why = refusal;
     if (!handle) return nullptr;
-    LoadedSong* song = new (std::nothrow) LoadedSong{engine, handle, SongFacts{}};
+    LoadedSong* song = new (std::nothrow) LoadedSong{engine, handle, SongFacts{}, {}};
     if (!song) {
         engine->release(handle);
         if (why) *why = LoadRefusal{LoadRefusalReason::kNoMemory};
@@ -84,6 +89,11 @@ LoadedSong* songLoad(const char* path, LoadRefusal* why) {
     }
     engine->facts(handle, &song->facts);
     song->facts.engine = engine->name;
+    const std::string& title = song->facts.title;
+    if (blankTitle(title.data(), title.size()))
+        shownFileTitle(path, song->shown_title, sizeof song->shown_title);
+    else
+        shownFromLatin1(title.data(), title.size(), song->shown_title, sizeof song->shown_title);
     return song;
 }
 
@@ -106,6 +116,8 @@ void songFree(LoadedSong* song) {
 }
 
 const SongFacts& songFacts(const LoadedSong* song) { return song->facts; }
+
+const char* songShownTitle(const LoadedSong* song) { return song->shown_title; }
 
 std::string songDamageWarning(const LoadedSong* song, DamageHeard heard) {
     char damage[kDamageTextBytes];
@@ -138,6 +150,7 @@ void songPlay(LoadedSong* song, int order) {
     AudioLock lock;
     playing = song->engine;
     playing_song = song;
+    std::memcpy(playing_title, song->shown_title, sizeof playing_title);
     song_clock = SongClock{};
     audioSetFrameSource(songMix);
 }
@@ -179,6 +192,9 @@ int songSkip(int frames) { return playing->skip(frames); }
 
 void songDescribe(NowPlaying* now) {
     playing->describe(now);
+    // The engine's title is the song's own already, as the font draws it;
+    // the song's shown title differs where it is the file's name instead.
+    if (now->shown && playing_title[0] != '\0') std::memcpy(now->title, playing_title, sizeof now->title);
     now->elapsed_frames = song_clock.elapsed;
     now->pass_frames = song_clock.pass_frames;
     now->pass = playing->passes() + 1;
@@ -200,6 +216,7 @@ void songResetEngine() {
     AudioLock lock;
     playing = &kModEngine;
     playing_song = nullptr;
+    playing_title[0] = '\0';
     audioSetFrameSource(songMix);
     stop_at_pass_end = false;
     song_clock = SongClock{};

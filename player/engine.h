@@ -193,6 +193,12 @@ LoadedSong* songLoad(const char* path, LoadRefusal* why = nullptr);
 void songFree(LoadedSong* song);
 // What song holds, as its engine read it when it loaded.
 const SongFacts& songFacts(const LoadedSong* song);
+// The song's title as the views and the background show it, made once at
+// its load (player/shown_text.h): its ISO 8859-1 bytes as the font draws
+// them, or, when the title is empty or spaces only, its file's name without
+// folders and extension, read as UTF-8; at most kShownTitleChars characters.
+// songDescribe gives the song playing's as NowPlaying::title.
+const char* songShownTitle(const LoadedSong* song);
 // What is damaged but playable in song, in its engine's words, and what is
 // heard of it: "sample data cut short: ... (sample 3: 200), played as
 // silence" ("rendered as silence" in a render); "" when nothing is.

@@ -8,6 +8,7 @@
 
 #include "audio/audio_mixer.h"
 #include "player/engine.h"
+#include "player/shown_text.h"
 
 constexpr char name_tab[38][4] = {
     "...",
@@ -131,7 +132,7 @@ void modDescribe(const Module* module, NowPlaying* now) {
     if (!module) return;
     now->shown = true;
     now->playing = module->loaded != 0 && mod_playing != 0;
-    std::memcpy(now->title, module->name, kShownTitleChars);
+    shownFromLatin1(module->name, sizeof module->name, now->title, sizeof now->title);
     now->order = module->order;
     now->song_length = module->song_length;
     now->bpm = module->bpm;

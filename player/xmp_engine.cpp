@@ -21,6 +21,7 @@
 #include "platform/files.h"
 #include "platform/platform.h"
 #include "player/engine.h"
+#include "player/shown_text.h"
 
 namespace {
 
@@ -452,7 +453,7 @@ void xmpDescribe(NowPlaying* now) {
     const xmp_module& mod = moduleOf(song);
     now->shown = true;
     now->playing = playing;
-    std::memcpy(now->title, mod.name, kShownTitleChars);
+    shownFromLatin1(mod.name, sizeof mod.name, now->title, sizeof now->title);
     now->order = frame.pos;
     now->song_length = mod.len;
     now->bpm = frame.bpm;

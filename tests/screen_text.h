@@ -59,7 +59,7 @@ inline std::uint64_t glyphMask(int code) {
 }
 
 // Reads count cells from (x, y): a cell whose ink matches a glyph gives its
-// character, one without ink a space, anything else '~'.
+// character, one without ink a space, anything else '@' (a code with no ink).
 inline std::string readText(const Image& img, int x, int y, int count,
                             const std::function<bool(std::uint16_t)>& is_ink) {
     std::string text;
@@ -68,8 +68,8 @@ inline std::string readText(const Image& img, int x, int y, int count,
         for (int r = 0; r < 8; ++r)
             for (int k = 0; k < 8; ++k)
                 if (is_ink(img.at(x + k, y + r))) mask |= std::uint64_t{1} << (r * 8 + k);
-        char found = mask == 0 ? ' ' : '~';
-        for (int code = 33; code <= 122 && found == '~'; ++code)
+        char found = mask == 0 ? ' ' : '@';
+        for (int code = 33; code <= 126 && found == '@'; ++code)
             if (glyphMask(code) == mask) found = static_cast<char>(code);
         text += found;
     }
@@ -90,8 +90,8 @@ inline std::string readNarrowText(const Image& img, int x, int y, int count, std
         for (int r = 0; r < 8; ++r)
             for (int k = 0; k < 7; ++k)
                 if (img.at(x + k, y + r) == colour) mask |= std::uint64_t{1} << (r * 8 + k);
-        char found = mask == 0 ? ' ' : '~';
-        for (int code = 33; code <= 122 && found == '~'; ++code)
+        char found = mask == 0 ? ' ' : '@';
+        for (int code = 33; code <= 126 && found == '@'; ++code)
             if ((glyphMask(code) & kSevenColumns) == mask) found = static_cast<char>(code);
         text += found;
     }

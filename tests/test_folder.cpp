@@ -1367,3 +1367,60 @@ TEST_F(Window, PlaysEachSongOfAModuleInAFolder) {
     ASSERT_TRUE(player.key("Escape"));
     EXPECT_EQ(player.waitForExit(20), 0);
 }
+
+// Names as people wrote them: a title in ISO 8859-1 drawn without its
+// accents and cut at 20 characters, a file name in UTF-8 in the list one
+// character per character ('?' for what has no letter), and a module without
+// a title named by its file, without folders or extension.
+TEST_F(Window, NamesAreDrawnAsTheirLettersAndABlankTitleAsTheFileName) {
+    const std::string songs = makeFolder(dir.file("songs"));
+    const std::string unicode = makeFolder(songs + "/\xC3\x9Cn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9 dir");
+    ASSERT_TRUE(xsession::windowSong("\xC9t\xE9 \xE0 Stra\xDF" "e \xD8resund").write(songs + "/latin.mod"));
+    trackerwriter::Song untitled;  // slow enough to stay on its first rows
+    untitled.speed = 31;
+    untitled.tempo = 33;
+    untitled.orders = {0};
+    untitled.samples.push_back(trackerwriter::sawSample(512));
+    untitled.row(0, 0, "C-4 01 .. ... | --- .. .. ... | --- .. .. ... | --- .. .. ...");
+    harness::writeBytes(unicode + "/my song \xE2\x99\xAB.xm", untitled.xm());
+    const std::string latin = "Ete a Strasse Oresun";
+    const std::string untitled_shown = "my song ?";
+
+    const auto started = play(songs);
+    ASSERT_TRUE(started);
+    xsession::Player& player = *started;
+    Image img;
+    const auto fail = [&](const std::string& name) {
+        return keep(img, name) + name + ": title '" + xsession::titleName(img) + "', song line '" +
+               screentext::readText(img, 4, 10, 31, 0xFFFF) + "'";
+    };
+    const auto waitFor = [&](const std::function<bool(const Image&)>& wanted) {
+        return xsession::waitForPicture(player, wanted, 15000, img);
+    };
+    ASSERT_TRUE(waitFor([&](const Image& i) { return xsession::isPatternView(i, latin); })) << fail("latin view 1");
+    ASSERT_TRUE(player.key("Alt_L"));
+    ASSERT_TRUE(waitFor([&](const Image& i) { return xsession::isScopeView(i, latin); })) << fail("latin view 4");
+    ASSERT_TRUE(player.key("Shift_L"));
+    ASSERT_TRUE(waitFor([&](const Image& i) { return xsession::isMeterView(i, latin); })) << fail("latin view 2");
+
+    ASSERT_TRUE(player.key("Return"));
+    const auto lines = [](const Image& i) {
+        std::string text;
+        for (int n = 0; n < 3; ++n)
+            text += screentext::readText(i, 8, 30 + 8 * n, 24, [](std::uint16_t p) { return p != 0 && p != 0x43D3; }) + "|";
+        return text;
+    };
+    const std::string wanted = "latin.mod               |Unicode dir/my song ?.xm|                        |";
+    ASSERT_TRUE(waitFor([&](const Image& i) { return lines(i) == wanted; })) << keep(img, "list") << "lines '" << lines(img) << "'";
+
+    ASSERT_TRUE(player.key("Down"));
+    ASSERT_TRUE(player.key("Return"));
+    ASSERT_TRUE(waitFor([&](const Image& i) { return xsession::titleName(i) == "Now Playing: " + untitled_shown; }))
+        << fail("untitled view 2");
+    ASSERT_TRUE(player.key("Control_L"));
+    ASSERT_TRUE(waitFor([&](const Image& i) {
+        return screentext::readText(i, 4, 10, 31, 0xFFFF) == "Song name: " + untitled_shown + std::string(11, ' ');
+    })) << fail("untitled view 1");
+    ASSERT_TRUE(player.key("Escape"));
+    EXPECT_EQ(player.waitForExit(20), 0);
+}

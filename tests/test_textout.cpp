@@ -2,6 +2,7 @@
 // written in opaque and transparent text, and what codes without a glyph do.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 
 #include "display/textout.h"
@@ -17,7 +18,7 @@ constexpr std::uint16_t kInk = 0xF800;
 constexpr std::uint16_t kPaper = 0x07E0;
 
 bool sheetInk(unsigned char code, int row, int column) {
-    if (code < 32 || code > 122) return false;
+    if (code < 32 || code > 126) return false;
     return __bitmapFont[static_cast<std::size_t>(row * kFontSheetWidth + (code - 32) * 8 + column)] != 0;
 }
 
@@ -63,8 +64,9 @@ INSTANTIATE_TEST_SUITE_P(
                     TextCase{"OpaqueTwoIsTransparent", "Az09", 2, 8, 16},
                     TextCase{"BlankCellKeepsItsPlace", "A%B", 1, 100, 50},
                     TextCase{"BlankCellTransparent", "A%B", 0, 100, 50},
-                    TextCase{"CodesWithoutGlyphOpaque", "\x01\x1F{~\x7F\x80\xFF", 1, 0, 0},
-                    TextCase{"CodesWithoutGlyphTransparent", "\x01\x1F{~\x7F\x80\xFF", 0, 0, 0},
+                    TextCase{"CodesWithoutGlyphOpaque", "\x01\x1F\x7F\x80\xFF", 1, 0, 0},
+                    TextCase{"CodesWithoutGlyphTransparent", "\x01\x1F\x7F\x80\xFF", 0, 0, 0},
+                    TextCase{"BracesBarAndTilde", "{a|b}~", 1, 16, 24},
                     TextCase{"LastCellOfTheSurface", "y", 1, 312, 232},
                     TextCase{"EmptyString", "", 1, 40, 40}),
     [](const testing::TestParamInfo<TextCase>& info) { return std::string(info.param.name); });
@@ -74,12 +76,41 @@ INSTANTIATE_TEST_SUITE_P(
 // like another (reading back takes the first glyph that matches).
 TEST(TextOut, DrawnTextReadsBack) {
     auto surface = makeSurface();
-    const std::string all = "!#'()*+,-./0123456789:?ABCDEFGHIJKLMNOPQRSTUVWXYZ_abcdefghijklmnopqrstuvwxyz";
+    const std::string all = "!#'()*+,-./0123456789:?ABCDEFGHIJKLMNOPQRSTUVWXYZ_abcdefghijklmnopqrstuvwxyz{|}~";
     textOut(surface.get(), 3, 7, all.substr(0, 39).c_str(), 0xFFFF, 0, 0);
-    textOut(surface.get(), 5, 101, all.substr(39).c_str(), 0xFFFF, 1, 0x43D3);
+    textOut(surface.get(), 5, 101, all.substr(39, 39).c_str(), 0xFFFF, 1, 0x43D3);
+    textOut(surface.get(), 300, 230, all.substr(78).c_str(), 0xFFFF, 0, 0);
     const auto img = screentext::imageOf(surface.get());
     EXPECT_EQ(screentext::readText(img, 3, 7, 39, 0xFFFF), all.substr(0, 39));
-    EXPECT_EQ(screentext::readText(img, 5, 101, static_cast<int>(all.size()) - 39, 0xFFFF), all.substr(39));
+    EXPECT_EQ(screentext::readText(img, 5, 101, 39, 0xFFFF), all.substr(39, 39));
+    EXPECT_EQ(screentext::readText(img, 300, 230, 2, 0xFFFF), all.substr(78));
+}
+
+// The four glyphs names drew as blanks before, drawn: braces mirroring each
+// other around the bar's column, and a tilde's wave at the dash's height.
+TEST(TextOut, BracesBarAndTildeAsDrawn) {
+    struct Glyph {
+        char code;
+        const char* art;  // 8 rows of 8, '#' = ink
+    };
+    const Glyph glyphs[] = {
+        {'{', "....##.." "...#...." "...#...." "..#....." "...#...." "...#...." "....##.." "........"},
+        {'|', "...#...." "...#...." "...#...." "...#...." "...#...." "...#...." "...#...." "........"},
+        {'}', ".##....." "...#...." "...#...." "....#..." "...#...." "...#...." ".##....." "........"},
+        {'~', "........" "........" "..#....." ".#.#.#.." "....#..." "........" "........" "........"},
+    };
+    auto surface = makeSurface();
+    textOut(surface.get(), 40, 40, "{|}~", 0xFFFF, 1, 0x0001);
+    for (std::size_t g = 0; g < std::size(glyphs); ++g)
+        for (int r = 0; r < 8; ++r)
+            for (int k = 0; k < 8; ++k) {
+                const bool ink = glyphs[g].art[r * 8 + k] == '#';
+                EXPECT_EQ(pixelAt(surface.get(), 40 + 8 * static_cast<int>(g) + k, 40 + r), ink ? 0xFFFF : 0x0001)
+                    << glyphs[g].code << " row " << r << " column " << k;
+            }
+    // The braces mirror each other around column 3.
+    for (int r = 0; r < 8; ++r)
+        for (int k = 0; k < 7; ++k) EXPECT_EQ(sheetInk('{', r, k), sheetInk('}', r, 6 - k)) << r << "," << k;
 }
 
 // Characters and lines stay apart: a glyph keeps off its cell's bottom row

@@ -2,6 +2,7 @@
 // module: the pattern view's texts, colours and highlight, the meters' bars,
 // the oscilloscopes' traces, and the colour cycling of both.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
@@ -715,4 +716,60 @@ TEST_F(Views, MetersPageThroughManyInstruments) {
     drawSampleViewer(screen_.get(), now);
     EXPECT_EQ(readText(imageOf(screen_.get()), 228, 10, 11, kWhite), " in 081-100");
     EXPECT_EQ(nextInstrumentGroup(80, 100), 0);
+}
+
+// --- Titles as people wrote them -------------------------------------------
+
+namespace {
+
+// Twenty bytes of ISO 8859-1 that give 21 characters without their accents.
+class LatinTitleViews : public Views {
+protected:
+    void customise(modwriter::Song& song) override { song.title = "\xC9t\xE9 \xE0 Stra\xDF" "e \xD8resund"; }
+};
+
+}  // namespace
+
+// Views 2 and 4 draw the letters without their accents, ß as ss, cut at the
+// title's 20 characters.
+TEST_F(LatinTitleViews, TitleDrawnAsItsBaseLettersCutAtTheWidth) {
+    const std::string shown = "Now Playing: Ete a Strasse Oresun ";
+    drawSampleViewer(screen_.get(), described(module_));
+    EXPECT_EQ(readText(imageOf(screen_.get()), 4, 0, 34, kWhite), shown);
+    drawScopes(screen_.get(), module_);
+    EXPECT_EQ(readText(imageOf(screen_.get()), 4, 0, 34, kWhite), shown);
+}
+
+// The title the views and view 1's song-name line show, made at the load:
+// the module's own, or its file's name where that is empty or spaces.
+TEST(ShownTitles, ABlankTitleShowsTheFileName) {
+    harness::resetGlobals();
+    harness::TempDir dir;
+    const std::string folder = dir.file("\xC3\x9Cn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9 dir");
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    struct Case {
+        std::string title;
+        const char* file;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"", "my song \xE2\x99\xAB.mod", "my song ?"},
+        {"    ", "Stra\xC3\x9F" "e.mod", "Strasse"},
+        {"\x01\x02", "controls.mod", "  "},  // control bytes are a title, drawn blank as ever
+        {"\xE9t\xE9", "summer.mod", "ete"},
+        {"plain", "plain.mod", "plain"},
+    };
+    for (const Case& c : cases) {
+        const std::string path = folder + "/" + c.file;
+        ASSERT_TRUE(harness::shortSong(c.title).write(path));
+        LoadedSong* song = songLoad(path.c_str());
+        ASSERT_NE(song, nullptr) << c.file;
+        EXPECT_STREQ(songShownTitle(song), c.shown) << c.file;
+        songPlay(song, 0);
+        NowPlaying now;
+        songDescribe(&now);
+        EXPECT_STREQ(now.title, c.shown) << c.file;
+        songFree(song);
+    }
+    harness::resetGlobals();
 }
