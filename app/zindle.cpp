@@ -28,9 +28,11 @@
 #include "app/settings.h"
 #include "app/sleep_timer.h"
 #include "app/terminal_messages.h"
+#include "app/video_out.h"
 #include "audio/audio_mixer.h"
 #include "audio/separation_text.h"
 #include "audio/volume.h"
+#include "display/scaler.h"
 #include "display/screen.h"
 #include "display/status_line.h"
 #include "display/textout.h"
@@ -58,6 +60,9 @@ bool at_end = false;
 StatusMode status_mode = StatusMode::kAuto;
 // The sleep timer ran out: the music fades, then the player ends.
 bool sleep_fading = false;
+// The picture's scale and whether it takes the full screen, as chosen.
+int video_scale = kAutoScale;
+std::optional<bool> video_fullscreen;
 
 // With several modules, the background as made, before any text: the song
 // name is written afresh on a copy of it for each module.
@@ -397,7 +402,7 @@ void present() {
         list_dirty = false;
     }
     std::lock_guard<std::mutex> lock(screen_mutex);
-    if (screen_dirty.exchange(false)) SDL_UpdateRect(screen, 0, 0, 0, 0);
+    if (screen_dirty.exchange(false)) videoPresent();
 }
 
 // Sleeps so that event-loop passes are at least kPassMs apart.
@@ -489,6 +494,9 @@ enum LongOnly {
     kOptRepeat,
     kOptStatus,
     kOptSleep,
+    kOptScale,
+    kOptFullscreen,
+    kOptWindow,
 };
 
 const option kLongOptions[] = {
@@ -502,6 +510,10 @@ const option kLongOptions[] = {
     {"repeat", required_argument, nullptr, kOptRepeat},
     {"status", required_argument, nullptr, kOptStatus},
     {"sleep", required_argument, nullptr, kOptSleep},
+    {"scale", required_argument, nullptr, kOptScale},
+    {"fullscreen", no_argument, nullptr, kOptFullscreen},
+    {"no-fullscreen", no_argument, nullptr, kOptWindow},
+    {"window", no_argument, nullptr, kOptWindow},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -563,6 +575,15 @@ int parseOptions(int argc, char** argv, Options& options) {
             options.sleep_minutes = static_cast<int>(minutes);
             break;
         }
+        case kOptScale: {
+            int scale = 0;
+            if (!parseScale(optarg, scale))
+                return usageError("--scale takes auto or 1 to " + std::to_string(kMaxScale));
+            options.settings.scale = scale;
+            break;
+        }
+        case kOptFullscreen: options.settings.fullscreen = true; break;
+        case kOptWindow: options.settings.fullscreen = false; break;
         case ':': return usageError(std::string(argv[optind - 1]) + " needs a value");
         default: return usageError(std::string("unknown option ") + argv[optind - 1]);
         }
@@ -608,6 +629,8 @@ LoadedSong* loadFirst(int count, char** paths, const Options& options) {
     audioSetSeparation(chosen.separation.value_or(kFullSeparation));
     playlistSetRepeat(chosen.repeat.value_or(RepeatMode::kList));
     status_mode = chosen.status.value_or(StatusMode::kAuto);
+    video_scale = chosen.scale.value_or(kAutoScale);
+    video_fullscreen = chosen.fullscreen;
     playlistSetSeed(options.seed_given ? options.seed : freshSeed());
     const std::size_t left_at = options.from_start ? playlistSize() : resumeEntry();
     if (chosen.shuffle.value_or(false)) playlistSetShuffle(true, left_at);
@@ -648,11 +671,7 @@ bool startSdl() {
     messagesKeepFor(driver);
     SDL_ShowCursor(0);
     SDL_WM_SetCaption("Zindle SDL", nullptr);
-    screen = SDL_SetVideoMode(kScreenWidth, kScreenHeight, kScreenDepth, 0);
-    if (!screen) {
-        std::fprintf(stderr, "Couldn't set video mode: %s\n", SDL_GetError());
-        return false;
-    }
+    if (!videoOpen(video_scale, video_fullscreen)) return false;
     quitOnSignals();
     display_mode = kViewPattern;
     if (!zindleInit()) {
@@ -665,8 +684,8 @@ bool startSdl() {
 // Closes what startSdl opened; the terminal is SDL's no more.
 void stopSdl() {
     zindleClose();
+    videoClose();
     SDL_Quit();
-    screen = nullptr;
     messagesRelease();
 }
 

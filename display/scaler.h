@@ -1,0 +1,31 @@
+// Bringing the 320x240 screen to a bigger display: where the picture stands
+// and at which whole scale, and the nearest-neighbour copy that puts it there
+// (each source pixel a square of scale x scale, so the pixels stay sharp).
+#pragma once
+
+#include <SDL/SDL.h>
+
+// The largest scale asked for or chosen.
+constexpr int kMaxScale = 8;
+// Scale 0 asks for the largest that fits.
+constexpr int kAutoScale = 0;
+
+// Where the scaled picture stands on the video surface.
+struct ScreenLayout {
+    int width = 0;   // of the video surface
+    int height = 0;
+    int scale = 1;   // 1..kMaxScale
+    int x = 0;       // the picture's top-left corner
+    int y = 0;
+};
+
+// The largest whole scale (1..kMaxScale) at which 320x240 fits in width x
+// height; 1 when nothing bigger fits or the size is unknown (0).
+int scalerFit(int width, int height);
+// The picture at scale centred on a video surface of width x height (at
+// least the picture's size), the borders equal or the right/bottom one a
+// pixel wider.
+ScreenLayout scalerLayout(int width, int height, int scale);
+// Copies the 320x240 RGB565 picture from onto to (RGB565, locked or not
+// needing a lock) at layout's place and scale; the borders are left alone.
+void scalerBlit(const SDL_Surface* from, SDL_Surface* to, const ScreenLayout& layout);
