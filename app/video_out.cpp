@@ -31,10 +31,12 @@ constexpr std::uint32_t kGreenMask = 0x07E0;
 constexpr std::uint32_t kBlueMask = 0x001F;
 
 SDL_Surface* video = nullptr;
-// The picture at its scale in the screen's format, for a video surface
-// whose format isn't: SDL converts it from there. Null when not needed.
+// The picture at its scale in the screen's format, for a video surface of
+// a depth the scaler doesn't write (8 or 24 bits): SDL converts it from
+// there. Null when not needed.
 SDL_Surface* stretched = nullptr;
 ScreenLayout layout;
+ScreenLayout stretched_layout;  // the picture filling stretched
 
 template <std::size_t N>
 bool isOneOf(const char* driver, const std::array<std::string_view, N>& names) {
@@ -43,10 +45,6 @@ bool isOneOf(const char* driver, const std::array<std::string_view, N>& names) {
     return false;
 }
 
-bool isRgb565(const SDL_Surface* surface) {
-    const SDL_PixelFormat* f = surface->format;
-    return f->BytesPerPixel == 2 && f->Rmask == kRedMask && f->Gmask == kGreenMask && f->Bmask == kBlueMask;
-}
 
 SDL_Surface* makeRgb565(int width, int height) {
     return SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, kScreenDepth, kRedMask, kGreenMask, kBlueMask, 0);
@@ -79,7 +77,13 @@ bool videoOpen(int scale, std::optional<bool> fullscreen) {
         width = std::max(width, display_w);
         height = std::max(height, display_h);
     }
-    video = SDL_SetVideoMode(width, height, kScreenDepth, full ? SDL_FULLSCREEN : 0);
+    // The views draw on a surface of 320x240 alone; a bigger one takes the
+    // display's own format, which SDL brings to the display without a
+    // conversion of every pixel of it: the scaler converts each of the
+    // screen's pixels once instead.
+    const bool own_screen = width != kScreenWidth || height != kScreenHeight;
+    video = SDL_SetVideoMode(width, height, kScreenDepth,
+                             (full ? SDL_FULLSCREEN : 0) | (own_screen ? SDL_ANYFORMAT : 0));
     // A mode smaller than asked would cut the picture: as good as none.
     if (video && (video->w < kScreenWidth * scale || video->h < kScreenHeight * scale)) video = nullptr;
     if (!video && (width != kScreenWidth || height != kScreenHeight || full)) {
@@ -92,17 +96,18 @@ bool videoOpen(int scale, std::optional<bool> fullscreen) {
         std::fprintf(stderr, "Couldn't set video mode: %s\n", SDL_GetError());
         return false;
     }
-    layout = scalerLayout(video->w, video->h, scale);
+    layout = scalerLayout(video->w, video->h, scale, video->format);
     if (video->w == kScreenWidth && video->h == kScreenHeight) {
         screen = video;  // nothing to scale: the views draw on the display's surface
         return true;
     }
     screen = makeRgb565(kScreenWidth, kScreenHeight);
-    if (screen && !isRgb565(video)) stretched = makeRgb565(kScreenWidth * scale, kScreenHeight * scale);
-    if (!screen || (!isRgb565(video) && !stretched)) {
+    if (screen && !scalerTakes(video->format)) stretched = makeRgb565(kScreenWidth * scale, kScreenHeight * scale);
+    if (!screen || (!scalerTakes(video->format) && !stretched)) {
         std::fprintf(stderr, "Couldn't create the screen: %s\n", SDL_GetError());
         return false;
     }
+    if (stretched) stretched_layout = scalerLayout(stretched->w, stretched->h, scale, stretched->format);
     SDL_FillRect(screen, nullptr, 0);
     SDL_FillRect(video, nullptr, 0);
     SDL_UpdateRect(video, 0, 0, 0, 0);
@@ -118,7 +123,7 @@ void videoPresent() {
     const int w = kScreenWidth * layout.scale;
     const int h = kScreenHeight * layout.scale;
     if (stretched) {
-        scalerBlit(screen, stretched, scalerLayout(w, h, layout.scale));
+        scalerBlit(screen, stretched, stretched_layout);
         SDL_Rect at{static_cast<Sint16>(layout.x), static_cast<Sint16>(layout.y), 0, 0};
         SDL_BlitSurface(stretched, nullptr, video, &at);
     } else if (SDL_LockSurface(video) == 0) {
