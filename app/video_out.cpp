@@ -45,7 +45,6 @@ bool isOneOf(const char* driver, const std::array<std::string_view, N>& names) {
     return false;
 }
 
-
 SDL_Surface* makeRgb565(int width, int height) {
     return SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, kScreenDepth, kRedMask, kGreenMask, kBlueMask, 0);
 }
@@ -87,8 +86,8 @@ bool videoOpen(int scale, std::optional<bool> fullscreen) {
     // A mode smaller than asked would cut the picture: as good as none.
     if (video && (video->w < kScreenWidth * scale || video->h < kScreenHeight * scale)) video = nullptr;
     if (!video && (width != kScreenWidth || height != kScreenHeight || full)) {
-        std::fprintf(stderr, "zindle: can't set a %dx%d video mode (%s), 320x240 instead\n", width, height,
-                     SDL_GetError());
+        std::fprintf(stderr, "zindle: can't set a %dx%d video mode (%s), %dx%d instead\n", width, height,
+                     SDL_GetError(), kScreenWidth, kScreenHeight);
         scale = 1;
         video = SDL_SetVideoMode(kScreenWidth, kScreenHeight, kScreenDepth, 0);
     }
