@@ -7,6 +7,7 @@
 #include <string>
 
 #include "audio/separation_text.h"
+#include "display/scaler.h"
 #include "platform/files.h"
 
 namespace {
@@ -71,7 +72,24 @@ bool parseLine(const std::string& line, Settings& settings, const char*& why) {
         settings.status = mode;
         return true;
     }
-    why = "no such setting (separation, shuffle, repeat, status)";
+    if (name == "scale") {
+        int scale = 0;
+        if (!parseScale(value, scale)) {
+            why = "scale takes auto or 1 to 8";
+            return false;
+        }
+        settings.scale = scale;
+        return true;
+    }
+    if (name == "fullscreen") {
+        if (value != "yes" && value != "no") {
+            why = "fullscreen takes yes or no";
+            return false;
+        }
+        settings.fullscreen = value == "yes";
+        return true;
+    }
+    why = "no such setting (separation, shuffle, repeat, status, scale, fullscreen)";
     return false;
 }
 
@@ -126,6 +144,17 @@ bool parseStatus(const std::string& word, StatusMode& mode) {
     return true;
 }
 
+bool parseScale(const std::string& word, int& scale) {
+    if (word == "auto") {
+        scale = kAutoScale;
+        return true;
+    }
+    static_assert(kMaxScale <= 9, "a scale is one digit");
+    if (word.size() != 1 || word[0] < '1' || word[0] > '0' + kMaxScale) return false;
+    scale = word[0] - '0';
+    return true;
+}
+
 Settings settingsReadFile() {
     const std::string file = userConfigFile("zindle.conf");
     if (file.empty()) return {};
@@ -152,6 +181,8 @@ Settings settingsChoose(const Settings& command_line, const Settings& buttons, c
         if (from->separation) chosen.separation = from->separation;
         if (from->repeat) chosen.repeat = from->repeat;
         if (from->status) chosen.status = from->status;
+        if (from->scale) chosen.scale = from->scale;
+        if (from->fullscreen) chosen.fullscreen = from->fullscreen;
     }
     return chosen;
 }

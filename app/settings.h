@@ -14,11 +14,15 @@
 const char* repeatWord(RepeatMode mode);
 bool parseRepeat(const std::string& word, RepeatMode& mode);
 bool parseStatus(const std::string& word, StatusMode& mode);
+// A scale as the command line and the settings file write it: "auto"
+// (kAutoScale) or 1..kMaxScale.
+bool parseScale(const std::string& word, int& scale);
 
 // The settings file's settings: none when it is missing; one that can't be
 // read is named on standard error. The file, $XDG_CONFIG_HOME/zindle/zindle.conf
 // (by default ~/.config/zindle/zindle.conf), holds lines "separation = 0..100",
-// "shuffle = yes|no", "repeat = list|one|none" and "status = auto|on|off",
+// "shuffle = yes|no", "repeat = list|one|none", "status = auto|on|off",
+// "scale = auto|1..8" and "fullscreen = yes|no",
 // '#' starting a comment, and blank lines; the last
 // of a kind holds. Each other line is named on standard error with its
 // number and why, and skipped.

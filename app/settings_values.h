@@ -20,4 +20,6 @@ struct Settings {
     std::optional<int> separation;  // stereo separation in percent, 0..100
     std::optional<RepeatMode> repeat = std::nullopt;
     std::optional<StatusMode> status = std::nullopt;
+    std::optional<int> scale = std::nullopt;        // the picture's scale, 1..8; 0: the largest that fits
+    std::optional<bool> fullscreen = std::nullopt;  // the full screen rather than a window
 };

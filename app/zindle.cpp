@@ -28,9 +28,11 @@
 #include "app/settings.h"
 #include "app/sleep_timer.h"
 #include "app/terminal_messages.h"
+#include "app/video_out.h"
 #include "audio/audio_mixer.h"
 #include "audio/separation_text.h"
 #include "audio/volume.h"
+#include "display/scaler.h"
 #include "display/screen.h"
 #include "display/status_line.h"
 #include "display/textout.h"
@@ -58,6 +60,9 @@ bool at_end = false;
 StatusMode status_mode = StatusMode::kAuto;
 // The sleep timer ran out: the music fades, then the player ends.
 bool sleep_fading = false;
+// The picture's scale and whether it takes the full screen, as chosen.
+int video_scale = kAutoScale;
+std::optional<bool> video_fullscreen;
 
 // With several modules, the background as made, before any text: the song
 // name is written afresh on a copy of it for each module.
@@ -397,7 +402,7 @@ void present() {
         list_dirty = false;
     }
     std::lock_guard<std::mutex> lock(screen_mutex);
-    if (screen_dirty.exchange(false)) SDL_UpdateRect(screen, 0, 0, 0, 0);
+    if (screen_dirty.exchange(false)) videoPresent();
 }
 
 // Sleeps so that event-loop passes are at least kPassMs apart.
@@ -415,8 +420,8 @@ const char kHelp[] =
     "       zindle [OPTION]... PATH...\n"
     "Plays a ProTracker module (MOD file, 1 to 32 channels) with its own engine, or\n"
     "any other module libxmp reads (XM, S3M, IT, MED, ...; packed ones too) through\n"
-    "libxmp, at 48000 Hz, without end, and shows it in a 320x240 window. Each PATH\n"
-    "is a module or a folder (read\n"
+    "libxmp, at 48000 Hz, without end, and shows it in a 320x240 picture, scaled\n"
+    "to fit the screen (see --scale). Each PATH is a module or a folder (read\n"
     "with its subfolders, sorted by name); with several modules each plays once,\n"
     "then the next, and after the last the first again (see --repeat). A module\n"
     "of several songs is an entry a song (NAME, NAME #2, ...): in a list each\n"
@@ -457,10 +462,17 @@ const char kHelp[] =
     "  --status MODE    the status line at the bottom (the time, Paused, n/N and\n"
     "                   the list's modes): auto (with several modules, paused or\n"
     "                   with a sleep timer; the default), on or off\n"
+    "  --scale N        the picture N times its size (1 to 8), each pixel a square;\n"
+    "                   auto (the default): the largest that fits the screen, or\n"
+    "                   three quarters of it in a window (1 on a text display)\n"
+    "  --fullscreen     the whole screen, the picture centred on black (the default\n"
+    "                   on a framebuffer or console, as on a handheld)\n"
+    "  --window         a window of the picture's size (the default under X)\n"
+    "  --no-fullscreen  the same as --window\n"
     "  --help           show this text\n"
     "  --version        show the version\n"
     "Settings (lines \"shuffle = yes\", \"separation = 50\", \"repeat = one\",\n"
-    "\"status = on\") are read from\n"
+    "\"status = on\", \"scale = auto\", \"fullscreen = no\") are read from\n"
     "$XDG_CONFIG_HOME/zindle/zindle.conf (~/.config/zindle/zindle.conf); the\n"
     "command line overrides them. Where each list was left is kept in\n"
     "$XDG_STATE_HOME/zindle/state (~/.local/state/zindle/state).\n"
@@ -489,6 +501,9 @@ enum LongOnly {
     kOptRepeat,
     kOptStatus,
     kOptSleep,
+    kOptScale,
+    kOptFullscreen,
+    kOptWindow,
 };
 
 const option kLongOptions[] = {
@@ -502,6 +517,10 @@ const option kLongOptions[] = {
     {"repeat", required_argument, nullptr, kOptRepeat},
     {"status", required_argument, nullptr, kOptStatus},
     {"sleep", required_argument, nullptr, kOptSleep},
+    {"scale", required_argument, nullptr, kOptScale},
+    {"fullscreen", no_argument, nullptr, kOptFullscreen},
+    {"no-fullscreen", no_argument, nullptr, kOptWindow},
+    {"window", no_argument, nullptr, kOptWindow},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -563,6 +582,15 @@ int parseOptions(int argc, char** argv, Options& options) {
             options.sleep_minutes = static_cast<int>(minutes);
             break;
         }
+        case kOptScale: {
+            int scale = 0;
+            if (!parseScale(optarg, scale))
+                return usageError("--scale takes auto or 1 to " + std::to_string(kMaxScale));
+            options.settings.scale = scale;
+            break;
+        }
+        case kOptFullscreen: options.settings.fullscreen = true; break;
+        case kOptWindow: options.settings.fullscreen = false; break;
         case ':': return usageError(std::string(argv[optind - 1]) + " needs a value");
         default: return usageError(std::string("unknown option ") + argv[optind - 1]);
         }
@@ -608,6 +636,8 @@ LoadedSong* loadFirst(int count, char** paths, const Options& options) {
     audioSetSeparation(chosen.separation.value_or(kFullSeparation));
     playlistSetRepeat(chosen.repeat.value_or(RepeatMode::kList));
     status_mode = chosen.status.value_or(StatusMode::kAuto);
+    video_scale = chosen.scale.value_or(kAutoScale);
+    video_fullscreen = chosen.fullscreen;
     playlistSetSeed(options.seed_given ? options.seed : freshSeed());
     const std::size_t left_at = options.from_start ? playlistSize() : resumeEntry();
     if (chosen.shuffle.value_or(false)) playlistSetShuffle(true, left_at);
@@ -648,11 +678,7 @@ bool startSdl() {
     messagesKeepFor(driver);
     SDL_ShowCursor(0);
     SDL_WM_SetCaption("Zindle SDL", nullptr);
-    screen = SDL_SetVideoMode(kScreenWidth, kScreenHeight, kScreenDepth, 0);
-    if (!screen) {
-        std::fprintf(stderr, "Couldn't set video mode: %s\n", SDL_GetError());
-        return false;
-    }
+    if (!videoOpen(video_scale, video_fullscreen)) return false;
     quitOnSignals();
     display_mode = kViewPattern;
     if (!zindleInit()) {
@@ -665,8 +691,8 @@ bool startSdl() {
 // Closes what startSdl opened; the terminal is SDL's no more.
 void stopSdl() {
     zindleClose();
+    videoClose();
     SDL_Quit();
-    screen = nullptr;
     messagesRelease();
 }
 

@@ -6,12 +6,14 @@
 # percent of one core. A MOD beside an XM shows what libxmp's engine and its
 # description cost the views.
 # Usage: bench/view_load.sh [BUILD] MODULE...   (BUILD default build)
-# Environment: SECONDS_PER_VIEW (default 10). Needs xvfb and xdotool.
+# Environment: SECONDS_PER_VIEW (default 10); ZINDLE_OPTIONS, the player's
+# options (--fullscreen: the 640x480 screen at scale 2). Needs xvfb and xdotool.
 set -euo pipefail
 build=build
 if [ $# -gt 0 ] && [ -d "$1" ]; then build=$1; shift; fi
 build=$(realpath "$build")
 per_view=${SECONDS_PER_VIEW:-10}
+read -r -a options <<<"${ZINDLE_OPTIONS:-}"
 player=$(realpath "$build/zindle")
 for tool in Xvfb xdotool; do
   command -v "$tool" >/dev/null || { echo "$0: $tool is missing" >&2; exit 1; }
@@ -38,7 +40,7 @@ echo "| module | engine | view 1 | view 2 | view 4 |"
 echo "|---|---|---:|---:|---:|"
 for module in "$@"; do
   module=$(realpath "$module")
-  (cd "$work" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_DISKAUDIODELAY=21 exec "$player" "$module") \
+  (cd "$work" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_DISKAUDIODELAY=21 exec "$player" "${options[@]}" "$module") \
     >"$work/player.log" 2>&1 </dev/null &
   pid=$!
   window=""

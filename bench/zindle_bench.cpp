@@ -16,6 +16,7 @@
 #include "tools/bench_modules.h"
 #include "display/pattern_viewer.h"
 #include "display/sample_viewer.h"
+#include "display/scaler.h"
 #include "display/textout.h"
 #include "player/protracker_loader.h"
 #include "player/engine.h"
@@ -141,6 +142,23 @@ void BM_BlitBackground(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_BlitBackground);
+
+// Presenting at a whole scale: the 320x240 screen copied onto a display of
+// 320N x 240N, RGB565 or 32 bits, as the main thread does for each new picture.
+void BM_ScaleScreen(benchmark::State& state) {
+    const int scale = static_cast<int>(state.range(0));
+    const bool wide = state.range(1) == 32;
+    SDL_Surface* display = wide ? SDL_CreateRGBSurface(SDL_SWSURFACE, 320 * scale, 240 * scale, 32, 0xFF0000, 0xFF00, 0xFF, 0)
+                                : SDL_CreateRGBSurface(SDL_SWSURFACE, 320 * scale, 240 * scale, 16, 0xF800, 0x07E0, 0x001F, 0);
+    const ScreenLayout layout = scalerLayout(display->w, display->h, scale, display->format);
+    for (auto _ : state) {
+        scalerBlit(screen, display, layout);
+        benchmark::DoNotOptimize(display->pixels);
+    }
+    perUnit(state, "pixel", 320.0 * 240 * scale * scale);
+    SDL_FreeSurface(display);
+}
+BENCHMARK(BM_ScaleScreen)->Args({2, 16})->Args({2, 32})->Args({3, 32});
 
 void BM_DrawSampleViewer(benchmark::State& state) {
     benchfix::fillMeters();

@@ -8,6 +8,8 @@
 # With the suffix "status" (a folder, say of the demo and trackers.xm) it
 # takes the paused views with the status line instead: status-view1.png,
 # status-view2.png and status-view4.png.
+# With the suffix "fullscreen" it takes the whole 640x480 screen of the player
+# in full screen, at scale 2: fullscreen-640x480.png.
 # The 8-channel pictures: scripts/screenshots.sh ch8.mod 8ch, with ch8.mod
 # written by `zindle-make-modules formats DIR` (tools/format_modules.cpp).
 set -e
@@ -34,11 +36,13 @@ trap cleanup EXIT
 
 . scripts/xvfb.sh
 xvfb_start "$work"
+full=""
+[ "$suffix" = "-fullscreen" ] && full=1
 
 # No background picture in the working folder: the views stand on black; no
 # settings or state of the home's.
 (cd "$work" && XDG_STATE_HOME="$work/state" XDG_CONFIG_HOME="$work/config" \
-  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_DISKAUDIODELAY=20 exec "$player" "$module") &
+  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_DISKAUDIODELAY=20 exec "$player" ${full:+--fullscreen} "$module") &
 pid=$!
 window=""
 for _ in $(seq 100); do
@@ -66,6 +70,14 @@ if [ "$suffix" = "-status" ]; then
   xdotool key Alt_L
   sleep 1
   shot status-view4.png
+  xdotool key Escape
+  wait "$pid"
+  exit 0
+fi
+if [ -n "$full" ]; then
+  sleep 3
+  xwd -silent -root | convert xwd:- "png:$out/fullscreen-640x480.png"
+  echo "wrote docs/fullscreen-640x480.png"
   xdotool key Escape
   wait "$pid"
   exit 0

@@ -614,23 +614,31 @@ TEST(Settings, FileLinesCommentsAndBadLines) {
                              "repeat = none\n"
                              "status=on\n"
                              "repeat = all\n"
-                             "status = yes\n";
+                             "status = yes\n"
+                             "scale = 9\n"
+                             "fullscreen = maybe\n"
+                             "scale = 3\n"
+                             "fullscreen=yes\n";
     harness::writeBytes(conf, std::vector<std::uint8_t>(text.begin(), text.end()));
     testing::internal::CaptureStderr();
     const Settings settings = settingsReadFile();
     const std::string at = "zindle: " + conf + ":";
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              at + "5: no such setting (separation, shuffle, repeat, status), skipped: volume = 3\n" +
+              at + "5: no such setting (separation, shuffle, repeat, status, scale, fullscreen), skipped: volume = 3\n" +
               at + "6: separation takes 0 to 100, skipped: separation = 150\n" +
               at + "7: shuffle takes yes or no, skipped: shuffle = maybe\n" +
               at + "9: not \"name = value\", skipped: nonsense\n" +
               at + "10: separation takes 0 to 100, skipped: separation = -1\n" +
               at + "13: repeat takes list, one or none, skipped: repeat = all\n" +
-              at + "14: status takes auto, on or off, skipped: status = yes\n");
+              at + "14: status takes auto, on or off, skipped: status = yes\n" +
+              at + "15: scale takes auto or 1 to 8, skipped: scale = 9\n" +
+              at + "16: fullscreen takes yes or no, skipped: fullscreen = maybe\n");
     EXPECT_EQ(settings.separation, 25);
     EXPECT_TRUE(settings.repeat == RepeatMode::kNone);
     EXPECT_TRUE(settings.status == StatusMode::kOn);
     EXPECT_EQ(settings.shuffle, true);
+    EXPECT_EQ(settings.scale, 3);
+    EXPECT_EQ(settings.fullscreen, true);
     harness::writeBytes(conf, {'s', 'h', 'u', 'f', 'f', 'l', 'e', '=', 'n', 'o', '\n'});
     EXPECT_FALSE(settingsReadFile().separation);
 }

@@ -179,6 +179,8 @@ TEST(Player, RefusesBadOptionsAndOpensNothing) {
         {{"--seed", "x1"}, "--seed needs a whole number, 0 or more"},
         {{"--seed"}, "--seed needs a value"},
         {{"--bogus"}, "unknown option --bogus"},
+        {{"--scale", "9"}, "--scale takes auto or 1 to 8"},
+        {{"--scale=x"}, "--scale takes auto or 1 to 8"},
     };
     for (const auto& [options, why] : cases) {
         std::vector<std::string> argv = {kZindle, module};

@@ -421,3 +421,37 @@ TEST_F(Window, PauseResumesAtTheExactFrame) {
                                        << (pause_at - lead + pause_size) / 4;
     }
 }
+
+// The picture at a whole scale, each pixel a square, centred on black: full
+// screen fills a 640x480 display at scale 2 and stands between borders on a
+// square one; a window asked for scale 3 is 960x720.
+TEST_F(Window, ThePictureIsScaledWholeAndCentredOnBlack) {
+    const std::string song = dir.file("window.mod");
+    ASSERT_TRUE(xsession::windowSong(kTitle).write(song));
+    const struct {
+        const char* display;
+        std::vector<std::string> options;
+        int width, height, scale, x, y;
+    } cases[] = {
+        {"640x480", {"--fullscreen"}, 640, 480, 2, 0, 0},
+        {"720x720", {"--fullscreen"}, 720, 720, 2, 40, 120},
+        {"1280x960", {"--scale", "3"}, 960, 720, 3, 0, 0},
+    };
+    for (const auto& k : cases) {
+        useScreen(k.display);
+        const auto started = play(song, k.options);
+        ASSERT_TRUE(started) << k.display;
+        Image img, picture;
+        std::string why;
+        EXPECT_TRUE(xsession::waitForPicture(
+            *started,
+            [&](const Image& i) {
+                return i.width == k.width && i.height == k.height && xsession::unscale(i, k.scale, k.x, k.y, picture, &why) &&
+                       xsession::isPatternView(picture, kTitle, &why);
+            },
+            kWait, img))
+            << k.display << ": " << img.width << "x" << img.height << ", " << why << keep(img, k.display);
+        EXPECT_TRUE(started->key("Escape"));
+        EXPECT_EQ(started->waitForExit(10), 0) << k.display;
+    }
+}

@@ -118,7 +118,7 @@ std::string missingTools() {
     return missing;
 }
 
-Xvfb::Xvfb(const std::string& log_path) {
+Xvfb::Xvfb(const std::string& log_path, const std::string& size) {
     const std::string program = harness::findProgram("Xvfb");
     int fds[2];
     if (program.empty() || pipe(fds) != 0) return;
@@ -130,7 +130,8 @@ Xvfb::Xvfb(const std::string& log_path) {
         dup2(log_fd, 1);
         dup2(log_fd, 2);
         const std::string fd = std::to_string(fds[1]);
-        execl(program.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
+        const std::string screen = size + "x24";
+        execl(program.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
               "-nolisten", "unix", "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -168,6 +169,12 @@ void WindowTest::SetUp() {
     if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
     x_ = std::make_unique<Xvfb>(dir.file("xvfb.log"));
     ASSERT_TRUE(x_->ok()) << "Xvfb didn't start";
+}
+
+void WindowTest::useScreen(const std::string& size) {
+    x_.reset();
+    x_ = std::make_unique<Xvfb>(dir.file("xvfb.log"), size);
+    ASSERT_TRUE(x_->ok()) << "Xvfb didn't start at " << size;
 }
 
 std::unique_ptr<Player> WindowTest::play(const std::string& module_path, const std::vector<std::string>& options) {
@@ -208,7 +215,18 @@ bool Player::waitForWindow(int timeout_ms) {
         if (found.status == 0 && (ids >> id)) {
             const harness::Result focus =
                 harness::run({xdotool, "windowfocus", "--sync", id}, {{"DISPLAY", display_}}, 5);
-            if (focus.status == 0) {
+            const harness::Result place =
+                harness::run({xdotool, "getwindowgeometry", "--shell", id}, {{"DISPLAY", display_}}, 5);
+            std::stringstream lines(place.out);
+            std::string line;
+            while (std::getline(lines, line)) {
+                const std::size_t eq = line.find('=');
+                if (eq == std::string::npos) continue;
+                const std::pair<const char*, int*> fields[] = {{"X", &left_}, {"Y", &top_}, {"WIDTH", &width_}, {"HEIGHT", &height_}};
+                for (const auto& [name, field] : fields)
+                    if (line.compare(0, eq, name) == 0) *field = std::atoi(line.c_str() + eq + 1);
+            }
+            if (focus.status == 0 && place.status == 0 && width_ > 0 && height_ > 0) {
                 window_ = id;
                 return true;
             }
@@ -234,8 +252,17 @@ std::unique_ptr<harness::Child> Player::keysInBackground(const std::string& keys
 bool Player::screenshot(Image& out) {
     if (window_.empty()) return false;
     const harness::Result r =
-        harness::run({harness::findProgram("xwd"), "-silent", "-display", display_, "-id", window_}, {}, 10);
-    return r.status == 0 && parseXwd(r.out, out);
+        harness::run({harness::findProgram("xwd"), "-silent", "-display", display_, "-root"}, {}, 10);
+    Image whole;
+    if (r.status != 0 || !parseXwd(r.out, whole) || left_ < 0 || top_ < 0 || left_ + width_ > whole.width ||
+        top_ + height_ > whole.height)
+        return false;
+    out.width = width_;
+    out.height = height_;
+    out.pixels.resize(static_cast<std::size_t>(width_ * height_));
+    for (int y = 0; y < height_; ++y)
+        std::copy_n(whole.pixels.begin() + (top_ + y) * whole.width + left_, width_, out.pixels.begin() + y * width_);
+    return true;
 }
 
 bool waitForPicture(Player& player, const std::function<bool(const Image&)>& wanted, int timeout_ms,
@@ -329,6 +356,26 @@ std::string titleName(const Image& img) {
     return name;
 }
 std::string titlePosition(const Image& img) { return readText(img, 4, 10, 28, kWhite); }
+
+bool unscale(const Image& img, int scale, int x, int y, Image& out, std::string* why) {
+    if (x < 0 || y < 0 || x + 320 * scale > img.width || y + 240 * scale > img.height)
+        return fail(why, "the picture doesn't fit in " + std::to_string(img.width) + "x" + std::to_string(img.height));
+    out.width = 320;
+    out.height = 240;
+    out.pixels.assign(320 * 240, 0);
+    for (int py = 0; py < img.height; ++py)
+        for (int px = 0; px < img.width; ++px) {
+            const int sx = (px - x) / scale, sy = (py - y) / scale;
+            const bool inside = px >= x && py >= y && sx < 320 && sy < 240;
+            const std::uint16_t p = img.at(px, py);
+            if (!inside && p != 0) return fail(why, "ink on the border at " + std::to_string(px) + "," + std::to_string(py));
+            if (!inside) continue;
+            const std::uint16_t corner = img.at(x + sx * scale, y + sy * scale);
+            if (p != corner) return fail(why, "a square not of one colour at " + std::to_string(px) + "," + std::to_string(py));
+            out.pixels[static_cast<std::size_t>(sy * 320 + sx)] = p;
+        }
+    return true;
+}
 
 bool isPatternView(const Image& img, const std::string& title, std::string* why) {
     static const std::set<std::uint16_t> allowed = {0, kWhite, kRowColour, 0x171F, 0xFF0F, kHighlight, 0xBDF7};

@@ -21,11 +21,11 @@ namespace xsession {
 // The programs the window tests need that aren't installed ("" when all are).
 std::string missingTools();
 
-// An X server of its own on a free display, 640x480 at 24 bits, its
-// messages going to the file at log_path.
+// An X server of its own on a free display, its screen size ("640x480") at
+// 24 bits, its messages going to the file at log_path.
 class Xvfb {
   public:
-    explicit Xvfb(const std::string& log_path);
+    explicit Xvfb(const std::string& log_path, const std::string& size = "640x480");
     ~Xvfb();
     Xvfb(const Xvfb&) = delete;
     Xvfb& operator=(const Xvfb&) = delete;
@@ -51,7 +51,8 @@ class Player {
     bool key(const std::string& keysym);
     // Presses the keys one after another, delay_ms apart, in the background.
     std::unique_ptr<harness::Child> keysInBackground(const std::string& keysyms, int delay_ms);
-    // The window's contents, 320x240.
+    // What the display shows where the window stands, at the window's size
+    // (in full screen SDL draws on a window of its own over the named one).
     bool screenshot(screentext::Image& out);
     bool running() { return child_.running(); }
     // The disk driver's file: what the player has played so far.
@@ -63,6 +64,7 @@ class Player {
     std::string display_;
     std::string work_dir_;
     std::string window_;
+    int left_ = 0, top_ = 0, width_ = 0, height_ = 0;  // the window's place on the screen
     harness::Child child_;
 };
 
@@ -75,6 +77,8 @@ class WindowTest : public ::testing::Test {
     // zindle playing module_path on the server, its window focused; null
     // (and a failure) when no window comes.
     std::unique_ptr<Player> play(const std::string& module_path, const std::vector<std::string>& options = {});
+    // A new X server with a screen of size ("1280x960") for the players after.
+    void useScreen(const std::string& size);
     // Writes the picture to name.ppm in dir, for looking at a failure; "".
     std::string keep(const screentext::Image& img, const std::string& name) const;
 
@@ -103,6 +107,12 @@ modwriter::Song windowSong(const std::string& title);
 std::string patternHeader(const screentext::Image& img);  // view 1, at (4, 19)
 std::string titleName(const screentext::Image& img);      // views 2 and 4, at (4, 0)
 std::string titlePosition(const screentext::Image& img);  // views 2 and 4, at (4, 10)
+
+// The 320x240 picture that stands at (x, y) in img at scale, each of its
+// pixels a square of one colour; everything around it black. False with why
+// when img isn't that.
+bool unscale(const screentext::Image& img, int scale, int x, int y, screentext::Image& out,
+             std::string* why = nullptr);
 
 // Whether a screenshot is a complete picture of view 1, 2 or 4 of a song of
 // that title on a black background; why says what is wrong when it isn't.
