@@ -18,7 +18,9 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
+#include "app/key_map.h"
 #include "app/list_choices.h"
 #include "app/list_screen.h"
 #include "app/module_probe.h"
@@ -56,6 +58,8 @@ bool paused = false;
 bool at_end = false;
 // When the status line shows.
 StatusMode status_mode = StatusMode::kAuto;
+// The settings file's key lines, given once SDL names its keys.
+std::vector<KeyLine> key_lines;
 // The sleep timer ran out: the music fades, then the player ends.
 bool sleep_fading = false;
 
@@ -353,30 +357,31 @@ void handleKey(SDLKey key, LoadedSong*& module, bool& running) {
         handleListKey(key, module, running);
         return;
     }
-    switch (key) {
-    case SDLK_RETURN: openList(); break;
-    case SDLK_RIGHT:
+    switch (keyAction(key, KeyPlace::kPlayer)) {
+    case KeyAction::kList: openList(); break;
+    case KeyAction::kNextModule:
         if (severalToPlay()) module = switchModule(module, playlistStep(1));
         break;
-    case SDLK_LEFT:
+    case KeyAction::kPrevModule:
         if (severalToPlay()) module = switchModule(module, playlistStep(-1));
         break;
-    case SDLK_BACKSPACE: songJump(playingOrder() + 1); break;
-    case SDLK_TAB: songJump(playingOrder() - 1); break;
-    case SDLK_ESCAPE: running = false; break;
-    case SDLK_SPACE: setDisplayMode(kViewNone); break;
-    case SDLK_UP:
+    case KeyAction::kNextOrder: songJump(playingOrder() + 1); break;
+    case KeyAction::kPrevOrder: songJump(playingOrder() - 1); break;
+    case KeyAction::kQuit: running = false; break;
+    case KeyAction::kFreeze: setDisplayMode(kViewNone); break;
+    case KeyAction::kVolumeUp:
         if (base_volume <= kMaxVolumeByKeys - kVolumeStep) changeVolume(kVolumeStep);
         break;
-    case SDLK_DOWN:
+    case KeyAction::kVolumeDown:
         if (base_volume >= kVolumeStep) changeVolume(-kVolumeStep);
         break;
-    // A view's key pressed again does what C does (a handheld has no C key).
-    case SDLK_LSHIFT: showView(kViewMeters, module); break;
-    case SDLK_LCTRL: showView(kViewPattern, module); break;
-    case SDLK_LALT: showView(kViewScopes, module); break;
-    case SDLK_c: showNextGroup(module); break;
-    case SDLK_p: setPaused(!paused); break;
+    // A view's key pressed again does what the channels key does (a handheld
+    // may have no key to spare for it).
+    case KeyAction::kView2: showView(kViewMeters, module); break;
+    case KeyAction::kView1: showView(kViewPattern, module); break;
+    case KeyAction::kView4: showView(kViewScopes, module); break;
+    case KeyAction::kChannels: showNextGroup(module); break;
+    case KeyAction::kPause: setPaused(!paused); break;
     default: break;
     }
 }
@@ -608,6 +613,7 @@ LoadedSong* loadFirst(int count, char** paths, const Options& options) {
     audioSetSeparation(chosen.separation.value_or(kFullSeparation));
     playlistSetRepeat(chosen.repeat.value_or(RepeatMode::kList));
     status_mode = chosen.status.value_or(StatusMode::kAuto);
+    key_lines = chosen.keys;
     playlistSetSeed(options.seed_given ? options.seed : freshSeed());
     const std::size_t left_at = options.from_start ? playlistSize() : resumeEntry();
     if (chosen.shuffle.value_or(false)) playlistSetShuffle(true, left_at);
@@ -714,6 +720,7 @@ int zindleMain(int argc, char** argv) {
     if (!module) return shutDown(module, 1);
     songReportDamage(stderr, playlistPath(playlistCurrent()).c_str(), module);
     if (!startSdl()) return shutDown(module, 1);
+    settingsGiveKeys(key_lines);
     base_volume = getVolume();
     background = makeBackground();
     if (background && playlistSize() > 1) plain_background = makeBackground();
