@@ -42,6 +42,7 @@ bool splitKeyNames(const std::string& value, std::array<std::string, kMaxKeysPer
             why = "a key line takes SDL's names of keys, separated by commas";
             return false;
         }
+        static_assert(kMaxKeysPerAction == 4, "the message below names the most keys an action has");
         if (count == names.size()) {
             why = "an action takes 4 keys at most";
             return false;
