@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/key_map.h"
 #include "app/module_probe.h"
 #include "app/playlist.h"
 #include "app/settings.h"
@@ -77,23 +78,23 @@ bool listIsOpen() { return open_now; }
 std::size_t listCursorEntry() { return cursor_entry; }
 
 ListAction listKey(SDLKey key) {
+    const KeyAction action = keyAction(key, KeyPlace::kList);
     const std::vector<std::size_t> entries = shown();
-    if (entries.empty()) return key == SDLK_ESCAPE ? ListAction::kClose : ListAction::kNone;
+    if (entries.empty()) return action == KeyAction::kClose ? ListAction::kClose : ListAction::kNone;
     const std::size_t at = cursorIndex(entries);
     const std::size_t last = entries.size() - 1;
     std::size_t to = at;
-    switch (key) {
-    case SDLK_UP: to = at == 0 ? 0 : at - 1; break;
-    case SDLK_DOWN: to = std::min(at + 1, last); break;
-    case SDLK_LEFT: to = at < kListLines ? 0 : at - kListLines; break;
-    case SDLK_RIGHT: to = std::min(at + kListLines, last); break;
-    case SDLK_RETURN:
-    case SDLK_LCTRL: return ListAction::kPlay;
-    case SDLK_ESCAPE: return ListAction::kClose;
-    case SDLK_LSHIFT: return ListAction::kToggleShuffle;
-    case SDLK_LALT: return ListAction::kStepSeparation;
-    case SDLK_SPACE: return ListAction::kStepRepeat;
-    case SDLK_BACKSPACE: return ListAction::kStepSleep;
+    switch (action) {
+    case KeyAction::kUp: to = at == 0 ? 0 : at - 1; break;
+    case KeyAction::kDown: to = std::min(at + 1, last); break;
+    case KeyAction::kPageUp: to = at < kListLines ? 0 : at - kListLines; break;
+    case KeyAction::kPageDown: to = std::min(at + kListLines, last); break;
+    case KeyAction::kPlay: return ListAction::kPlay;
+    case KeyAction::kClose: return ListAction::kClose;
+    case KeyAction::kShuffle: return ListAction::kToggleShuffle;
+    case KeyAction::kSeparation: return ListAction::kStepSeparation;
+    case KeyAction::kRepeat: return ListAction::kStepRepeat;
+    case KeyAction::kSleep: return ListAction::kStepSleep;
     default: return ListAction::kNone;
     }
     cursor_entry = entries[to];

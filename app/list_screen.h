@@ -27,7 +27,8 @@ struct ListModes {
 void listOpen(std::size_t entry);
 void listClose();
 bool listIsOpen();
-// What key does in the list; Up/Down and Left/Right move the cursor here.
+// What key does in the list (key_map's list actions); the cursor's moves
+// (up, down, page_up, page_down) are made here.
 ListAction listKey(SDLKey key);
 // The list entry under the cursor.
 std::size_t listCursorEntry();

@@ -1,11 +1,13 @@
 // The settings file and the order of precedence.
 #include "app/settings.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "app/key_map.h"
 #include "audio/separation_text.h"
 #include "display/scaler.h"
 #include "platform/files.h"
@@ -28,8 +30,39 @@ std::string shown(std::string line) {
     return line;
 }
 
-// One line's setting; false with why when it is none.
-bool parseLine(const std::string& line, Settings& settings, const char*& why) {
+// The names of a key line's value, "NAME[, NAME]...", in names; false with
+// why when it isn't that.
+bool splitKeyNames(const std::string& value, std::array<std::string, kMaxKeysPerAction>& names, std::size_t& count,
+                   const char*& why) {
+    count = 0;
+    std::size_t at = 0;
+    while (true) {
+        const std::size_t comma = value.find(',', at);
+        const std::string name = trimmed(value.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
+        if (name.empty()) {
+            why = "a key line takes SDL's names of keys, separated by commas";
+            return false;
+        }
+        static_assert(kMaxKeysPerAction == 4, "the message below names the most keys an action has");
+        if (count == names.size()) {
+            why = "an action takes 4 keys at most";
+            return false;
+        }
+        names[count++] = name;
+        if (comma == std::string::npos) return true;
+        at = comma + 1;
+    }
+}
+
+void sayBadLine(const std::string& file, int number, const char* why, const std::string& line) {
+    std::fprintf(stderr, "zindle: %s:%d: %s, skipped: %s\n", file.c_str(), number, why, shown(line).c_str());
+}
+
+constexpr char kKeyPrefix[] = "key.";
+
+// One line's setting; false with why when it is none. A key line is kept as
+// key, its file, number and text filled in already.
+bool parseLine(const std::string& line, Settings& settings, KeyLine key, const char*& why) {
     const std::size_t equals = line.find('=');
     if (equals == std::string::npos) {
         why = "not \"name = value\"";
@@ -37,6 +70,19 @@ bool parseLine(const std::string& line, Settings& settings, const char*& why) {
     }
     const std::string name = trimmed(line.substr(0, equals));
     const std::string value = trimmed(line.substr(equals + 1));
+    if (name.rfind(kKeyPrefix, 0) == 0) {
+        key.action = name.substr(sizeof kKeyPrefix - 1);
+        if (keyActionNamed(key.action) == KeyAction::kNone) {
+            why = "no such action (zindle --help names them)";
+            return false;
+        }
+        std::array<std::string, kMaxKeysPerAction> names;
+        std::size_t count = 0;
+        if (!splitKeyNames(value, names, count, why)) return false;
+        key.names = value;
+        settings.keys.push_back(key);
+        return true;
+    }
     if (name == "separation") {
         int percent = 0;
         if (!parseSeparation(value, SeparationText::kShortDigits, percent)) {
@@ -106,8 +152,8 @@ Settings settingsParse(const std::string& text, const std::string& name) {
         if (comment != std::string::npos) line.erase(comment);
         if (trimmed(line).empty()) continue;
         const char* why = "";
-        if (!parseLine(line, settings, why))
-            std::fprintf(stderr, "zindle: %s:%d: %s, skipped: %s\n", name.c_str(), number, why, shown(trimmed(line)).c_str());
+        if (!parseLine(line, settings, KeyLine{name, number, trimmed(line), "", ""}, why))
+            sayBadLine(name, number, why, trimmed(line));
     }
     return settings;
 }
@@ -183,6 +229,26 @@ Settings settingsChoose(const Settings& command_line, const Settings& buttons, c
         if (from->status) chosen.status = from->status;
         if (from->scale) chosen.scale = from->scale;
         if (from->fullscreen) chosen.fullscreen = from->fullscreen;
+        if (!from->keys.empty()) chosen.keys = from->keys;
     }
     return chosen;
+}
+
+void settingsGiveKeys(const std::vector<KeyLine>& lines) {
+    keysSetDefaults();
+    for (const KeyLine& line : lines) {
+        std::array<std::string, kMaxKeysPerAction> names;
+        std::size_t count = 0;
+        const char* why = "";
+        if (!splitKeyNames(line.names, names, count, why)) continue;  // said as the file was read
+        ActionKeys keys{};
+        std::size_t named = 0;
+        while (named < count && keyNamed(names[named], keys[named])) ++named;
+        if (named < count) {
+            const std::string what = "no key named \"" + names[named] + "\" (SDL's names: left ctrl, page down, e, ...)";
+            sayBadLine(line.file, line.number, what.c_str(), line.text);
+            continue;
+        }
+        keysGive(keyActionNamed(line.action), keys);
+    }
 }

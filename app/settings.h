@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/settings_values.h"
 
@@ -25,7 +26,13 @@ bool parseScale(const std::string& word, int& scale);
 // "scale = auto|1..8" and "fullscreen = yes|no",
 // '#' starting a comment, and blank lines; the last
 // of a kind holds. Each other line is named on standard error with its
-// number and why, and skipped.
+// number and why, and skipped. Lines "key.ACTION = NAME[, NAME]..." are kept
+// in keys for settingsGiveKeys.
 Settings settingsReadFile();
+// Every action's keys: its defaults, then the key lines' in their order,
+// each line's keys in place of its action's (and taken from any other action
+// of the same place). A line naming a key SDL doesn't know is named on
+// standard error and skipped. SDL names its keys once its video has started.
+void settingsGiveKeys(const std::vector<KeyLine>& lines);
 // Of each kind, the first given of command line, buttons and file.
 Settings settingsChoose(const Settings& command_line, const Settings& buttons, const Settings& file);

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <vector>
 
 // What follows a module's pass: the next in the list, and after the last the
 // first (kList); the same module, without end (kOne); the next, and after
@@ -14,6 +16,17 @@ enum class RepeatMode : std::uint8_t { kList, kOne, kNone };
 // a sleep timer runs (kAuto); always; never.
 enum class StatusMode : std::uint8_t { kAuto, kOn, kOff };
 
+// A settings file's line "key.ACTION = NAME[, NAME]...": its action and
+// the number of its names checked as it is read; the names themselves once
+// SDL names its keys.
+struct KeyLine {
+    std::string file;    // the settings file
+    int number = 0;      // the line's number in it
+    std::string text;    // the line, as a message shows it
+    std::string action;  // a name of key_map's table
+    std::string names;   // NAME[, NAME]...
+};
+
 // Each kind of setting, when given.
 struct Settings {
     std::optional<bool> shuffle;    // the list in a random order
@@ -22,4 +35,5 @@ struct Settings {
     std::optional<StatusMode> status = std::nullopt;
     std::optional<int> scale = std::nullopt;        // the picture's scale, 1..8; 0: the largest that fits
     std::optional<bool> fullscreen = std::nullopt;  // the full screen rather than a window
+    std::vector<KeyLine> keys = {};  // the settings file's alone, in its order
 };

@@ -18,7 +18,9 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
+#include "app/key_map.h"
 #include "app/list_choices.h"
 #include "app/list_screen.h"
 #include "app/module_probe.h"
@@ -58,6 +60,8 @@ bool paused = false;
 bool at_end = false;
 // When the status line shows.
 StatusMode status_mode = StatusMode::kAuto;
+// The settings file's key lines, given once SDL names its keys.
+std::vector<KeyLine> key_lines;
 // The sleep timer ran out: the music fades, then the player ends.
 bool sleep_fading = false;
 // The picture's scale and whether it takes the full screen, as chosen.
@@ -358,30 +362,31 @@ void handleKey(SDLKey key, LoadedSong*& module, bool& running) {
         handleListKey(key, module, running);
         return;
     }
-    switch (key) {
-    case SDLK_RETURN: openList(); break;
-    case SDLK_RIGHT:
+    switch (keyAction(key, KeyPlace::kPlayer)) {
+    case KeyAction::kList: openList(); break;
+    case KeyAction::kNextModule:
         if (severalToPlay()) module = switchModule(module, playlistStep(1));
         break;
-    case SDLK_LEFT:
+    case KeyAction::kPrevModule:
         if (severalToPlay()) module = switchModule(module, playlistStep(-1));
         break;
-    case SDLK_BACKSPACE: songJump(playingOrder() + 1); break;
-    case SDLK_TAB: songJump(playingOrder() - 1); break;
-    case SDLK_ESCAPE: running = false; break;
-    case SDLK_SPACE: setDisplayMode(kViewNone); break;
-    case SDLK_UP:
+    case KeyAction::kNextOrder: songJump(playingOrder() + 1); break;
+    case KeyAction::kPrevOrder: songJump(playingOrder() - 1); break;
+    case KeyAction::kQuit: running = false; break;
+    case KeyAction::kFreeze: setDisplayMode(kViewNone); break;
+    case KeyAction::kVolumeUp:
         if (base_volume <= kMaxVolumeByKeys - kVolumeStep) changeVolume(kVolumeStep);
         break;
-    case SDLK_DOWN:
+    case KeyAction::kVolumeDown:
         if (base_volume >= kVolumeStep) changeVolume(-kVolumeStep);
         break;
-    // A view's key pressed again does what C does (a handheld has no C key).
-    case SDLK_LSHIFT: showView(kViewMeters, module); break;
-    case SDLK_LCTRL: showView(kViewPattern, module); break;
-    case SDLK_LALT: showView(kViewScopes, module); break;
-    case SDLK_c: showNextGroup(module); break;
-    case SDLK_p: setPaused(!paused); break;
+    // A view's key pressed again does what the channels key does (a handheld
+    // may have no key to spare for it).
+    case KeyAction::kView2: showView(kViewMeters, module); break;
+    case KeyAction::kView1: showView(kViewPattern, module); break;
+    case KeyAction::kView4: showView(kViewScopes, module); break;
+    case KeyAction::kChannels: showNextGroup(module); break;
+    case KeyAction::kPause: setPaused(!paused); break;
     default: break;
     }
 }
@@ -428,24 +433,35 @@ const char kHelp[] =
     "plays once; alone, the first plays and Right/Left step through them. A list\n"
     "starts again at the module that was playing when it was last played.\n"
     "\n"
-    "Keys:\n"
-    "  Left Ctrl    view 1: the pattern being played (again: as C)\n"
+    "Keys (each action's name in brackets):\n"
+    "  Left Ctrl    view 1: the pattern being played (again: as C) [view1]\n"
     "  Left Shift   view 2: a bar meter per sample or instrument (again: as C)\n"
-    "  Left Alt     view 4: an oscilloscope per channel (again: as C)\n"
-    "  Space        view 3: freeze the picture on the screen\n"
+    "               [view2]\n"
+    "  Left Alt     view 4: an oscilloscope per channel (again: as C) [view4]\n"
+    "  Space        view 3: freeze the picture on the screen [freeze]\n"
     "  C            views 1 and 4: the next eight channels (more than eight);\n"
-    "               view 2: the next 40 instruments (more than 40)\n"
-    "  Backspace    next order position\n"
+    "               view 2: the next 40 instruments (more than 40) [channels]\n"
+    "  Backspace    next order position [next_order]\n"
     "  Tab          previous order position (from the first, the last)\n"
-    "  Right / Left next / previous module (with several)\n"
+    "               [prev_order]\n"
+    "  Right / Left next / previous module (with several) [next_module,\n"
+    "               prev_module]\n"
     "  P            pause / resume: the sound stops where it is, the screen says\n"
-    "               Paused; everything else still works\n"
-    "  Up / Down    master volume up / down by 5\n"
-    "  Return       the module list: Up/Down, Left/Right a page, Return plays,\n"
-    "               Escape closes, Left Shift shuffle, Left Alt separation,\n"
-    "               Space repeat (list, one, none), Backspace sleep timer\n"
-    "               (off, 15, 30, 45, 60, 90 minutes)\n"
-    "  Escape       quit (closing the window quits too)\n"
+    "               Paused; everything else still works [pause]\n"
+    "  Up / Down    master volume up / down by 5 [volume_up, volume_down]\n"
+    "  Return       the module list [list]: Up/Down [up, down], Left/Right a page\n"
+    "               [page_up, page_down], Return or Left Ctrl plays [play],\n"
+    "               Escape closes [close], Left Shift shuffle [shuffle], Left\n"
+    "               Alt separation [separation], Space repeat (list, one, none)\n"
+    "               [repeat], Backspace sleep timer (off, 15, 30, 45, 60, 90\n"
+    "               minutes) [sleep]\n"
+    "  Escape       quit (closing the window quits too) [quit]\n"
+    "\n"
+    "A settings line \"key.ACTION = NAME[, NAME]...\" gives an action other keys\n"
+    "in place of its own, named as SDL names them, in any case (\"left ctrl\",\n"
+    "\"page down\", \"e\", \"right ctrl\", \"[/]\"). A key given to an action\n"
+    "leaves the other action of the same place (the player, or the list) that\n"
+    "had it: the later line wins.\n"
     "\n"
     "Options:\n"
     "  --shuffle        play the list in a random order, each module once a round\n"
@@ -638,6 +654,7 @@ LoadedSong* loadFirst(int count, char** paths, const Options& options) {
     status_mode = chosen.status.value_or(StatusMode::kAuto);
     video_scale = chosen.scale.value_or(kAutoScale);
     video_fullscreen = chosen.fullscreen;
+    key_lines = chosen.keys;
     playlistSetSeed(options.seed_given ? options.seed : freshSeed());
     const std::size_t left_at = options.from_start ? playlistSize() : resumeEntry();
     if (chosen.shuffle.value_or(false)) playlistSetShuffle(true, left_at);
@@ -740,6 +757,7 @@ int zindleMain(int argc, char** argv) {
     if (!module) return shutDown(module, 1);
     songReportDamage(stderr, playlistPath(playlistCurrent()).c_str(), module);
     if (!startSdl()) return shutDown(module, 1);
+    settingsGiveKeys(key_lines);
     base_volume = getVolume();
     background = makeBackground();
     if (background && playlistSize() > 1) plain_background = makeBackground();

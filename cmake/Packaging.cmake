@@ -1,6 +1,6 @@
 # Installation and the Debian package. Installs exactly what the programs
 # use or their users read: the two programs, their manual pages, the desktop
-# entry, the demo module and the copyright file.
+# entry, the demo module, the gamepad mapping and the copyright file.
 include(GNUInstallDirs)
 
 install(TARGETS zindle zindle-render RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -32,6 +32,8 @@ install(FILES ${zindle_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 install(FILES ${PROJECT_SOURCE_DIR}/data/zindle.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_BINARY_DIR}/demo.mod DESTINATION ${CMAKE_INSTALL_DATADIR}/zindle)
+# gptokeyb's mapping of a gamepad onto the default keys, for PortMaster.
+install(FILES ${PROJECT_SOURCE_DIR}/share/zindle/zindle.gptk DESTINATION ${CMAKE_INSTALL_DATADIR}/zindle)
 # The licence, where Debian keeps each package's (machine-readable) copyright.
 install(FILES ${PROJECT_SOURCE_DIR}/data/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 

@@ -80,7 +80,8 @@ expected="./usr/bin/zindle
 ./usr/share/doc/zindle/copyright
 ./usr/share/man/man1/zindle-render.1.gz
 ./usr/share/man/man1/zindle.1.gz
-./usr/share/zindle/demo.mod"
+./usr/share/zindle/demo.mod
+./usr/share/zindle/zindle.gptk"
 actual=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sort)
 [ "$actual" = "$expected" ] || fail "package contents differ:
 $actual"

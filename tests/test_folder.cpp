@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/key_map.h"
 #include "app/list_choices.h"
 #include "app/list_screen.h"
 #include "app/module_probe.h"
@@ -618,7 +619,13 @@ TEST(Settings, FileLinesCommentsAndBadLines) {
                              "scale = 9\n"
                              "fullscreen = maybe\n"
                              "scale = 3\n"
-                             "fullscreen=yes\n";
+                             "fullscreen=yes\n"
+                             "key.view2 = left shift, E\n"
+                             "key.pause = c\n"
+                             "key.jump = space\n"
+                             "key.quit = lctrl\n"
+                             "key.next_order = t,\n"
+                             "key.play = a, b, c, d, e\n";
     harness::writeBytes(conf, std::vector<std::uint8_t>(text.begin(), text.end()));
     testing::internal::CaptureStderr();
     const Settings settings = settingsReadFile();
@@ -632,13 +639,32 @@ TEST(Settings, FileLinesCommentsAndBadLines) {
               at + "13: repeat takes list, one or none, skipped: repeat = all\n" +
               at + "14: status takes auto, on or off, skipped: status = yes\n" +
               at + "15: scale takes auto or 1 to 8, skipped: scale = 9\n" +
-              at + "16: fullscreen takes yes or no, skipped: fullscreen = maybe\n");
+              at + "16: fullscreen takes yes or no, skipped: fullscreen = maybe\n" +
+              at + "21: no such action (zindle --help names them), skipped: key.jump = space\n" +
+              at + "23: a key line takes SDL's names of keys, separated by commas, skipped: key.next_order = t,\n" +
+              at + "24: an action takes 4 keys at most, skipped: key.play = a, b, c, d, e\n");
     EXPECT_EQ(settings.separation, 25);
     EXPECT_TRUE(settings.repeat == RepeatMode::kNone);
     EXPECT_TRUE(settings.status == StatusMode::kOn);
     EXPECT_EQ(settings.shuffle, true);
     EXPECT_EQ(settings.scale, 3);
     EXPECT_EQ(settings.fullscreen, true);
+    // SDL names its keys once its video has started: then the key lines'
+    // names are looked up, and c leaves the channels for pause.
+    const harness::ScopedEnv video(harness::Env{{"SDL_VIDEODRIVER", "dummy"}});
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    testing::internal::CaptureStderr();
+    settingsGiveKeys(settings.keys);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              at + "22: no key named \"lctrl\" (SDL's names: left ctrl, page down, e, ...), skipped: key.quit = lctrl\n");
+    const std::pair<SDLKey, KeyAction> player[] = {{SDLK_e, KeyAction::kView2}, {SDLK_LSHIFT, KeyAction::kView2},
+                                                   {SDLK_c, KeyAction::kPause}, {SDLK_p, KeyAction::kNone},
+                                                   {SDLK_ESCAPE, KeyAction::kQuit}, {SDLK_LCTRL, KeyAction::kView1}};
+    for (const auto& [key, action] : player) EXPECT_TRUE(keyAction(key, KeyPlace::kPlayer) == action) << key;
+    EXPECT_TRUE(keyAction(SDLK_LSHIFT, KeyPlace::kList) == KeyAction::kShuffle);
+    settingsGiveKeys({});
+    EXPECT_TRUE(keyAction(SDLK_c, KeyPlace::kPlayer) == KeyAction::kChannels);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
     harness::writeBytes(conf, {'s', 'h', 'u', 'f', 'f', 'l', 'e', '=', 'n', 'o', '\n'});
     EXPECT_FALSE(settingsReadFile().separation);
 }

@@ -19,6 +19,7 @@
 #include <sstream>
 #include <thread>
 
+#include "app/key_map.h"
 #include "app/module_probe.h"
 #include "app/resume_state.h"
 #include "tests/engine_harness.h"
@@ -115,8 +116,9 @@ TEST(Player, HelpAndVersionOpenNothing) {
 }
 
 // The manual pages name every option --help names and no other, and the
-// player's page every key its --help names, so that the three places the
-// keys and options are told in (the README follows the pages) can't drift.
+// player's page every key and action its --help names (the actions as the
+// settings file takes them), so that the three places the keys and options
+// are told in (the README follows the pages) can't drift.
 TEST(Player, ManualPagesNameTheOptionsAndKeysOfTheHelp) {
     using Names = std::set<std::string>;
     // The long options of the help's option lines ("  -s, --seconds S  ...").
@@ -155,7 +157,8 @@ TEST(Player, ManualPagesNameTheOptionsAndKeysOfTheHelp) {
     // is two), against the tags of the page's KEYS section.
     const std::string help = harness::run({kZindle, "--help"}, harness::headlessEnv("/dev/null")).out;
     Names help_keys;
-    const std::string keys = help.substr(help.find("Keys:\n"), help.find("\n\n", help.find("Keys:\n")) - help.find("Keys:\n"));
+    const std::size_t keys_at = help.find("\nKeys");
+    const std::string keys = help.substr(keys_at, help.find("\n\n", keys_at) - keys_at);
     const std::regex key_line(R"(\n  ([A-Z][a-z]*(?: [A-Z][a-z]*)?)(?: / ([A-Z][a-z]*))? )");
     for (std::sregex_iterator m(keys.begin(), keys.end(), key_line), end; m != end; ++m) {
         help_keys.insert((*m)[1]);
@@ -167,6 +170,20 @@ TEST(Player, ManualPagesNameTheOptionsAndKeysOfTheHelp) {
     for (std::sregex_iterator t(page_section.begin(), page_section.end(), tag), end; t != end; ++t) page_keys.insert((*t)[1]);
     EXPECT_EQ(help_keys.size(), 14u);
     EXPECT_EQ(page_keys, help_keys);
+    // The actions' names: in brackets in the help's key lines, ".RB [ name ]"
+    // in the page.
+    Names help_actions, page_actions;
+    const std::regex bracketed(R"(\[([a-z0-9_,\s]+)\])"), name(R"([a-z0-9_]+)");
+    for (std::sregex_iterator b(keys.begin(), keys.end(), bracketed), end; b != end; ++b) {
+        const std::string names = (*b)[1];
+        for (std::sregex_iterator n(names.begin(), names.end(), name); n != end; ++n) help_actions.insert(n->str());
+    }
+    const std::string page = harness::readText(std::string(ZINDLE_SOURCE_DIR) + "/man/zindle.1");
+    const std::regex page_action(R"(\n\.RB \[ ([a-z0-9_]+) \])");
+    for (std::sregex_iterator a(page.begin(), page.end(), page_action), end; a != end; ++a) page_actions.insert((*a)[1]);
+    EXPECT_EQ(help_actions.size(), 24u);
+    EXPECT_EQ(page_actions, help_actions);
+    for (const std::string& action : help_actions) EXPECT_NE(keyActionNamed(action), KeyAction::kNone) << action;
 }
 
 // A bad option: one line saying why, a hint, status 2, and nothing opened.

@@ -11,8 +11,10 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/engine_harness.h"
 #include "tests/x11_session.h"
@@ -168,6 +170,78 @@ TEST_F(Window, KeysSwitchViewsStepOrdersAndQuit) {
         << seen(img, dir, "previous-order");
 
     // Escape: a normal end.
+    ASSERT_TRUE(player.key("Escape"));
+    EXPECT_EQ(player.waitForExit(20), 0);
+}
+
+// Writes the settings file the test's players read.
+void writeSettings(const harness::TempDir& dir, const std::string& text) {
+    mkdir(dir.file("xdg-config").c_str(), 0755);
+    mkdir(dir.file("xdg-config/zindle").c_str(), 0755);
+    harness::writeBytes(dir.file("xdg-config/zindle/zindle.conf"), std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+// Key lines laid out as a Miyoo Mini's buttons come (A Space, B Left Ctrl,
+// X Left Shift, L1 e, R1 t, L2 Tab, R2 Backspace, Start Return, Menu
+// Escape): its buttons drive the player and the list. (xdotool presses Left
+// Ctrl before a Right Ctrl it is asked for, so Select's key stays out.)
+TEST_F(Window, KeyLinesGiveActionsTheButtonsOfAHandheld) {
+    writeSettings(dir, "key.view1 = space\nkey.view2 = left ctrl\nkey.view4 = left shift\nkey.prev_order = e\n"
+                       "key.next_order = t\nkey.pause = backspace\nkey.list = return\nkey.quit = escape\n"
+                       "key.play = space, return\nkey.close = left ctrl, escape\nkey.repeat = tab\n");
+    const std::string song = dir.file("window.mod");
+    ASSERT_TRUE(xsession::windowSong(kTitle).write(song));
+    const auto started = play(song);
+    ASSERT_TRUE(started);
+    Player& player = *started;
+    Image img;
+    const auto shows = [&](const std::function<bool(const Image&)>& wanted, const std::string& name) {
+        EXPECT_TRUE(xsession::waitForPicture(player, wanted, kWait, img)) << seen(img, dir, name);
+    };
+    const auto atOrder = [](int order) {
+        return [order](const Image& i) { return xsession::patternHeader(i).rfind(header(order, 0).substr(0, 8), 0) == 0; };
+    };
+    ASSERT_TRUE(player.key("Control_L"));
+    shows([](const Image& i) { return xsession::isMeterView(i, kTitle); }, "b-view2");
+    ASSERT_TRUE(player.key("Shift_L"));
+    shows([](const Image& i) { return xsession::isScopeView(i, kTitle); }, "x-view4");
+    ASSERT_TRUE(player.key("space"));
+    shows([](const Image& i) { return xsession::isPatternView(i, kTitle); }, "a-view1");
+    ASSERT_TRUE(player.key("t"));
+    shows(atOrder(1), "r1-next-order");
+    ASSERT_TRUE(player.key("e"));
+    shows(atOrder(0), "l1-previous-order");
+    ASSERT_TRUE(player.key("BackSpace"));
+    shows(xsession::hasStatusLine, "r2-pause");
+    ASSERT_TRUE(player.key("Return"));
+    const auto modes = [](const Image& i) { return screentext::readText(i, 4, 19, 24, 0xD6BA); };
+    shows([&](const Image& i) { return modes(i).rfind("Repeat: ", 0) == 0; }, "start-list");
+    const std::string repeat = modes(img);
+    ASSERT_TRUE(player.key("Tab"));
+    shows([&](const Image& i) { return modes(i).rfind("Repeat: ", 0) == 0 && modes(i) != repeat; }, "l2-repeat");
+    ASSERT_TRUE(player.key("Control_L"));
+    shows([](const Image& i) { return xsession::isPatternView(i, kTitle); }, "b-close");
+    ASSERT_TRUE(player.key("Escape"));
+    EXPECT_EQ(player.waitForExit(20), 0);
+}
+
+// Two actions' keys given to each other swap the actions.
+TEST_F(Window, KeyLinesSwappingTwoActionsSwapThem) {
+    writeSettings(dir, "key.view1 = left shift\nkey.view2 = left ctrl\n");
+    const std::string song = dir.file("window.mod");
+    ASSERT_TRUE(xsession::windowSong(kTitle).write(song));
+    const auto started = play(song);
+    ASSERT_TRUE(started);
+    Player& player = *started;
+    Image img;
+    ASSERT_TRUE(player.key("Control_L"));
+    EXPECT_TRUE(xsession::waitForPicture(player, [](const Image& i) { return xsession::isMeterView(i, kTitle); },
+                                         kWait, img))
+        << seen(img, dir, "left-ctrl");
+    ASSERT_TRUE(player.key("Shift_L"));
+    EXPECT_TRUE(xsession::waitForPicture(player, [](const Image& i) { return xsession::isPatternView(i, kTitle); },
+                                         kWait, img))
+        << seen(img, dir, "left-shift");
     ASSERT_TRUE(player.key("Escape"));
     EXPECT_EQ(player.waitForExit(20), 0);
 }
