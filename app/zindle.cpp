@@ -170,7 +170,8 @@ void tellTimes(const LoadedSong* song) {
 }
 
 // The module at path holds songs songs: each gets its entries in the list.
-void addSongEntries(const std::string& path, int songs) {
+// A copy of the path: the list's own strings move as entries are added.
+void addSongEntries(std::string path, int songs) {
     if (songs <= 1) return;
     for (std::size_t i = 0; i < playlistSize(); ++i) {
         if (playlistPath(i) != path || playlistSong(i) != 0) continue;
