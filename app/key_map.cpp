@@ -17,6 +17,7 @@ struct ActionEntry {
 
 constexpr KeyPlace kPlayer = KeyPlace::kPlayer;
 constexpr KeyPlace kList = KeyPlace::kList;
+constexpr KeyPlace kScreenOff = KeyPlace::kScreenOff;
 
 // Each action's place, name and default keys, in the order of KeyAction.
 constexpr std::array<ActionEntry, kActionCount> kActions{{
@@ -34,6 +35,7 @@ constexpr std::array<ActionEntry, kActionCount> kActions{{
     {KeyAction::kList, kPlayer, "list", {SDLK_RETURN}},
     {KeyAction::kQuit, kPlayer, "quit", {SDLK_ESCAPE}},
     {KeyAction::kPause, kPlayer, "pause", {SDLK_p}},
+    {KeyAction::kScreenOff, kPlayer, "screen_off", {SDLK_HOME}},
     {KeyAction::kUp, kList, "up", {SDLK_UP}},
     {KeyAction::kDown, kList, "down", {SDLK_DOWN}},
     {KeyAction::kPageUp, kList, "page_up", {SDLK_LEFT}},
@@ -44,6 +46,7 @@ constexpr std::array<ActionEntry, kActionCount> kActions{{
     {KeyAction::kSeparation, kList, "separation", {SDLK_LALT}},
     {KeyAction::kRepeat, kList, "repeat", {SDLK_SPACE}},
     {KeyAction::kSleep, kList, "sleep", {SDLK_BACKSPACE}},
+    {KeyAction::kWake, kScreenOff, "wake", {SDLK_RETURN}},
 }};
 
 constexpr bool tableInOrder() {
@@ -86,6 +89,18 @@ KeyAction keyAction(SDLKey key, KeyPlace place) {
             for (const SDLKey each : keys_now[i])
                 if (each == key) return kActions[i].action;
     return KeyAction::kNone;
+}
+
+const ActionKeys& actionKeys(KeyAction action) {
+    static constexpr ActionKeys kNoKeys{};
+    const auto at = static_cast<std::size_t>(action);
+    return at < kActionCount ? keys_now[at] : kNoKeys;
+}
+
+bool actionKeyHeld(KeyAction action, const Uint8* key_state) {
+    for (const SDLKey key : actionKeys(action))
+        if (key != SDLK_UNKNOWN && key_state[key]) return true;
+    return false;
 }
 
 bool keyNamed(const std::string& name, SDLKey& key) {

@@ -39,6 +39,7 @@
 #include "display/status_line.h"
 #include "display/textout.h"
 #include "display/views.h"
+#include "platform/backlight.h"
 #include "platform/platform.h"
 #include "player/engine.h"
 #include "player/protracker_sequencer.h"
@@ -46,6 +47,9 @@
 namespace {
 
 constexpr std::uint32_t kPassMs = 16;
+// With the screen off nothing is drawn: the loop only keeps the list going,
+// the sleep timer and the wake keys, which don't need 60 passes a second.
+constexpr std::uint32_t kScreenOffPassMs = 100;
 constexpr int kVolumeStep = 5;
 constexpr int kMaxVolumeByKeys = 100;
 
@@ -62,6 +66,14 @@ bool at_end = false;
 StatusMode status_mode = StatusMode::kAuto;
 // The settings file's key lines, given once SDL names its keys.
 std::vector<KeyLine> key_lines;
+// The screen is off: nothing is drawn or presented, the light is off where
+// the board lets us, and every key is locked but the wake combination. The
+// view to show on waking is kept aside.
+bool screen_off = false;
+int view_before_off = kViewPattern;
+// The keys held down, as the events told them (SDL's own key state runs
+// ahead of the events still queued).
+Uint8 keys_down[SDLK_LAST] = {};
 // The sleep timer ran out: the music fades, then the player ends.
 bool sleep_fading = false;
 // The picture's scale and whether it takes the full screen, as chosen.
@@ -267,10 +279,18 @@ LoadedSong* passEnded(LoadedSong* playing) {
 
 // View keys and the volume are read by the audio thread's tick: change
 // them under the audio lock.
+// With the screen off, the view is kept for waking.
 void setDisplayMode(int mode) {
+    if (screen_off) {
+        view_before_off = mode;
+        return;
+    }
     AudioLock lock;
     display_mode = mode;
 }
+
+// The view chosen, shown or, with the screen off, to be shown on waking.
+int chosenView() { return screen_off ? view_before_off : display_mode; }
 
 void changeVolume(int step) {
     {
@@ -310,7 +330,7 @@ void showView(int view, const LoadedSong* song) {
 int view_before_list = kViewPattern;
 void openList() {
     if (listIsOpen()) return;
-    view_before_list = display_mode;
+    view_before_list = chosenView();
     setDisplayMode(kViewList);
     listOpen(playlistCurrent());
     SDL_EnableKeyRepeat(SDL_DEFAULT_REPEAT_DELAY, SDL_DEFAULT_REPEAT_INTERVAL);
@@ -358,7 +378,52 @@ void handleListKey(SDLKey key, LoadedSong*& module, bool& running) {
     }
 }
 
+// Blanks the screen and switches the light off; the view chosen is kept.
+void switchScreenOff() {
+    view_before_off = display_mode;
+    {
+        AudioLock lock;
+        display_mode = kViewOff;
+    }
+    screen_off = true;
+    {
+        std::lock_guard<std::mutex> lock(screen_mutex);
+        SDL_FillRect(screen, nullptr, 0);
+        videoPresent();
+        screen_dirty = false;
+    }
+    backlightOff();
+}
+
+// The light back on and the view chosen drawn afresh on the blank screen:
+// views 1, 2 and 4 draw whole pictures, view 3's still picture is the
+// background with the song name, as at a module change.
+void wakeScreen() {
+    backlightRestore();
+    screen_off = false;
+    setDisplayMode(view_before_off);
+    list_dirty = true;
+    std::lock_guard<std::mutex> lock(screen_mutex);
+    if (display_mode == kViewNone) SDL_BlitSurface(background, nullptr, screen, nullptr);
+    viewsForgetIdle();
+    screen_dirty = true;
+}
+
+// With the screen off only a screen_off key together with a wake key counts,
+// whichever comes first.
+void handleScreenOffKey(SDLKey key) {
+    const bool wake_pressed = keyAction(key, KeyPlace::kScreenOff) == KeyAction::kWake;
+    const bool off_pressed = keyAction(key, KeyPlace::kPlayer) == KeyAction::kScreenOff;
+    if ((wake_pressed && actionKeyHeld(KeyAction::kScreenOff, keys_down)) ||
+        (off_pressed && actionKeyHeld(KeyAction::kWake, keys_down)))
+        wakeScreen();
+}
+
 void handleKey(SDLKey key, LoadedSong*& module, bool& running) {
+    if (screen_off) {
+        handleScreenOffKey(key);
+        return;
+    }
     if (listIsOpen()) {
         handleListKey(key, module, running);
         return;
@@ -388,6 +453,7 @@ void handleKey(SDLKey key, LoadedSong*& module, bool& running) {
     case KeyAction::kView4: showView(kViewScopes, module); break;
     case KeyAction::kChannels: showNextGroup(module); break;
     case KeyAction::kPause: setPaused(!paused); break;
+    case KeyAction::kScreenOff: switchScreenOff(); break;
     default: break;
     }
 }
@@ -396,6 +462,7 @@ void handleKey(SDLKey key, LoadedSong*& module, bool& running) {
 // The scopes take the audio lock and then the screen's, one after the other;
 // presenting holds the screen's alone, so no lock waits on the other here.
 void present() {
+    if (screen_off) return;
     viewsDrawScopes();
     viewsDrawIdle();
     if (listIsOpen() && list_dirty) {
@@ -411,14 +478,15 @@ void present() {
     if (screen_dirty.exchange(false)) videoPresent();
 }
 
-// Sleeps so that event-loop passes are at least kPassMs apart.
+// Sleeps so that event-loop passes are at least kPassMs (with the screen
+// off, kScreenOffPassMs) apart.
 void syncframe() {
     const std::uint32_t now = SDL_GetTicks();
     if (now < next_tick) {
         const std::uint32_t fresh = SDL_GetTicks();
         if (fresh < next_tick) SDL_Delay(next_tick - fresh);
     }
-    next_tick = SDL_GetTicks() + kPassMs;
+    next_tick = SDL_GetTicks() + (screen_off ? kScreenOffPassMs : kPassMs);
 }
 
 const char kHelp[] =
@@ -450,6 +518,9 @@ const char kHelp[] =
     "  P            pause / resume: the sound stops where it is, the screen says\n"
     "               Paused; everything else still works [pause]\n"
     "  Up / Down    master volume up / down by 5 [volume_up, volume_down]\n"
+    "  Home         screen off: black, the light off where the board lets us,\n"
+    "               every key locked; the music goes on [screen_off]. Home held\n"
+    "               with Return wakes it [wake]\n"
     "  Return       the module list [list]: Up/Down [up, down], Left/Right a page\n"
     "               [page_up, page_down], Return or Left Ctrl plays [play],\n"
     "               Escape closes [close], Left Shift shuffle [shuffle], Left\n"
@@ -665,7 +736,8 @@ LoadedSong* loadFirst(int count, char** paths, const Options& options) {
     return module;
 }
 
-// SIGTERM and SIGINT end the player as Escape does. SDL turns them into a
+// SIGTERM, SIGINT and SIGHUP end the player as Escape does, through the
+// one way out that gives the screen's light back. SDL turns them into a
 // quit event, but a driver that draws in the terminal (libcaca on ncurses)
 // puts handlers of its own over SDL's that leave at once with status 1,
 // before the terminal is given back and the held messages are written again.
@@ -679,6 +751,7 @@ void quitOnSignals() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 // Whether startSdl has been called: from then on shutting down closes SDL.
@@ -723,6 +796,7 @@ void freeSurface(SDL_Surface*& surface) {
 // the state, the backgrounds and SDL, whichever of them were brought up, in
 // that order, gives standard error back to the terminal and returns status.
 int shutDown(LoadedSong* module, int status) {
+    backlightRestore();
     probeStop();
     songFree(module);
     playlistClear();
@@ -779,6 +853,10 @@ int zindleMain(int argc, char** argv) {
             if (event.type == SDL_QUIT) {
                 running = false;
                 break;
+            }
+            if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) {
+                const SDLKey key = event.key.keysym.sym;
+                if (key > SDLK_UNKNOWN && key < SDLK_LAST) keys_down[key] = event.type == SDL_KEYDOWN;
             }
             if (event.type == SDL_KEYDOWN) handleKey(event.key.keysym.sym, module, running);
         }

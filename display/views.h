@@ -19,6 +19,7 @@ constexpr int kViewMeters = 2;   // a bar meter per sample
 constexpr int kViewNone = 3;     // nothing drawn
 constexpr int kViewScopes = 4;   // an oscilloscope per channel
 constexpr int kViewList = 5;     // the module list, drawn by the main thread
+constexpr int kViewOff = 6;      // the screen is off: nothing drawn
 
 // The view shown (0 before start-up). The tick reads it: meters rise and
 // fall only while view 2 shows. Written on the main thread under the audio lock.

@@ -136,7 +136,9 @@ int Child::wait(int timeout_s) {
 }
 
 Env userFolders(const std::string& folder) {
-    return {{"XDG_STATE_HOME", folder + "/xdg-state"}, {"XDG_CONFIG_HOME", folder + "/xdg-config"}};
+    return {{"XDG_STATE_HOME", folder + "/xdg-state"},
+            {"XDG_CONFIG_HOME", folder + "/xdg-config"},
+            {"ZINDLE_SYSFS", folder + "/sys"}};
 }
 
 Env headlessEnv(const std::string& audio_file) {

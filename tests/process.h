@@ -51,7 +51,8 @@ std::string readText(const std::string& path);
 std::string findProgram(const std::string& name);
 
 // The player's state and settings folders (XDG_STATE_HOME, XDG_CONFIG_HOME)
-// under folder, "xdg-state" and "xdg-config": a test's own, never the home's.
+// under folder, "xdg-state" and "xdg-config", and the folder standing for
+// /sys (ZINDLE_SYSFS), "sys": a test's own, never the home's or the board's.
 Env userFolders(const std::string& folder);
 // Environment for the player without a screen or sound card, its state and
 // settings folders beside audio_file.

@@ -8,9 +8,11 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <csignal>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -223,6 +225,47 @@ TEST_F(Window, KeyLinesGiveActionsTheButtonsOfAHandheld) {
     shows([](const Image& i) { return xsession::isPatternView(i, kTitle); }, "b-close");
     ASSERT_TRUE(player.key("Escape"));
     EXPECT_EQ(player.waitForExit(20), 0);
+}
+
+// Home turns the screen and its light off while the music and the list go
+// on; every key is locked (Right changes nothing) until Home held with
+// Return wakes the view, and the light comes back on SIGTERM too.
+TEST_F(Window, ScreenOffLocksTheKeysUntilTheWakeCombination) {
+    const std::string light = dir.file("sys/class/backlight/panel");
+    std::filesystem::create_directories(light);
+    harness::writeBytes(light + "/brightness", {'8', '7', '\n'});
+    const std::string songs = dir.file("songs");
+    mkdir(songs.c_str(), 0755);
+    ASSERT_TRUE(xsession::windowSong(kTitle).write(songs + "/1.mod"));
+    ASSERT_TRUE(xsession::windowSong("second").write(songs + "/2.mod"));
+    const auto started = play(songs, {"--from-start"});
+    ASSERT_TRUE(started);
+    Player& player = *started;
+    Image img;
+    const auto black = [](const Image& i) {
+        for (const std::uint16_t pixel : i.pixels)
+            if (pixel != 0) return false;
+        return !i.pixels.empty();
+    };
+    const auto firstModule = [](const Image& i) { return xsession::isPatternView(i, kTitle); };
+    ASSERT_TRUE(xsession::waitForPicture(player, firstModule, kWait, img)) << seen(img, dir, "before");
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(player.key("Home"));
+        EXPECT_TRUE(xsession::waitForPicture(player, black, kWait, img)) << seen(img, dir, "off");
+        EXPECT_EQ(harness::readText(light + "/brightness"), "0\n");
+        if (round == 1) break;
+        const off_t played = harness::readBytes(player.audioFile()).size();
+        for (const char* key : {"Right", "Control_L", "Return", "Home"}) ASSERT_TRUE(player.key(key));
+        EXPECT_TRUE(harness::waitForSize(player.audioFile(), played + 48000 * 4, 30)) << "the music goes on";
+        ASSERT_TRUE(player.screenshot(img));
+        EXPECT_TRUE(black(img)) << seen(img, dir, "locked");
+        ASSERT_TRUE(player.key("Home+Return"));
+        EXPECT_TRUE(xsession::waitForPicture(player, firstModule, kWait, img)) << seen(img, dir, "woken");
+        EXPECT_EQ(harness::readText(light + "/brightness"), "87\n");
+    }
+    player.signal(SIGTERM);
+    EXPECT_EQ(player.waitForExit(20), 0);
+    EXPECT_EQ(harness::readText(light + "/brightness"), "87\n");
 }
 
 // Two actions' keys given to each other swap the actions.
