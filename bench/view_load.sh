@@ -2,12 +2,16 @@
 # The player's CPU share in each view: zindle plays each MODULE in a window
 # under Xvfb, its sound going to SDL's disk driver at the pace of real time,
 # and is measured for SECONDS in each of views 1, 2 and 4 (after a second to
-# settle): CPU time (user + system, from /proc) over wall-clock time, in
-# percent of one core. A MOD beside an XM shows what libxmp's engine and its
-# description cost the views.
+# settle), then with the screen off (Home): CPU time (user + system, from
+# /proc) over wall-clock time, in percent of one core. A MOD beside an XM
+# shows what libxmp's engine and its description cost the views. Below each,
+# `xmp` playing the same module with no window, its sound read at the pace
+# of real time (a pipe drained at 48000 frames a second: xmp has no device
+# here), measured as long: the least a player of that module can take.
 # Usage: bench/view_load.sh [BUILD] MODULE...   (BUILD default build)
 # Environment: SECONDS_PER_VIEW (default 10); ZINDLE_OPTIONS, the player's
-# options (--fullscreen: the 640x480 screen at scale 2). Needs xvfb and xdotool.
+# options (--fullscreen: the 640x480 screen at scale 2). Needs xvfb, xdotool,
+# xmp and pv.
 set -euo pipefail
 build=build
 if [ $# -gt 0 ] && [ -d "$1" ]; then build=$1; shift; fi
@@ -15,15 +19,17 @@ build=$(realpath "$build")
 per_view=${SECONDS_PER_VIEW:-10}
 read -r -a options <<<"${ZINDLE_OPTIONS:-}"
 player=$(realpath "$build/zindle")
-for tool in Xvfb xdotool; do
+for tool in Xvfb xdotool xmp pv; do
   command -v "$tool" >/dev/null || { echo "$0: $tool is missing" >&2; exit 1; }
 done
 
 work=$(mktemp -d)
 xvfb=""
 pid=""
+peer=""
 cleanup() {
   [ -n "$pid" ] && kill "$pid" 2>/dev/null
+  [ -n "$peer" ] && kill "$peer" 2>/dev/null
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
   rm -rf "$work"
 }
@@ -35,9 +41,19 @@ ticks=$(getconf CLK_TCK)
 # CPU seconds the process has used so far.
 cpu_of() { awk -v t="$ticks" '{ print ($14 + $15) / t }' "/proc/$1/stat"; }
 now() { date +%s.%N; }
+# The share of a core process pid takes over the next per_view seconds.
+share_of() {
+  local c0 t0 c1 t1
+  c0=$(cpu_of "$1"); t0=$(now)
+  sleep "$per_view"
+  c1=$(cpu_of "$1"); t1=$(now)
+  awk -v a="$c0" -v b="$c1" -v s="$t0" -v e="$t1" 'BEGIN { printf "%.2f %%", 100 * (b - a) / (e - s) }'
+}
+# Real time's bytes a second: 48000 frames of 16-bit stereo.
+real_time_rate=$((48000 * 4))
 
-echo "| module | engine | view 1 | view 2 | view 4 |"
-echo "|---|---|---:|---:|---:|"
+echo "| module | player | view 1 | view 2 | view 4 | screen off |"
+echo "|---|---|---:|---:|---:|---:|"
 for module in "$@"; do
   module=$(realpath "$module")
   (cd "$work" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_DISKAUDIODELAY=21 exec "$player" "${options[@]}" "$module") \
@@ -51,17 +67,22 @@ for module in "$@"; do
   [ -n "$window" ] || { echo "$0: no window" >&2; head -c 2000 "$work/player.log" | grep -a -v caca >&2; exit 1; }
   xdotool windowfocus --sync "$window"
   engine=$("$build/render/zindle-render" --json "$module" | grep -q '"engine":"libxmp"' && echo libxmp || echo zindle)
-  row="| $(basename "$module") | $engine"
-  for key in Control_L Shift_L Alt_L; do
+  row="| $(basename "$module") | zindle ($engine)"
+  for key in Control_L Shift_L Alt_L Home; do
     xdotool key "$key"
     sleep 1
-    c0=$(cpu_of "$pid"); t0=$(now)
-    sleep "$per_view"
-    c1=$(cpu_of "$pid"); t1=$(now)
-    row="$row | $(awk -v a="$c0" -v b="$c1" -v s="$t0" -v e="$t1" 'BEGIN { printf "%.1f %%", 100 * (b - a) / (e - s) }')"
+    row="$row | $(share_of "$pid")"
   done
   echo "$row |"
   kill "$pid"
   wait "$pid" 2>/dev/null || true
   pid=""
+  # xmp loops the module so that it plays for as long as the measure.
+  xmp -q -l -o - "$module" 2>/dev/null | pv -q -L "$real_time_rate" >/dev/null &
+  sleep 1
+  peer=$(pgrep -n -x xmp)
+  echo "| $(basename "$module") | xmp, no window | | | | $(share_of "$peer") |"
+  kill "$peer" 2>/dev/null || true
+  wait 2>/dev/null || true
+  peer=""
 done
