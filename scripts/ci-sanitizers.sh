@@ -5,7 +5,7 @@
 #      Sanitizer, Xvfb window tests included ($ASAN_BUILD);
 #   2. the threaded tests - the real player under SDL's dummy/disk drivers and
 #      in a window under Xvfb driven by keys - built with ThreadSanitizer and
-#      run three times ($TSAN_BUILD);
+#      run twice, two at a time ($TSAN_BUILD);
 #   3. $FUZZ_SECONDS seconds of fuzzing from the seed corpus ($FUZZ_BUILD).
 # Every sanitizer stops the program at its first report. Reports also go to
 # files, so that one from a child process whose exit status no test looks at
@@ -64,7 +64,7 @@ cmake -S . -B "$TSAN_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZINDLE_SANITIZE=
 cmake --build "$TSAN_BUILD" -j 2 --target zindle zindle-render zindle_tests
 step "TSan: the threaded tests"
 checked env TSAN_OPTIONS="halt_on_error=1:detect_deadlocks=1:second_deadlock_stack=1:log_path=$reports/tsan" \
-  ctest --test-dir "$TSAN_BUILD" -R '^(Player|Window)\.' --repeat until-fail:3 --output-on-failure
+  ctest --test-dir "$TSAN_BUILD" -R '^(Player|Window)\.' -j 2 --repeat until-fail:2 --output-on-failure
 
 step "Fuzzing for $FUZZ_SECONDS s"
 checked ./fuzz/run.sh "$FUZZ_BUILD" "$FUZZ_SECONDS"

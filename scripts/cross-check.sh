@@ -2,7 +2,7 @@
 # Renders the same modules with the native zindle-render and with the one
 # cross-built for ARCH (armhf, arm64, armel, mipsel) under qemu-user, and compares the bytes:
 # the WAV file and the per-tick trace, for one pass of the song and for
-# exactly $CHECK_SECONDS seconds (10). The modules: the demo, the fuzzer's seeds
+# exactly $CHECK_SECONDS seconds (10; the hostile table's modules, only that). The modules: the demo, the fuzzer's seeds
 # (tools/fuzz_seeds.cpp), the benchmarks' comparison set (tools/bench_modules.cpp)
 # and the test suite's hostile table (tools/hostile_cases.cpp), each set
 # written by the native zindle-make-modules, XM, S3M and IT ones among them
@@ -66,6 +66,7 @@ first_difference() {
 }
 
 modules=0
+renders=0
 differ=0
 libxmp_differ=0
 for set in demo seeds bench hostile trackers; do
@@ -74,7 +75,12 @@ for set in demo seeds bench hostile trackers; do
     name="$set/$(basename "$module")"
     engine=zindle
     "$native" --json "$module" 2>/dev/null | grep -q '"engine":"libxmp"' && engine=libxmp
-    for mode in pass seconds; do
+    modes="pass seconds"
+    # The hostile table's songs are short, most of them refused: their
+    # $SECONDS_RENDERED seconds hold the pass and what follows it.
+    [ "$set" = hostile ] && modes=seconds
+    for mode in $modes; do
+      renders=$((renders + 1))
       if [ "$mode" = pass ]; then options=""; else options="--seconds $SECONDS_RENDERED"; fi
       # shellcheck disable=SC2086
       render "$native" "$work/native" "$module" $options &
@@ -102,6 +108,6 @@ for set in demo seeds bench hostile trackers; do
     done
   done
 done
-echo "cross-check $arch: $modules modules, $((2 * modules - differ - libxmp_differ)) renders identical, $differ different," \
+echo "cross-check $arch: $modules modules, $((renders - differ - libxmp_differ)) renders identical, $differ different," \
   "$libxmp_differ of libxmp's modules different"
 [ "$differ" -eq 0 ]
