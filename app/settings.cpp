@@ -92,6 +92,15 @@ bool parseLine(const std::string& line, Settings& settings, KeyLine key, const c
         settings.separation = percent;
         return true;
     }
+    if (name == "amiga") {
+        AmigaModel model{};
+        if (!parseAmigaModel(value.c_str(), model)) {
+            why = "amiga takes a500, a1200 or off";
+            return false;
+        }
+        settings.amiga = model;
+        return true;
+    }
     if (name == "shuffle") {
         if (value != "yes" && value != "no") {
             why = "shuffle takes yes or no";
@@ -135,7 +144,7 @@ bool parseLine(const std::string& line, Settings& settings, KeyLine key, const c
         settings.fullscreen = value == "yes";
         return true;
     }
-    why = "no such setting (separation, shuffle, repeat, status, scale, fullscreen)";
+    why = "no such setting (separation, amiga, shuffle, repeat, status, scale, fullscreen)";
     return false;
 }
 
@@ -225,6 +234,7 @@ Settings settingsChoose(const Settings& command_line, const Settings& buttons, c
     for (const Settings* from : {&file, &buttons, &command_line}) {
         if (from->shuffle) chosen.shuffle = from->shuffle;
         if (from->separation) chosen.separation = from->separation;
+        if (from->amiga) chosen.amiga = from->amiga;
         if (from->repeat) chosen.repeat = from->repeat;
         if (from->status) chosen.status = from->status;
         if (from->scale) chosen.scale = from->scale;

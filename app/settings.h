@@ -22,6 +22,7 @@ bool parseScale(const std::string& word, int& scale);
 // The settings file's settings: none when it is missing; one that can't be
 // read is named on standard error. The file, $XDG_CONFIG_HOME/zindle/zindle.conf
 // (by default ~/.config/zindle/zindle.conf), holds lines "separation = 0..100",
+// "amiga = a500|a1200|off",
 // "shuffle = yes|no", "repeat = list|one|none", "status = auto|on|off",
 // "scale = auto|1..8" and "fullscreen = yes|no",
 // '#' starting a comment, and blank lines; the last

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "audio/paula.h"
+
 // What follows a module's pass: the next in the list, and after the last the
 // first (kList); the same module, without end (kOne); the next, and after
 // the last nothing more (kNone).
@@ -31,6 +33,7 @@ struct KeyLine {
 struct Settings {
     std::optional<bool> shuffle;    // the list in a random order
     std::optional<int> separation;  // stereo separation in percent, 0..100
+    std::optional<AmigaModel> amiga = std::nullopt;  // the Amiga's own sound for our engine's MODs
     std::optional<RepeatMode> repeat = std::nullopt;
     std::optional<StatusMode> status = std::nullopt;
     std::optional<int> scale = std::nullopt;        // the picture's scale, 1..8; 0: the largest that fits

@@ -32,6 +32,7 @@
 #include "app/terminal_messages.h"
 #include "app/video_out.h"
 #include "audio/audio_mixer.h"
+#include "audio/paula.h"
 #include "audio/separation_text.h"
 #include "audio/volume.h"
 #include "display/scaler.h"
@@ -541,6 +542,11 @@ const char kHelp[] =
     "  --seed N         the random orders from N: the same N, the same orders\n"
     "  --separation P   stereo separation in percent, 0 to 100: 100 pans as the\n"
     "                   module does (the default), 0 is mono; 50 suits headphones\n"
+    "  --amiga MODEL    a500 or a1200: MODs sound as the Amiga played them, each\n"
+    "                   voice band-limited as Paula steps it, then the model's\n"
+    "                   filters and the LED filter the module's E0x switches; off\n"
+    "                   (the default): the plain mixer. Formats libxmp plays keep\n"
+    "                   its own mixer\n"
     "  --from-start     start the list at its first module\n"
     "  --repeat MODE    list: after the last module the first (the default);\n"
     "                   one: the module playing without end; none: the list\n"
@@ -559,8 +565,8 @@ const char kHelp[] =
     "  --no-fullscreen  the same as --window\n"
     "  --help           show this text\n"
     "  --version        show the version\n"
-    "Settings (lines \"shuffle = yes\", \"separation = 50\", \"repeat = one\",\n"
-    "\"status = on\", \"scale = auto\", \"fullscreen = no\") are read from\n"
+    "Settings (lines \"shuffle = yes\", \"separation = 50\", \"amiga = a500\",\n"
+    "\"repeat = one\", \"status = on\", \"scale = auto\", \"fullscreen = no\") are read from\n"
     "$XDG_CONFIG_HOME/zindle/zindle.conf (~/.config/zindle/zindle.conf); the\n"
     "command line overrides them. Where each list was left is kept in\n"
     "$XDG_STATE_HOME/zindle/state (~/.local/state/zindle/state).\n"
@@ -585,6 +591,7 @@ enum LongOnly {
     kOptNoShuffle,
     kOptSeed,
     kOptSeparation,
+    kOptAmiga,
     kOptFromStart,
     kOptRepeat,
     kOptStatus,
@@ -601,6 +608,7 @@ const option kLongOptions[] = {
     {"no-shuffle", no_argument, nullptr, kOptNoShuffle},
     {"seed", required_argument, nullptr, kOptSeed},
     {"separation", required_argument, nullptr, kOptSeparation},
+    {"amiga", required_argument, nullptr, kOptAmiga},
     {"from-start", no_argument, nullptr, kOptFromStart},
     {"repeat", required_argument, nullptr, kOptRepeat},
     {"status", required_argument, nullptr, kOptStatus},
@@ -651,6 +659,12 @@ int parseOptions(int argc, char** argv, Options& options) {
                 return usageError("--separation needs a percentage from 0 to 100");
             options.settings.separation = percent;
             break;
+        case kOptAmiga: {
+            AmigaModel model{};
+            if (!parseAmigaModel(optarg, model)) return usageError("--amiga takes a500, a1200 or off");
+            options.settings.amiga = model;
+            break;
+        }
         case kOptRepeat: {
             RepeatMode mode{};
             if (!parseRepeat(optarg, mode)) return usageError("--repeat takes list, one or none");
@@ -722,6 +736,10 @@ LoadedSong* loadFirst(int count, char** paths, const Options& options) {
     resumeOpen(count, paths);
     const Settings chosen = settingsChoose(options.settings, resumeChoices(), settingsReadFile());
     audioSetSeparation(chosen.separation.value_or(kFullSeparation));
+    {
+        AudioLock lock;
+        paulaSetModel(chosen.amiga.value_or(AmigaModel::kOff));
+    }
     playlistSetRepeat(chosen.repeat.value_or(RepeatMode::kList));
     status_mode = chosen.status.value_or(StatusMode::kAuto);
     video_scale = chosen.scale.value_or(kAutoScale);

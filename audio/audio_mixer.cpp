@@ -18,10 +18,6 @@ Voice v[kMaxVoices];
 
 namespace {
 
-struct PanGains {
-    std::int32_t left;
-    std::int32_t right;
-};
 // Voices 0 and 3 sound mostly left, 1 and 2 mostly right; every further
 // group of four pans as the first does.
 constexpr int kPanGroup = 4;
@@ -199,6 +195,10 @@ void mixChunk(std::uint8_t* out, int frames) {
 }  // namespace
 
 void mixOutputPortable(std::uint8_t* out, int frames) { writeFramesPortable(out, 0, frames); }
+
+PanGains audioHeardGains(const Voice& voice) { return separated(voice.left, voice.right); }
+
+bool audioWrapOrEnd(Voice& voice) { return wrapOrEnd(voice); }
 
 void audioMixVoices(std::uint8_t* out, int frames) { mixChunk(out, frames); }
 

@@ -37,6 +37,16 @@ struct Voice {
 
 extern Voice v[kMaxVoices];
 
+struct PanGains {
+    std::int32_t left;
+    std::int32_t right;
+};
+// A voice's gains as heard at the stereo separation set (audioSetSeparation).
+PanGains audioHeardGains(const Voice& voice);
+// The loop test then the end test the mixer runs on a voice after each
+// frame's step; false, the voice cut, when it has ended.
+bool audioWrapOrEnd(Voice& voice);
+
 // Clears the voices, opens the device (48000 Hz, s16le, stereo, 1024 frames)
 // and starts it. Returns 1 on success; 0 after printing "Unable to open audio".
 int audioStart();

@@ -31,14 +31,20 @@
 #    loop at its defaults for as long, writing nothing (bench/peers/loop_xmp.c),
 #    the least any renderer of libxmp's own sound can take.
 #
-# Modules (1 to 3): the demo, the generated comparison set, and real music:
+# 5. The Amiga's own sound: zindle-render --amiga a500 and a1200 writing
+#    WHOLE_SECONDS of each MOD of 1 to 3 to a WAV file, beside openmpt123 with
+#    its Amiga resampler of the same model (render.resampler.emulate_amiga),
+#    the same settings otherwise; CPU seconds, the minimum of WHOLE_RUNS
+#    alternating runs.
+#
+# Modules (1 to 3 and 5): the demo, the generated comparison set, and real music:
 # the MOD files of Debian's tecnoballz-data package (fetched with apt-get
 # download into the build folder; left out when that isn't possible).
 #
 # Usage: bench/peers.sh [BUILD_DIR]   (default build-bench)
 # Environment: BENCH_SECONDS (default 60), BENCH_RUNS (default 5),
 #   WHOLE_SECONDS (default 600), WHOLE_RUNS (default 5), SECTIONS (the
-#   tables to make, default "1 2 3 4"; 2 and 3 come together).
+#   tables to make, default "1 2 3 4 5"; 2 and 3 come together).
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -48,7 +54,7 @@ runs=${BENCH_RUNS:-5}
 whole=${WHOLE_SECONDS:-600}
 whole_runs=${WHOLE_RUNS:-5}
 jobs=${JOBS:-2}
-sections=" ${SECTIONS:-1 2 3 4} "
+sections=" ${SECTIONS:-1 2 3 4 5} "
 
 ./scripts/install-deps.sh libxmp-dev libopenmpt-dev libmikmod-dev pkg-config time gcc xmp openmpt123
 
@@ -157,6 +163,11 @@ run_whole() {
            --time "$whole" "$module" ;;
     openmpt123) "$2" openmpt123 --render --force --quiet --samplerate 48000 --no-float --filter 1 --ramping 0 \
                   --dither 0 --repeat -1 --end-time "$whole" "$module" ;;
+    zindle-a500 | zindle-a1200) "$2" "$render" --amiga "${player#zindle-}" --seconds "$whole" --output "$scratch/out.wav" "$module" ;;
+    openmpt123-a500 | openmpt123-a1200)
+      "$2" openmpt123 --render --force --quiet --samplerate 48000 --no-float --ramping 0 --dither 0 --repeat -1 \
+        --ctl render.resampler.emulate_amiga=1 --ctl render.resampler.emulate_amiga_type="${player#openmpt123-}" \
+        --end-time "$whole" "$module" ;;
   esac
 }
 
@@ -208,6 +219,31 @@ echo
 echo "| module | zindle-render WAV | zindle-render FLAC | xmp | openmpt123 | libxmp loop | libopenmpt loop | libmikmod loop |"
 echo "|---|---:|---:|---:|---:|---:|---:|---:|"
 for module in "${modules[@]}"; do echo "${peaks[$module]}"; done
+fi
+
+# --- 5: the Amiga's own sound, against openmpt123's Amiga resampler.
+if [[ $sections == *" 5 "* ]]; then
+echo
+echo "5. The Amiga's own sound: CPU seconds (user + system) to write $whole s of audio to a WAV file, start to exit,"
+echo "minimum of $whole_runs alternating runs; zindle-render --amiga MODEL beside openmpt123 with its Amiga resampler of"
+echo "the same model, and zindle-render's plain mixer:"
+echo
+echo "| module | zindle-render | zindle-render --amiga a500 | openmpt123 Amiga a500 | zindle-render --amiga a1200 | openmpt123 Amiga a1200 | openmpt123 / zindle-render a500 | openmpt123 / zindle-render a1200 |"
+echo "|---|---:|---:|---:|---:|---:|---:|---:|"
+amiga_players=(zindle-wav zindle-a500 openmpt123-a500 zindle-a1200 openmpt123-a1200)
+for module in "${modules[@]}"; do
+  cp "$module" "$scratch/m.mod"
+  declare -A times=()
+  for ((run = 0; run < whole_runs; ++run)); do
+    for player in "${amiga_players[@]}"; do times[$player]="${times[$player]:-} $(run_whole "$player" cpu)"; done
+  done
+  declare -A best=()
+  for player in "${amiga_players[@]}"; do best[$player]=$(tr ' ' '\n' <<<"${times[$player]}" | grep . | minimum); done
+  awk -v m="$(name_of "$module")" -v z="${best[zindle-wav]}" -v a="${best[zindle-a500]}" -v oa="${best[openmpt123-a500]}" \
+      -v b="${best[zindle-a1200]}" -v ob="${best[openmpt123-a1200]}" \
+      'BEGIN { printf "| %s | %.3f | %.3f | %.3f | %.3f | %.3f | %.2f | %.2f |\n", m, z, a, oa, b, ob, oa / a, ob / b }'
+  unset times best
+done
 fi
 
 # --- 4: modules libxmp plays, against the programs at the same settings.

@@ -11,6 +11,7 @@
 #include <new>
 
 #include "audio/audio_mixer.h"
+#include "audio/paula.h"
 #include "platform/platform.h"
 #include "player/shown_text.h"
 
@@ -226,6 +227,7 @@ void zindleReset() {
     songResetEngine();
     audioSetMasterVolume(kFullMasterVolume);
     audioSetSeparation(kFullSeparation);
+    paulaSetModel(AmigaModel::kOff);
     audioSetPaused(false);
     audioStartFade(0);
     platform().reset_views();

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "audio/audio_mixer.h"
+#include "audio/paula.h"
 #include "player/engine.h"
 #include "player/shown_text.h"
 
@@ -104,7 +105,10 @@ int modOrder() { return source ? source->order : 0; }
 
 int modMix(std::uint8_t* out, int frames) {
     const int n = zindlePulse(frames);
-    audioMixVoices(out, n);
+    if (paulaModel() == AmigaModel::kOff)
+        audioMixVoices(out, n);
+    else
+        paulaMixVoices(out, n);
     return n;
 }
 

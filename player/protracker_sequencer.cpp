@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "audio/audio_mixer.h"
+#include "audio/paula.h"
 #include "platform/platform.h"
 
 std::int32_t mod_playing = 0;
@@ -203,6 +204,7 @@ void zindlePlay(Module* module, int order) {
     if (order < 0) order = 0;  // the order list has no entry before the first
     AudioLock lock;
     audioCutAllVoices();
+    paulaReset();
     for (int i = 0; i < kMaxChannels; ++i) {
         channels[i].index = i;
         channels[i].volume = kMaxVolume;
@@ -527,8 +529,13 @@ void effect_tempo(Channel* ch) {
 // ---------------------------------------------------------------------------
 // Extended effects E0..EF
 
-// Filter, glissando control, waveforms and panning have nothing to act on.
-void effecte_setfilter(Channel*) {}
+// The Amiga's LED filter: bit 0 of the parameter clear turns it on. Only the
+// Amiga's own sound hears it.
+void effecte_setfilter(Channel* ch) {
+    if (mod_tick == 0) paulaSetLed((paramY(ch) & 1) == 0);
+}
+
+// Glissando control, waveforms and panning have nothing to act on.
 void effecte_glissandoctrl(Channel*) {}
 void effecte_vibratoctrl(Channel*) {}
 void effecte_tremoloctrl(Channel*) {}

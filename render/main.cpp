@@ -40,6 +40,7 @@ int main(int argc, char** argv) {
     if (status >= 0) return status;
     rendererUsePlatform();
     rendererUseSeparation(options.separation);
+    rendererUseAmiga(options.amiga);
     const std::vector<WalkedFile> files = folderWalk(options.modules);
     if (reportEmptyFolders(options.modules, files)) return 1;
     if (options.info) return printInfo(files, options.info_form);

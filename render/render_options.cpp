@@ -32,6 +32,10 @@ const char kUsage[] =
     "      --song K        render the module's K-th song (1 is the first) from the position it\n"
     "                      starts at, one pass per loop as usual; not with --start\n"
     "      --separation P  stereo separation in percent, 0 (mono) to 100 (default 100)\n"
+    "      --amiga MODEL   a500 or a1200: MODs sound as the Amiga played them (each voice\n"
+    "                      band-limited as Paula steps it, the model's filters, the LED\n"
+    "                      filter under E0x); off (the default): the plain mixer. Formats\n"
+    "                      libxmp plays keep its mixer\n"
     "  -f, --format F      wav, flac or raw (bare interleaved s16le frames); default: the\n"
     "                      output's extension, else wav\n"
     "      --raw           the same as --format raw\n"
@@ -87,7 +91,7 @@ bool parseInt(const char* text, int low, int high, int& value) {
     return true;
 }
 
-enum LongOnly { kOptStart = 256, kOptSong, kOptSeparation, kOptLoops, kOptOutputDir, kOptRaw, kOptTrace, kOptJson, kOptProbeLine, kOptVersion };
+enum LongOnly { kOptStart = 256, kOptSong, kOptSeparation, kOptAmiga, kOptLoops, kOptOutputDir, kOptRaw, kOptTrace, kOptJson, kOptProbeLine, kOptVersion };
 
 const option kLongOptions[] = {
     {"seconds", required_argument, nullptr, 's'},  {"loops", required_argument, nullptr, kOptLoops},
@@ -97,6 +101,7 @@ const option kLongOptions[] = {
     {"trace", no_argument, nullptr, kOptTrace},      {"info", no_argument, nullptr, 'i'},
     {"json", no_argument, nullptr, kOptJson},        {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kOptVersion},  {"separation", required_argument, nullptr, kOptSeparation},
+    {"amiga", required_argument, nullptr, kOptAmiga},
     {"probe-line", no_argument, nullptr, kOptProbeLine}, {"song", required_argument, nullptr, kOptSong},
     {nullptr, 0, nullptr, 0},
 };
@@ -127,6 +132,9 @@ int parseOptions(int argc, char** argv, RenderOptions& options) {
             case kOptSeparation:
                 if (!parseSeparation(optarg, SeparationText::kNumber, options.separation))
                     return usageError("--separation needs a percentage (0 to 100)");
+                break;
+            case kOptAmiga:
+                if (!parseAmigaModel(optarg, options.amiga)) return usageError("--amiga takes a500, a1200 or off");
                 break;
             case kOptStart:
                 if (!parseInt(optarg, 0, kMaxStart, options.start)) return usageError("--start needs an order position (0 to 255)");

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/paula.h"
 #include "player/folder_walk.h"
 #include "render/module_info.h"
 #include "render/render_output.h"
@@ -22,6 +23,7 @@ struct RenderOptions {
     bool start_given = false;
     int song = 0;   // the song to render, 1..; 0: the first, from start
     int separation = 100;  // stereo separation in percent, 0..100
+    AmigaModel amiga = AmigaModel::kOff;
     OutputFormat format = OutputFormat::kWav;
     bool format_given = false;
     bool trace = false;

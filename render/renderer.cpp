@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "audio/audio_mixer.h"
+#include "audio/paula.h"
 #include "platform/files.h"
 #include "platform/platform.h"
 #include "render/module_info.h"
@@ -71,6 +72,8 @@ const Platform kRenderPlatform = [] {
 
 // The stereo separation every render plays at (--separation).
 int render_separation = kFullSeparation;
+// The Amiga's own sound, or our mixer (--amiga).
+AmigaModel render_amiga = AmigaModel::kOff;
 
 // Plays song from the program-start state at order position start and
 // sets the watch for it: frames frames, or passes passes (0: frames alone)
@@ -80,6 +83,7 @@ void startPlayback(LoadedSong* song, int start, int passes, std::uint64_t frames
                    std::vector<std::int64_t>* first_frames = nullptr) {
     zindleReset();
     audioSetSeparation(render_separation);
+    paulaSetModel(render_amiga);
     watch.trace = trace;
     watch.passes = passes;
     watch.tick_frame = 0;
@@ -178,6 +182,8 @@ bool makeFoldersOf(const std::string& path, std::string& error) {
 void rendererUsePlatform() { platformUse(kRenderPlatform); }
 
 void rendererUseSeparation(int percent) { render_separation = percent; }
+
+void rendererUseAmiga(AmigaModel model) { render_amiga = model; }
 
 std::uint64_t onePassFrames(LoadedSong* song) { return renderLength(song, 0, 1, kPassCapFrames); }
 

@@ -19,6 +19,8 @@ extern const char* render_message_start;
 void rendererUsePlatform();
 // The stereo separation (0..100) every render from now on plays at.
 void rendererUseSeparation(int percent);
+// The Amiga model every render plays our engine's modules with (--amiga).
+void rendererUseAmiga(AmigaModel model);
 
 // Renders the module at module_path to path ("-": standard output) as the
 // options say, making path's folders when --output didn't name it. batch:

@@ -625,13 +625,15 @@ TEST(Settings, FileLinesCommentsAndBadLines) {
                              "key.jump = space\n"
                              "key.quit = lctrl\n"
                              "key.next_order = t,\n"
-                             "key.play = a, b, c, d, e\n";
+                             "key.play = a, b, c, d, e\n"
+                             "amiga = a600\n"
+                             "amiga=a1200\n";
     harness::writeBytes(conf, std::vector<std::uint8_t>(text.begin(), text.end()));
     testing::internal::CaptureStderr();
     const Settings settings = settingsReadFile();
     const std::string at = "zindle: " + conf + ":";
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              at + "5: no such setting (separation, shuffle, repeat, status, scale, fullscreen), skipped: volume = 3\n" +
+              at + "5: no such setting (separation, amiga, shuffle, repeat, status, scale, fullscreen), skipped: volume = 3\n" +
               at + "6: separation takes 0 to 100, skipped: separation = 150\n" +
               at + "7: shuffle takes yes or no, skipped: shuffle = maybe\n" +
               at + "9: not \"name = value\", skipped: nonsense\n" +
@@ -642,7 +644,9 @@ TEST(Settings, FileLinesCommentsAndBadLines) {
               at + "16: fullscreen takes yes or no, skipped: fullscreen = maybe\n" +
               at + "21: no such action (zindle --help names them), skipped: key.jump = space\n" +
               at + "23: a key line takes SDL's names of keys, separated by commas, skipped: key.next_order = t,\n" +
-              at + "24: an action takes 4 keys at most, skipped: key.play = a, b, c, d, e\n");
+              at + "24: an action takes 4 keys at most, skipped: key.play = a, b, c, d, e\n" +
+              at + "25: amiga takes a500, a1200 or off, skipped: amiga = a600\n");
+    EXPECT_TRUE(settings.amiga == AmigaModel::kA1200);
     EXPECT_EQ(settings.separation, 25);
     EXPECT_TRUE(settings.repeat == RepeatMode::kNone);
     EXPECT_TRUE(settings.status == StatusMode::kOn);
