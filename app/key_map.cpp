@@ -36,14 +36,16 @@ constexpr std::array<ActionEntry, kActionCount> kActions{{
     {KeyAction::kPause, kPlayer, "pause", {SDLK_p}},
     {KeyAction::kUp, kList, "up", {SDLK_UP}},
     {KeyAction::kDown, kList, "down", {SDLK_DOWN}},
-    {KeyAction::kPageUp, kList, "page_up", {SDLK_LEFT}},
-    {KeyAction::kPageDown, kList, "page_down", {SDLK_RIGHT}},
+    {KeyAction::kPageUp, kList, "page_up", {SDLK_TAB, SDLK_PAGEUP}},
+    {KeyAction::kPageDown, kList, "page_down", {SDLK_BACKSPACE, SDLK_PAGEDOWN}},
     {KeyAction::kPlay, kList, "play", {SDLK_RETURN, SDLK_LCTRL}},
     {KeyAction::kClose, kList, "close", {SDLK_ESCAPE}},
     {KeyAction::kShuffle, kList, "shuffle", {SDLK_LSHIFT}},
     {KeyAction::kSeparation, kList, "separation", {SDLK_LALT}},
     {KeyAction::kRepeat, kList, "repeat", {SDLK_SPACE}},
-    {KeyAction::kSleep, kList, "sleep", {SDLK_BACKSPACE}},
+    {KeyAction::kSleep, kList, "sleep", {SDLK_s}},
+    {KeyAction::kEnterFolder, kList, "enter_folder", {SDLK_RIGHT}},
+    {KeyAction::kLeaveFolder, kList, "leave_folder", {SDLK_LEFT}},
 }};
 
 constexpr bool tableInOrder() {
