@@ -95,6 +95,7 @@ FolderPlace folderAbove(const FolderPlace& place) {
 }
 
 std::string folderName(const FolderPlace& place) {
+    if (folderRoot().argument != kTopArgument) return place.dir;
     for (std::size_t i = 0; i < playlistSize() && place.argument != kTopArgument; ++i)
         if (playlistArgument(i) == place.argument && playlistFromFolder(i)) return argumentFolder(i) + "/" + place.dir;
     return place.dir;

@@ -40,7 +40,8 @@ std::vector<FolderRow> folderRows(const FolderPlace& place);
 FolderPlace folderInside(const FolderPlace& place, const FolderRow& row);
 // The folder above place; the root stays where it is.
 FolderPlace folderAbove(const FolderPlace& place);
-// The folder's name as a title shows it: the path given, then the folders below.
+// The folder's name as a title shows it: the folders below the one folder
+// given ("a/b/"), or below a top level the path given, then those.
 std::string folderName(const FolderPlace& place);
 // Whether the list is one file given by name (its songs too): then it shows as a plain list.
 bool folderOneFileNamed();

@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -351,8 +353,10 @@ TEST(Playlist, ShuffleNeverPlaysAModuleTwiceInARow) {
     playlistClear();
 }
 
-// The list screen's keys: Up and Down step, Left and Right a page of 22
-// lines, never past either end; the page shown is the whole page the cursor
+// The list screen's keys in a folder of modules alone: Up and Down step,
+// from either end round to the other; Tab and Backspace (Page Up, Page Down)
+// a page of 22 lines, never past either end; Right and Left, with no folder
+// to go into or out of, nothing. The page shown is the whole page the cursor
 // falls in, not one scrolled along with it; the other keys ask the player.
 TEST(ListScreen, KeysMoveTheCursorAndThePagesFlipWhole) {
     TempDir dir;
@@ -375,16 +379,17 @@ TEST(ListScreen, KeysMoveTheCursorAndThePagesFlipWhole) {
         std::size_t page;  // the entry of the page's first line
     };
     const Case cases[] = {
-        {0, SDLK_DOWN, ListAction::kNone, 1, 0},       {0, SDLK_UP, ListAction::kNone, 0, 0},
+        {0, SDLK_DOWN, ListAction::kNone, 1, 0},       {0, SDLK_UP, ListAction::kNone, 49, 44},
         {21, SDLK_DOWN, ListAction::kNone, 22, 22},    {22, SDLK_UP, ListAction::kNone, 21, 0},
-        {0, SDLK_RIGHT, ListAction::kNone, 22, 22},    {25, SDLK_RIGHT, ListAction::kNone, 47, 44},
-        {27, SDLK_RIGHT, ListAction::kNone, 49, 44},   {28, SDLK_RIGHT, ListAction::kNone, 49, 44},
-        {49, SDLK_RIGHT, ListAction::kNone, 49, 44},   {49, SDLK_DOWN, ListAction::kNone, 49, 44},
-        {30, SDLK_LEFT, ListAction::kNone, 8, 0},      {21, SDLK_LEFT, ListAction::kNone, 0, 0},
+        {0, SDLK_BACKSPACE, ListAction::kNone, 22, 22}, {25, SDLK_PAGEDOWN, ListAction::kNone, 47, 44},
+        {27, SDLK_BACKSPACE, ListAction::kNone, 49, 44}, {28, SDLK_BACKSPACE, ListAction::kNone, 49, 44},
+        {49, SDLK_BACKSPACE, ListAction::kNone, 49, 44}, {49, SDLK_DOWN, ListAction::kNone, 0, 0},
+        {30, SDLK_TAB, ListAction::kNone, 8, 0},       {21, SDLK_PAGEUP, ListAction::kNone, 0, 0},
         {47, SDLK_RETURN, ListAction::kPlay, 47, 44},  {5, SDLK_LCTRL, ListAction::kPlay, 5, 0},
         {5, SDLK_ESCAPE, ListAction::kClose, 5, 0},    {5, SDLK_LSHIFT, ListAction::kToggleShuffle, 5, 0},
-        {5, SDLK_SPACE, ListAction::kStepRepeat, 5, 0}, {5, SDLK_BACKSPACE, ListAction::kStepSleep, 5, 0},
+        {5, SDLK_SPACE, ListAction::kStepRepeat, 5, 0}, {5, SDLK_s, ListAction::kStepSleep, 5, 0},
         {5, SDLK_LALT, ListAction::kStepSeparation, 5, 0}, {5, SDLK_a, ListAction::kNone, 5, 0},
+        {5, SDLK_RIGHT, ListAction::kNone, 5, 0},      {5, SDLK_LEFT, ListAction::kNone, 5, 0},
     };
     for (const Case& k : cases) {
         const std::string what = "key " + std::to_string(k.key) + " from " + std::to_string(k.from);
@@ -1273,6 +1278,128 @@ TEST_F(Window, ListPicksAModuleFromThreeHundred) {
     ASSERT_TRUE(player.key("Escape"));
     ASSERT_TRUE(playing(5)) << fail("escape closed the list");
     ASSERT_TRUE(player.running());
+    ASSERT_TRUE(player.key("Escape"));
+    EXPECT_EQ(player.waitForExit(20), 0);
+}
+
+namespace {
+
+// The zindle-render processes whose parent is pid, as /proc shows them now.
+int renderChildren(pid_t pid) {
+    int count = 0;
+    DIR* proc = opendir("/proc");
+    if (!proc) return -1;
+    while (const dirent* entry = readdir(proc)) {
+        if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0]))) continue;
+        const std::vector<std::uint8_t> stat = harness::readBytes(std::string("/proc/") + entry->d_name + "/stat");
+        const std::string text(stat.begin(), stat.end());
+        const std::size_t close = text.rfind(')');
+        if (close == std::string::npos || text.compare(0, text.find('('), std::string(entry->d_name) + " ") != 0)
+            continue;
+        int parent = 0;
+        char state = 0;
+        if (std::sscanf(text.c_str() + close + 1, " %c %d", &state, &parent) == 2 && parent == pid &&
+            text.find("(zindle-render)") != std::string::npos)
+            ++count;
+    }
+    closedir(proc);
+    return count;
+}
+
+}  // namespace
+
+// A tree of three levels and 300 modules (songs/: one/ and top00..top29;
+// one/: two/ and m00..m19; one/two/: x000..x249). The list opens on the
+// folder of the module playing, its folder first with the count of modules
+// below it, its modules' lengths coming in page by page while the probe runs
+// one child at a time; Up and Down go round, Right and Left go in and out
+// (up to the folder given, no further), Tab and Backspace flip pages, Return
+// on a folder plays its first module; n/N stays the whole list's.
+TEST_F(Window, ListBrowsesATreeOfFolders) {
+    if (std::string(ZINDLE_EMULATOR) != "")
+        GTEST_SKIP() << "the probe's renderer is built for another processor and runs under " ZINDLE_EMULATOR;
+    const std::string songs = makeFolder(dir.file("songs"));
+    const std::string one = makeFolder(songs + "/one"), two = makeFolder(one + "/two");
+    const auto named = [](const char* stem, int n, int digits) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%s%0*d", stem, digits, n);
+        return std::string(name);
+    };
+    for (int n = 0; n < 30; ++n) ASSERT_TRUE(xsession::windowSong(named("top", n, 2)).write(songs + "/" + named("top", n, 2) + ".mod"));
+    for (int n = 0; n < 20; ++n) ASSERT_TRUE(xsession::windowSong(named("m", n, 2)).write(one + "/" + named("m", n, 2) + ".mod"));
+    for (int n = 0; n < 250; ++n) ASSERT_TRUE(xsession::windowSong(named("x", n, 3)).write(two + "/" + named("x", n, 3) + ".mod"));
+    const auto started = play(songs);
+    ASSERT_TRUE(started);
+    xsession::Player& player = *started;
+    std::atomic<bool> browsing{true};
+    std::atomic<int> most_children{0};
+    std::thread watch([&] {
+        while (browsing) {
+            most_children = std::max(most_children.load(), renderChildren(player.pid()));
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    Image img;
+    const auto row = [](const Image& i, int n) {
+        return screentext::readText(i, 8, 30 + 8 * n, 39, [](std::uint16_t p) { return p != 0 && p != 0x43D3; });
+    };
+    const auto title = [](const Image& i) { return screentext::readText(i, 4, 0, 20, 0xFFFF); };
+    const auto position = [](const Image& i) { return screentext::readText(i, 236, 0, 10, 0xFFFF); };
+    // The list at title, the cursor on row cursor at position n/300, with
+    // first and last as the texts of the page's first and last rows.
+    const auto listAt = [&](const std::string& name, int cursor, int n, const std::string& first, int last_row,
+                            const std::string& last) {
+        const std::string at = std::to_string(n) + "/300";
+        return xsession::waitForPicture(
+            player,
+            [&](const Image& i) {
+                const int y = 30 + 8 * cursor;
+                return title(i) == name + std::string(20 - name.size(), ' ') &&
+                       position(i) == std::string(10 - at.size(), ' ') + at && i.at(319, y) == 0x43D3 &&
+                       i.at(319, y == 30 ? 38 : 30) != 0x43D3 && row(i, 0) == first && row(i, last_row) == last;
+            },
+            30000, img);
+    };
+    const auto fail = [&](const std::string& name) {
+        return keep(img, name) + name + ": title '" + title(img) + "', position '" + position(img) + "', rows '" +
+               row(img, 0) + "' '" + row(img, 1) + "' '" + row(img, 20) + "' '" + row(img, 21) + "'";
+    };
+    const auto line = [](const std::string& name, const std::string& right) {
+        return name + std::string(39 - name.size() - right.size(), ' ') + right;
+    };
+    const std::string length = "7:30";
+    ASSERT_TRUE(xsession::waitForPicture(player, [](const Image& i) { return xsession::isPatternView(i, "m00"); }, 15000, img))
+        << fail("start");
+    ASSERT_TRUE(player.key("Return"));
+    // The module playing's folder, every length of its page found.
+    ASSERT_TRUE(listAt("one/", 1, 1, line("two/", "250"), 20, line("m19.mod", length))) << fail("opened");
+    for (int n = 1; n <= 20; ++n) EXPECT_EQ(row(img, n), line(named("m", n - 1, 2) + ".mod", length)) << n;
+    ASSERT_TRUE(player.key("Up"));
+    ASSERT_TRUE(player.key("Up"));
+    ASSERT_TRUE(listAt("one/", 20, 20, line("two/", "250"), 20, line("m19.mod", length))) << fail("up round to the last");
+    ASSERT_TRUE(player.key("Down"));
+    ASSERT_TRUE(listAt("one/", 0, 21, line("two/", "250"), 20, line("m19.mod", length))) << fail("down round to the first");
+    ASSERT_TRUE(player.key("Right"));
+    ASSERT_TRUE(listAt("one/two/", 0, 21, line("x000.mod", length), 21, line("x021.mod", length))) << fail("entered");
+    ASSERT_TRUE(player.key("BackSpace"));
+    ASSERT_TRUE(listAt("one/two/", 0, 43, line("x022.mod", length), 21, line("x043.mod", length))) << fail("page down");
+    ASSERT_TRUE(player.key("Tab"));
+    ASSERT_TRUE(listAt("one/two/", 0, 21, line("x000.mod", length), 21, line("x021.mod", length))) << fail("page up");
+    ASSERT_TRUE(player.key("Left"));
+    ASSERT_TRUE(player.key("Left"));
+    ASSERT_TRUE(listAt("Modules", 0, 1, line("one/", "270"), 21, line("top20.mod", length))) << fail("left twice");
+    ASSERT_TRUE(player.key("Left"));
+    ASSERT_TRUE(player.key("Right"));
+    ASSERT_TRUE(listAt("one/", 0, 21, line("two/", "250"), 20, line("m19.mod", length))) << fail("left at the top");
+    ASSERT_TRUE(player.key("Return"));
+    ASSERT_TRUE(xsession::waitForPicture(player, [](const Image& i) { return xsession::isPatternView(i, "x000"); }, 15000, img))
+        << fail("played from a folder");
+    ASSERT_TRUE(player.key("Return"));
+    ASSERT_TRUE(listAt("one/two/", 0, 21, line("x000.mod", length), 21, line("x021.mod", length))) << fail("reopened");
+    browsing = false;
+    watch.join();
+    EXPECT_EQ(most_children.load(), 1) << "zindle-render children at once";
+    ASSERT_TRUE(player.key("Escape"));
     ASSERT_TRUE(player.key("Escape"));
     EXPECT_EQ(player.waitForExit(20), 0);
 }

@@ -55,6 +55,7 @@ class Player {
     // (in full screen SDL draws on a window of its own over the named one).
     bool screenshot(screentext::Image& out);
     bool running() { return child_.running(); }
+    pid_t pid() const { return child_.pid(); }
     // The disk driver's file: what the player has played so far.
     std::string audioFile() const { return work_dir_ + "/audio.raw"; }
     // The exit status, or -1 when it doesn't end within timeout_s.
