@@ -1530,8 +1530,8 @@ TEST_F(Window, PlaysEachSongOfAModuleInAFolder) {
 }
 
 // Names as people wrote them: a title in ISO 8859-1 drawn without its
-// accents and cut at 20 characters, a file name in UTF-8 in the list one
-// character per character ('?' for what has no letter), and a module without
+// accents and cut at 20 characters, a folder's and a file's names in UTF-8
+// in the list one character per character ('?' for what has no letter), and a module without
 // a title named by its file, without folders or extension.
 TEST_F(Window, NamesAreDrawnAsTheirLettersAndABlankTitleAsTheFileName) {
     const std::string songs = makeFolder(dir.file("songs"));
@@ -1571,10 +1571,13 @@ TEST_F(Window, NamesAreDrawnAsTheirLettersAndABlankTitleAsTheFileName) {
             text += screentext::readText(i, 8, 30 + 8 * n, 24, [](std::uint16_t p) { return p != 0 && p != 0x43D3; }) + "|";
         return text;
     };
-    const std::string wanted = "latin.mod               |Unicode dir/my song ?.xm|                        |";
+    const std::string wanted = "Unicode dir/            |latin.mod               |                        |";
     ASSERT_TRUE(waitFor([&](const Image& i) { return lines(i) == wanted; })) << keep(img, "list") << "lines '" << lines(img) << "'";
-
     ASSERT_TRUE(player.key("Down"));
+    ASSERT_TRUE(player.key("Right"));
+    const std::string inside = "my song ?.xm            |                        |                        |";
+    ASSERT_TRUE(waitFor([&](const Image& i) { return lines(i) == inside; })) << keep(img, "folder") << "lines '" << lines(img) << "'";
+
     ASSERT_TRUE(player.key("Return"));
     ASSERT_TRUE(waitFor([&](const Image& i) { return xsession::titleName(i) == "Now Playing: " + untitled_shown; }))
         << fail("untitled view 2");
