@@ -181,7 +181,7 @@ TEST(Player, ManualPagesNameTheOptionsAndKeysOfTheHelp) {
     const std::string page = harness::readText(std::string(ZINDLE_SOURCE_DIR) + "/man/zindle.1");
     const std::regex page_action(R"(\n\.RB \[ ([a-z0-9_]+) \])");
     for (std::sregex_iterator a(page.begin(), page.end(), page_action), end; a != end; ++a) page_actions.insert((*a)[1]);
-    EXPECT_EQ(help_actions.size(), 24u);
+    EXPECT_EQ(help_actions.size(), 26u);
     EXPECT_EQ(page_actions, help_actions);
     for (const std::string& action : help_actions) EXPECT_NE(keyActionNamed(action), KeyAction::kNone) << action;
 }
