@@ -28,6 +28,25 @@ FolderPlace place{kTopArgument, ""};
 bool cursor_on_folder = false;
 std::size_t cursor_entry = 0;
 
+// The rows of the folder shown, found again only when it changes or the
+// list does (songs' entries added, entries refused): a list of thousands
+// of names is not walked again for each page drawn.
+std::vector<FolderRow> rows_now;
+FolderPlace rows_place{kTopArgument, ""};
+std::size_t rows_size = 0, rows_playable = 0;
+bool rows_known = false;
+
+const std::vector<FolderRow>& rowsShown() {
+    if (!rows_known || !(rows_place == place) || rows_size != playlistSize() || rows_playable != playlistPlayable()) {
+        rows_now = folderRows(place);
+        rows_place = place;
+        rows_size = playlistSize();
+        rows_playable = playlistPlayable();
+        rows_known = true;
+    }
+    return rows_now;
+}
+
 // The cursor's row among rows: the first of its kind from its entry on (the
 // entry may have been refused), else the last of its kind, else the first.
 std::size_t cursorRow(const std::vector<FolderRow>& rows) {
@@ -45,8 +64,8 @@ void putCursor(const FolderRow& row) {
     cursor_entry = row.entry;
 }
 
-// The entry's place in the whole list among the entries not refused (0..),
-// and their count: the list's "n/N" stays the whole list's.
+// The entry's place in the whole list among the entries not refused (0..):
+// the list's "n/N" is the whole list's, whatever folder it shows.
 std::size_t shownBefore(std::size_t entry) {
     std::size_t n = 0;
     for (std::size_t i = 0; i < entry && i < playlistSize(); ++i)
@@ -95,6 +114,7 @@ void describe(const ModuleFacts& facts, int song, char (&out)[kListColumns + 1])
 
 void listOpen(std::size_t entry) {
     open_now = true;
+    rows_known = false;
     place = folderHolding(entry);
     cursor_on_folder = false;
     cursor_entry = entry;
@@ -111,14 +131,14 @@ std::size_t listCursorEntry() { return cursor_entry; }
 
 ListAction listKey(SDLKey key) {
     const KeyAction action = keyAction(key, KeyPlace::kList);
-    const std::vector<FolderRow> rows = folderRows(place);
     if (action == KeyAction::kLeaveFolder) {
         const FolderPlace left = place;
         place = folderAbove(place);
-        for (const FolderRow& row : folderRows(place))
+        for (const FolderRow& row : rowsShown())
             if (row.folder && folderInside(place, row) == left) putCursor(row);
         return ListAction::kNone;
     }
+    const std::vector<FolderRow>& rows = rowsShown();
     if (rows.empty()) return action == KeyAction::kClose ? ListAction::kClose : ListAction::kNone;
     const std::size_t at = cursorRow(rows);
     const std::size_t last = rows.size() - 1;
@@ -130,8 +150,8 @@ ListAction listKey(SDLKey key) {
     case KeyAction::kPageDown: to = std::min(at + kListLines, last); break;
     case KeyAction::kEnterFolder:
         if (!rows[at].folder) return ListAction::kNone;
-        place = folderInside(place, rows[at]);
-        putCursor(folderRows(place).front());
+        place = folderInside(place, rows[at]);  // rows is found again below
+        if (!rowsShown().empty()) putCursor(rowsShown().front());
         return ListAction::kNone;
     case KeyAction::kPlay: putCursor(rows[at]); return ListAction::kPlay;
     case KeyAction::kClose: return ListAction::kClose;
@@ -151,7 +171,7 @@ void listEntriesAdded(std::size_t after, std::size_t count) {
 
 ListPage listPage(std::size_t playing, const ListModes& modes) {
     ListPage page{};
-    const std::vector<FolderRow> rows = folderRows(place);
+    const std::vector<FolderRow>& rows = rowsShown();
     page.cursor = -1;
     std::snprintf(page.status, sizeof page.status, "Shuffle: %s  Separation: %d", modes.shuffle ? "on" : "off",
                   modes.separation);
@@ -166,7 +186,7 @@ ListPage listPage(std::size_t playing, const ListModes& modes) {
     const std::size_t at = cursorRow(rows);
     putCursor(rows[at]);
     std::snprintf(page.position, sizeof page.position, "%zu/%zu", shownBefore(cursor_entry) + 1,
-                  shownBefore(playlistSize()));
+                  playlistPlayable());
     // Below the root the title names the folder shown, cut at the front to
     // leave a blank before the position.
     if (!modes.at_end && !(place == folderRoot())) {
