@@ -209,7 +209,8 @@ ListPage listPage(std::size_t playing, const ListModes& modes) {
             const long seconds = songSeconds(probeFacts(playlistPath(row.entry)), playlistSong(row.entry));
             if (seconds >= 0) {
                 char length[24];
-                std::snprintf(length, sizeof length, "%ld:%02ld", seconds / kSecondsPerMinute, seconds % kSecondsPerMinute);
+                std::snprintf(length, sizeof length, "%ld:%02ld", seconds / kSecondsPerMinute,
+                              seconds % kSecondsPerMinute);
                 right = length;
             }
             wanted.push_back(playlistPath(row.entry));
