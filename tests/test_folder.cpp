@@ -407,6 +407,67 @@ TEST(ListScreen, KeysMoveTheCursorAndThePagesFlipWhole) {
     playlistClear();
 }
 
+// A folder and a file given: the list opens on the folder of the module
+// playing; Left goes up to the folder given, then to a top level listing
+// the two paths (each folder with its count of modules), and no further;
+// Right goes back in, on its first row; Return on a folder plays its first
+// module. Lines are read from their ends: the paths given are cut at the front.
+TEST(ListScreen, FoldersOfSeveralPathsOpenAndCloseUpToATopLevel) {
+    TempDir dir;
+    const std::string songs = makeFolder(dir.file("songs"));
+    makeFolder(songs + "/a");
+    for (const std::string& file : {songs + "/a/x.mod", songs + "/y.mod", dir.file("z.mod")}) harness::writeBytes(file, {});
+    std::string folder = songs, file = dir.file("z.mod");
+    char* args[] = {folder.data(), file.data()};
+    ASSERT_EQ(playlistBuild(2, args), 3u);  // songs/a/x.mod, songs/y.mod, z.mod
+    struct Step {
+        SDLKey key;
+        std::string title_end;
+        std::vector<std::string> line_ends;  // spaces run together
+        int cursor;
+        std::size_t entry;
+    };
+    const std::vector<Step> steps = {
+        {SDLK_UNKNOWN, "songs/a/", {"x.mod"}, 0, 0},
+        {SDLK_LEFT, "songs/", {"a/ 1", "y.mod"}, 0, 0},
+        {SDLK_LEFT, "Modules", {"songs/ 2", "z.mod"}, 0, 0},
+        {SDLK_LEFT, "Modules", {"songs/ 2", "z.mod"}, 0, 0},
+        {SDLK_DOWN, "Modules", {"songs/ 2", "z.mod"}, 1, 2},
+        {SDLK_RIGHT, "Modules", {"songs/ 2", "z.mod"}, 1, 2},
+        {SDLK_UP, "Modules", {"songs/ 2", "z.mod"}, 0, 0},
+        {SDLK_RIGHT, "songs/", {"a/ 1", "y.mod"}, 0, 0},
+        {SDLK_DOWN, "songs/", {"a/ 1", "y.mod"}, 1, 1},
+        {SDLK_DOWN, "songs/", {"a/ 1", "y.mod"}, 0, 0},
+    };
+    const auto endsWith = [](const std::string& text, const std::string& end) {
+        return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    };
+    listOpen(0);
+    for (std::size_t n = 0; n < steps.size(); ++n) {
+        const Step& step = steps[n];
+        if (step.key != SDLK_UNKNOWN) {
+            EXPECT_TRUE(listKey(step.key) == ListAction::kNone) << n;
+        }
+        const ListPage page = listPage(0, ListModes{});
+        EXPECT_TRUE(endsWith(page.title, step.title_end)) << n << ": " << page.title;
+        ASSERT_EQ(page.count, static_cast<int>(step.line_ends.size())) << n;
+        for (int k = 0; k < page.count; ++k) {
+            std::string text;
+            for (const char* c = page.lines[k].text; *c; ++c)
+                if (*c != ' ' || text.empty() || text.back() != ' ') text += *c;
+            EXPECT_TRUE(endsWith(text, step.line_ends[static_cast<std::size_t>(k)])) << n << ": " << text;
+        }
+        EXPECT_EQ(page.cursor, step.cursor) << n;
+        EXPECT_EQ(listCursorEntry(), step.entry) << n;
+        EXPECT_STREQ(page.position, (std::to_string(step.entry + 1) + "/3").c_str()) << n;
+    }
+    EXPECT_TRUE(listKey(SDLK_RETURN) == ListAction::kPlay);
+    EXPECT_EQ(listCursorEntry(), 0u);
+    listClose();
+    probeStop();
+    playlistClear();
+}
+
 // --- Where a list was left, and the settings
 
 namespace {
