@@ -1352,8 +1352,13 @@ int renderChildren(pid_t pid) {
     if (!proc) return -1;
     while (const dirent* entry = readdir(proc)) {
         if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0]))) continue;
-        const std::vector<std::uint8_t> stat = harness::readBytes(std::string("/proc/") + entry->d_name + "/stat");
-        const std::string text(stat.begin(), stat.end());
+        // A process may end between the listing and the reading: read
+        // without throwing, and skip what can't be read.
+        char stat[512] = {};
+        const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+            std::fopen((std::string("/proc/") + entry->d_name + "/stat").c_str(), "r"), std::fclose);
+        if (!file || std::fread(stat, 1, sizeof stat - 1, file.get()) == 0) continue;
+        const std::string text(stat);
         const std::size_t close = text.rfind(')');
         if (close == std::string::npos || text.compare(0, text.find('('), std::string(entry->d_name) + " ") != 0)
             continue;
