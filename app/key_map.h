@@ -21,7 +21,8 @@ enum class KeyAction : std::uint8_t {
     kView1, kView2, kView4, kFreeze, kChannels, kNextOrder, kPrevOrder, kNextModule, kPrevModule,
     kVolumeUp, kVolumeDown, kList, kQuit, kPause, kScreenOff,
     // The module list's.
-    kUp, kDown, kPageUp, kPageDown, kPlay, kClose, kShuffle, kSeparation, kRepeat, kSleep,
+    kUp, kDown, kPageUp, kPageDown, kPlay, kClose, kShuffle, kSeparation, kRepeat, kSleep, kEnterFolder,
+    kLeaveFolder,
     // With the screen off: held together with a screen_off key, wakes it.
     kWake,
     kNone,  // no action; also the count of those above

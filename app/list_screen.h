@@ -1,5 +1,5 @@
-// The module list screen's state and keys: which entry the cursor is on,
-// which entries it shows (those not refused so far), and what a key does
+// The module list screen's state and keys: the folder it shows
+// (app/folder_browser.h), which row the cursor is on, and what a key does
 // there. The player carries out what the keys ask (play, close, shuffle,
 // separation) and draws the page this module makes.
 #pragma once
@@ -23,17 +23,18 @@ struct ListModes {
     bool at_end = false;
 };
 
-// Opens the list with the cursor on entry (the one playing).
+// Opens the list on the folder holding entry (the one playing), the cursor on it.
 void listOpen(std::size_t entry);
 void listClose();
 bool listIsOpen();
 // What key does in the list (key_map's list actions); the cursor's moves
-// (up, down, page_up, page_down) are made here.
+// (up and down around the folder, page_up, page_down) and the folder's
+// (enter_folder, leave_folder) are made here.
 ListAction listKey(SDLKey key);
-// The list entry under the cursor.
+// The list entry under the cursor: its module, or a folder's first module.
 std::size_t listCursorEntry();
 // The page to draw: playing is the entry playing, modes what the status
-// lines show. Asks the probe for the cursor's module.
+// lines show. Asks the probe for the cursor's module, then the page's.
 ListPage listPage(std::size_t playing, const ListModes& modes);
 // count entries were put in after entry after: the cursor stays on its entry.
 void listEntriesAdded(std::size_t after, std::size_t count);

@@ -25,12 +25,13 @@ constexpr int kLowestPriority = 19;
 constexpr const char* kRendererName = "zindle-render";
 
 std::string renderer = kRendererName;
-// Modules asked for and not yet started, at most this many: a list scrolled
-// fast asks for every page's module.
+// Modules asked for by probeWant and not yet started, at most this many:
+// a player switched fast asks for every module it starts.
 constexpr std::size_t kMaxWanted = 4;
 
 std::map<std::string, ModuleFacts> facts;
 std::vector<std::string> wanted;  // the first asked for first
+std::vector<std::string> page_wanted;  // the list's page, asked for after those
 
 struct Running {
     pid_t pid = -1;
@@ -128,6 +129,21 @@ void start(const std::string& path) {
     child = Running{pid, fds[0], path, ""};
 }
 
+// Whether path is known, or being found.
+bool knownOrRunning(const std::string& path) { return facts.count(path) || (child.pid > 0 && child.path == path); }
+
+// The next module to find: the first of wanted, else of the page's, that
+// isn't known; "" for none.
+std::string nextWanted() {
+    for (std::vector<std::string>* queue : {&wanted, &page_wanted})
+        while (!queue->empty()) {
+            std::string path = std::move(queue->front());
+            queue->erase(queue->begin());
+            if (!facts.count(path)) return path;
+        }
+    return std::string();
+}
+
 }  // namespace
 
 void probeFindRenderer(const char* argv0) {
@@ -151,9 +167,7 @@ void probeFindRenderer(const char* argv0) {
 }
 
 void probeWant(const std::string& path) {
-    if (facts.count(path) || (child.pid > 0 && child.path == path) ||
-        std::find(wanted.begin(), wanted.end(), path) != wanted.end())
-        return;
+    if (knownOrRunning(path) || std::find(wanted.begin(), wanted.end(), path) != wanted.end()) return;
     if (wanted.size() >= kMaxWanted) wanted.erase(wanted.begin() + 1);  // the first asked for stays
     wanted.push_back(path);
 }
@@ -175,10 +189,9 @@ bool probePoll() {
             break;  // EAGAIN: more later
         }
     }
-    if (child.pid <= 0 && !wanted.empty()) {
-        const std::string path = wanted.front();
-        wanted.erase(wanted.begin());
-        if (!facts.count(path)) start(path);
+    if (child.pid <= 0) {
+        const std::string path = nextWanted();
+        if (!path.empty()) start(path);
         changed = changed || facts.count(path) != 0;
     }
     return changed;
@@ -190,6 +203,12 @@ const ModuleFacts& probeFacts(const std::string& path) {
     return it == facts.end() ? unknown : it->second;
 }
 
+void probeWantPage(const std::vector<std::string>& paths) {
+    page_wanted.clear();
+    for (const std::string& path : paths)
+        if (!knownOrRunning(path)) page_wanted.push_back(path);
+}
+
 void probeStop() {
     if (child.pid > 0) {
         kill(child.pid, SIGKILL);
@@ -199,6 +218,7 @@ void probeStop() {
     child = Running{};
     facts.clear();
     wanted.clear();
+    page_wanted.clear();
 }
 
 ModuleFacts probeParse(const std::string& output) {

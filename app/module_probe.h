@@ -33,6 +33,10 @@ void probeFindRenderer(const char* argv0);
 // runs, those asked for first first (of many asked for at once, the latest
 // few are kept).
 void probeWant(const std::string& path);
+// Asks for the facts of the modules at paths (the list's page, the
+// cursor's first), started in that order after those asked for by probeWant;
+// replaces the paths the last call asked for.
+void probeWantPage(const std::vector<std::string>& paths);
 // Reads what a running child has written, without waiting; true when a
 // result came in since the last call.
 bool probePoll();

@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -351,8 +353,10 @@ TEST(Playlist, ShuffleNeverPlaysAModuleTwiceInARow) {
     playlistClear();
 }
 
-// The list screen's keys: Up and Down step, Left and Right a page of 22
-// lines, never past either end; the page shown is the whole page the cursor
+// The list screen's keys in a folder of modules alone: Up and Down step,
+// from either end round to the other; Tab and Backspace (Page Up, Page Down)
+// a page of 22 lines, never past either end; Right and Left, with no folder
+// to go into or out of, nothing. The page shown is the whole page the cursor
 // falls in, not one scrolled along with it; the other keys ask the player.
 TEST(ListScreen, KeysMoveTheCursorAndThePagesFlipWhole) {
     TempDir dir;
@@ -375,16 +379,17 @@ TEST(ListScreen, KeysMoveTheCursorAndThePagesFlipWhole) {
         std::size_t page;  // the entry of the page's first line
     };
     const Case cases[] = {
-        {0, SDLK_DOWN, ListAction::kNone, 1, 0},       {0, SDLK_UP, ListAction::kNone, 0, 0},
+        {0, SDLK_DOWN, ListAction::kNone, 1, 0},       {0, SDLK_UP, ListAction::kNone, 49, 44},
         {21, SDLK_DOWN, ListAction::kNone, 22, 22},    {22, SDLK_UP, ListAction::kNone, 21, 0},
-        {0, SDLK_RIGHT, ListAction::kNone, 22, 22},    {25, SDLK_RIGHT, ListAction::kNone, 47, 44},
-        {27, SDLK_RIGHT, ListAction::kNone, 49, 44},   {28, SDLK_RIGHT, ListAction::kNone, 49, 44},
-        {49, SDLK_RIGHT, ListAction::kNone, 49, 44},   {49, SDLK_DOWN, ListAction::kNone, 49, 44},
-        {30, SDLK_LEFT, ListAction::kNone, 8, 0},      {21, SDLK_LEFT, ListAction::kNone, 0, 0},
+        {0, SDLK_BACKSPACE, ListAction::kNone, 22, 22}, {25, SDLK_PAGEDOWN, ListAction::kNone, 47, 44},
+        {27, SDLK_BACKSPACE, ListAction::kNone, 49, 44}, {28, SDLK_BACKSPACE, ListAction::kNone, 49, 44},
+        {49, SDLK_BACKSPACE, ListAction::kNone, 49, 44}, {49, SDLK_DOWN, ListAction::kNone, 0, 0},
+        {30, SDLK_TAB, ListAction::kNone, 8, 0},       {21, SDLK_PAGEUP, ListAction::kNone, 0, 0},
         {47, SDLK_RETURN, ListAction::kPlay, 47, 44},  {5, SDLK_LCTRL, ListAction::kPlay, 5, 0},
         {5, SDLK_ESCAPE, ListAction::kClose, 5, 0},    {5, SDLK_LSHIFT, ListAction::kToggleShuffle, 5, 0},
-        {5, SDLK_SPACE, ListAction::kStepRepeat, 5, 0}, {5, SDLK_BACKSPACE, ListAction::kStepSleep, 5, 0},
+        {5, SDLK_SPACE, ListAction::kStepRepeat, 5, 0}, {5, SDLK_s, ListAction::kStepSleep, 5, 0},
         {5, SDLK_LALT, ListAction::kStepSeparation, 5, 0}, {5, SDLK_a, ListAction::kNone, 5, 0},
+        {5, SDLK_RIGHT, ListAction::kNone, 5, 0},      {5, SDLK_LEFT, ListAction::kNone, 5, 0},
     };
     for (const Case& k : cases) {
         const std::string what = "key " + std::to_string(k.key) + " from " + std::to_string(k.from);
@@ -398,6 +403,67 @@ TEST(ListScreen, KeysMoveTheCursorAndThePagesFlipWhole) {
         EXPECT_EQ(page.cursor, static_cast<int>(k.to - k.page)) << what;
         listClose();
     }
+    probeStop();
+    playlistClear();
+}
+
+// A folder and a file given: the list opens on the folder of the module
+// playing; Left goes up to the folder given, then to a top level listing
+// the two paths (each folder with its count of modules), and no further;
+// Right goes back in, on its first row; Return on a folder plays its first
+// module. Lines are read from their ends: the paths given are cut at the front.
+TEST(ListScreen, FoldersOfSeveralPathsOpenAndCloseUpToATopLevel) {
+    TempDir dir;
+    const std::string songs = makeFolder(dir.file("songs"));
+    makeFolder(songs + "/a");
+    for (const std::string& file : {songs + "/a/x.mod", songs + "/y.mod", dir.file("z.mod")}) harness::writeBytes(file, {});
+    std::string folder = songs, file = dir.file("z.mod");
+    char* args[] = {folder.data(), file.data()};
+    ASSERT_EQ(playlistBuild(2, args), 3u);  // songs/a/x.mod, songs/y.mod, z.mod
+    struct Step {
+        SDLKey key;
+        std::string title_end;
+        std::vector<std::string> line_ends;  // spaces run together
+        int cursor;
+        std::size_t entry;
+    };
+    const std::vector<Step> steps = {
+        {SDLK_UNKNOWN, "songs/a/", {"x.mod"}, 0, 0},
+        {SDLK_LEFT, "songs/", {"a/ 1", "y.mod"}, 0, 0},
+        {SDLK_LEFT, "Modules", {"songs/ 2", "z.mod"}, 0, 0},
+        {SDLK_LEFT, "Modules", {"songs/ 2", "z.mod"}, 0, 0},
+        {SDLK_DOWN, "Modules", {"songs/ 2", "z.mod"}, 1, 2},
+        {SDLK_RIGHT, "Modules", {"songs/ 2", "z.mod"}, 1, 2},
+        {SDLK_UP, "Modules", {"songs/ 2", "z.mod"}, 0, 0},
+        {SDLK_RIGHT, "songs/", {"a/ 1", "y.mod"}, 0, 0},
+        {SDLK_DOWN, "songs/", {"a/ 1", "y.mod"}, 1, 1},
+        {SDLK_DOWN, "songs/", {"a/ 1", "y.mod"}, 0, 0},
+    };
+    const auto endsWith = [](const std::string& text, const std::string& end) {
+        return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    };
+    listOpen(0);
+    for (std::size_t n = 0; n < steps.size(); ++n) {
+        const Step& step = steps[n];
+        if (step.key != SDLK_UNKNOWN) {
+            EXPECT_TRUE(listKey(step.key) == ListAction::kNone) << n;
+        }
+        const ListPage page = listPage(0, ListModes{});
+        EXPECT_TRUE(endsWith(page.title, step.title_end)) << n << ": " << page.title;
+        ASSERT_EQ(page.count, static_cast<int>(step.line_ends.size())) << n;
+        for (int k = 0; k < page.count; ++k) {
+            std::string text;
+            for (const char* c = page.lines[k].text; *c; ++c)
+                if (*c != ' ' || text.empty() || text.back() != ' ') text += *c;
+            EXPECT_TRUE(endsWith(text, step.line_ends[static_cast<std::size_t>(k)])) << n << ": " << text;
+        }
+        EXPECT_EQ(page.cursor, step.cursor) << n;
+        EXPECT_EQ(listCursorEntry(), step.entry) << n;
+        EXPECT_STREQ(page.position, (std::to_string(step.entry + 1) + "/3").c_str()) << n;
+    }
+    EXPECT_TRUE(listKey(SDLK_RETURN) == ListAction::kPlay);
+    EXPECT_EQ(listCursorEntry(), 0u);
+    listClose();
     probeStop();
     playlistClear();
 }
@@ -1281,6 +1347,133 @@ TEST_F(Window, ListPicksAModuleFromThreeHundred) {
     EXPECT_EQ(player.waitForExit(20), 0);
 }
 
+namespace {
+
+// The zindle-render processes whose parent is pid, as /proc shows them now.
+int renderChildren(pid_t pid) {
+    int count = 0;
+    DIR* proc = opendir("/proc");
+    if (!proc) return -1;
+    while (const dirent* entry = readdir(proc)) {
+        if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0]))) continue;
+        // A process may end between the listing and the reading: read
+        // without throwing, and skip what can't be read.
+        char stat[512] = {};
+        const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+            std::fopen((std::string("/proc/") + entry->d_name + "/stat").c_str(), "r"), std::fclose);
+        if (!file || std::fread(stat, 1, sizeof stat - 1, file.get()) == 0) continue;
+        const std::string text(stat);
+        const std::size_t close = text.rfind(')');
+        if (close == std::string::npos || text.compare(0, text.find('('), std::string(entry->d_name) + " ") != 0)
+            continue;
+        int parent = 0;
+        char state = 0;
+        if (std::sscanf(text.c_str() + close + 1, " %c %d", &state, &parent) == 2 && parent == pid &&
+            text.find("(zindle-render)") != std::string::npos)
+            ++count;
+    }
+    closedir(proc);
+    return count;
+}
+
+}  // namespace
+
+// A tree of three levels and 300 modules (songs/: one/ and top00..top29;
+// one/: two/ and m00..m19; one/two/: x000..x249). The list opens on the
+// folder of the module playing, its folder first with the count of modules
+// below it, its modules' lengths coming in page by page while the probe runs
+// one child at a time; Up and Down go round, Right and Left go in and out
+// (up to the folder given, no further), Tab and Backspace flip pages, Return
+// on a folder plays its first module; n/N stays the whole list's.
+TEST_F(Window, ListBrowsesATreeOfFolders) {
+    if (std::string(ZINDLE_EMULATOR) != "")
+        GTEST_SKIP() << "the probe's renderer is built for another processor and runs under " ZINDLE_EMULATOR;
+    const std::string songs = makeFolder(dir.file("songs"));
+    const std::string one = makeFolder(songs + "/one"), two = makeFolder(one + "/two");
+    const auto named = [](const char* stem, int n, int digits) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%s%0*d", stem, digits, n);
+        return std::string(name);
+    };
+    for (int n = 0; n < 30; ++n) ASSERT_TRUE(xsession::windowSong(named("top", n, 2)).write(songs + "/" + named("top", n, 2) + ".mod"));
+    for (int n = 0; n < 20; ++n) ASSERT_TRUE(xsession::windowSong(named("m", n, 2)).write(one + "/" + named("m", n, 2) + ".mod"));
+    for (int n = 0; n < 250; ++n) ASSERT_TRUE(xsession::windowSong(named("x", n, 3)).write(two + "/" + named("x", n, 3) + ".mod"));
+    const auto started = play(songs);
+    ASSERT_TRUE(started);
+    xsession::Player& player = *started;
+    std::atomic<bool> browsing{true};
+    std::atomic<int> most_children{0};
+    std::thread watch([&] {
+        while (browsing) {
+            most_children = std::max(most_children.load(), renderChildren(player.pid()));
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    Image img;
+    const auto row = [](const Image& i, int n) {
+        return screentext::readText(i, 8, 30 + 8 * n, 39, [](std::uint16_t p) { return p != 0 && p != 0x43D3; });
+    };
+    const auto title = [](const Image& i) { return screentext::readText(i, 4, 0, 20, 0xFFFF); };
+    const auto position = [](const Image& i) { return screentext::readText(i, 236, 0, 10, 0xFFFF); };
+    // The list at title, the cursor on row cursor at position n/300, with
+    // first and last as the texts of the page's first and last rows.
+    const auto listAt = [&](const std::string& name, int cursor, int n, const std::string& first, int last_row,
+                            const std::string& last) {
+        const std::string at = std::to_string(n) + "/300";
+        return xsession::waitForPicture(
+            player,
+            [&](const Image& i) {
+                const int y = 30 + 8 * cursor;
+                return title(i) == name + std::string(20 - name.size(), ' ') &&
+                       position(i) == std::string(10 - at.size(), ' ') + at && i.at(319, y) == 0x43D3 &&
+                       i.at(319, y == 30 ? 38 : 30) != 0x43D3 && row(i, 0) == first && row(i, last_row) == last;
+            },
+            30000, img);
+    };
+    const auto fail = [&](const std::string& name) {
+        return keep(img, name) + name + ": title '" + title(img) + "', position '" + position(img) + "', rows '" +
+               row(img, 0) + "' '" + row(img, 1) + "' '" + row(img, 20) + "' '" + row(img, 21) + "'";
+    };
+    const auto line = [](const std::string& name, const std::string& right) {
+        return name + std::string(39 - name.size() - right.size(), ' ') + right;
+    };
+    const std::string length = "7:30";
+    ASSERT_TRUE(xsession::waitForPicture(player, [](const Image& i) { return xsession::isPatternView(i, "m00"); }, 15000, img))
+        << fail("start");
+    ASSERT_TRUE(player.key("Return"));
+    // The module playing's folder, every length of its page found.
+    ASSERT_TRUE(listAt("one/", 1, 1, line("two/", "250"), 20, line("m19.mod", length))) << fail("opened");
+    for (int n = 1; n <= 20; ++n) EXPECT_EQ(row(img, n), line(named("m", n - 1, 2) + ".mod", length)) << n;
+    ASSERT_TRUE(player.key("Up"));
+    ASSERT_TRUE(player.key("Up"));
+    ASSERT_TRUE(listAt("one/", 20, 20, line("two/", "250"), 20, line("m19.mod", length))) << fail("up round to the last");
+    ASSERT_TRUE(player.key("Down"));
+    ASSERT_TRUE(listAt("one/", 0, 21, line("two/", "250"), 20, line("m19.mod", length))) << fail("down round to the first");
+    ASSERT_TRUE(player.key("Right"));
+    ASSERT_TRUE(listAt("one/two/", 0, 21, line("x000.mod", length), 21, line("x021.mod", length))) << fail("entered");
+    ASSERT_TRUE(player.key("BackSpace"));
+    ASSERT_TRUE(listAt("one/two/", 0, 43, line("x022.mod", length), 21, line("x043.mod", length))) << fail("page down");
+    ASSERT_TRUE(player.key("Tab"));
+    ASSERT_TRUE(listAt("one/two/", 0, 21, line("x000.mod", length), 21, line("x021.mod", length))) << fail("page up");
+    ASSERT_TRUE(player.key("Left"));
+    ASSERT_TRUE(player.key("Left"));
+    ASSERT_TRUE(listAt("Modules", 0, 1, line("one/", "270"), 21, line("top20.mod", length))) << fail("left twice");
+    ASSERT_TRUE(player.key("Left"));
+    ASSERT_TRUE(player.key("Right"));
+    ASSERT_TRUE(listAt("one/", 0, 21, line("two/", "250"), 20, line("m19.mod", length))) << fail("left at the top");
+    ASSERT_TRUE(player.key("Return"));
+    ASSERT_TRUE(xsession::waitForPicture(player, [](const Image& i) { return xsession::isPatternView(i, "x000"); }, 15000, img))
+        << fail("played from a folder");
+    ASSERT_TRUE(player.key("Return"));
+    ASSERT_TRUE(listAt("one/two/", 0, 21, line("x000.mod", length), 21, line("x021.mod", length))) << fail("reopened");
+    browsing = false;
+    watch.join();
+    EXPECT_EQ(most_children.load(), 1) << "zindle-render children at once";
+    ASSERT_TRUE(player.key("Escape"));
+    ASSERT_TRUE(player.key("Escape"));
+    EXPECT_EQ(player.waitForExit(20), 0);
+}
+
 // The list's Left Alt, Left Shift and Space take effect at once and are kept
 // as the last choice: the player started again on the same state plays in
 // mono, shuffled, with repeat none.
@@ -1407,8 +1600,8 @@ TEST_F(Window, PlaysEachSongOfAModuleInAFolder) {
 }
 
 // Names as people wrote them: a title in ISO 8859-1 drawn without its
-// accents and cut at 20 characters, a file name in UTF-8 in the list one
-// character per character ('?' for what has no letter), and a module without
+// accents and cut at 20 characters, a folder's and a file's names in UTF-8
+// in the list one character per character ('?' for what has no letter), and a module without
 // a title named by its file, without folders or extension.
 TEST_F(Window, NamesAreDrawnAsTheirLettersAndABlankTitleAsTheFileName) {
     const std::string songs = makeFolder(dir.file("songs"));
@@ -1448,10 +1641,13 @@ TEST_F(Window, NamesAreDrawnAsTheirLettersAndABlankTitleAsTheFileName) {
             text += screentext::readText(i, 8, 30 + 8 * n, 24, [](std::uint16_t p) { return p != 0 && p != 0x43D3; }) + "|";
         return text;
     };
-    const std::string wanted = "latin.mod               |Unicode dir/my song ?.xm|                        |";
+    const std::string wanted = "Unicode dir/            |latin.mod               |                        |";
     ASSERT_TRUE(waitFor([&](const Image& i) { return lines(i) == wanted; })) << keep(img, "list") << "lines '" << lines(img) << "'";
-
     ASSERT_TRUE(player.key("Down"));
+    ASSERT_TRUE(player.key("Right"));
+    const std::string inside = "my song ?.xm            |                        |                        |";
+    ASSERT_TRUE(waitFor([&](const Image& i) { return lines(i) == inside; })) << keep(img, "folder") << "lines '" << lines(img) << "'";
+
     ASSERT_TRUE(player.key("Return"));
     ASSERT_TRUE(waitFor([&](const Image& i) { return xsession::titleName(i) == "Now Playing: " + untitled_shown; }))
         << fail("untitled view 2");

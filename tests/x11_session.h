@@ -56,6 +56,7 @@ class Player {
     bool screenshot(screentext::Image& out);
     bool running() { return child_.running(); }
     void signal(int sig) { child_.signal(sig); }
+    pid_t pid() const { return child_.pid(); }
     // The disk driver's file: what the player has played so far.
     std::string audioFile() const { return work_dir_ + "/audio.raw"; }
     // The exit status, or -1 when it doesn't end within timeout_s.
