@@ -739,10 +739,8 @@ LoadedSong* loadFirst(int count, char** paths, const Options& options) {
     resumeOpen(count, paths);
     const Settings chosen = settingsChoose(options.settings, resumeChoices(), settingsReadFile());
     audioSetSeparation(chosen.separation.value_or(kFullSeparation));
-    {
-        AudioLock lock;
-        paulaSetModel(chosen.amiga.value_or(AmigaModel::kOff));
-    }
+    // Before the device starts: the step tables are built without the audio lock.
+    paulaSetModel(chosen.amiga.value_or(AmigaModel::kOff));
     playlistSetRepeat(chosen.repeat.value_or(RepeatMode::kList));
     status_mode = chosen.status.value_or(StatusMode::kAuto);
     video_scale = chosen.scale.value_or(kAutoScale);
